@@ -1,0 +1,78 @@
+// A screen buffer held in memory: the cells, the cursor, and what changed since the renderer
+// last looked. Rows live in a ring, so that scrolling the whole screen up costs one row, not
+// the whole grid; the rows that leave the top that way are kept in a bounded log, so that a
+// terminal can receive them in its scrollback.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "console/console_platform.h"
+
+namespace qv {
+
+class ScreenGrid {
+ public:
+  ScreenGrid(int columns, int rows, ConsoleCell blank, int scrollLogRows = 1024);
+
+  int columns() const { return columns_; }
+  int rows() const { return rows_; }
+  bool contains(int column, int row) const {
+    return column >= 0 && column < columns_ && row >= 0 && row < rows_;
+  }
+
+  ConsoleCell cell(int column, int row) const { return rowCells(row)[column]; }
+  std::span<const ConsoleCell> row(int row) const { return {rowCells(row), size_t(columns_)}; }
+
+  // The platform's drawing operations (see ConsolePlatform); positions outside are ignored.
+  void writeCell(ConsoleCoord position, ConsoleCell cell);
+  void scroll(ConsoleRect source, const ConsoleRect* clip, ConsoleCoord destination,
+              ConsoleCell fill);
+  void fillCharacter(std::uint8_t character, int count, ConsoleCoord position);
+  void fillAttribute(std::uint8_t attribute, int count, ConsoleCoord position);
+  void fill(ConsoleCell cell);  // every cell
+
+  ConsoleCoord cursor() const { return cursor_; }
+  void setCursor(ConsoleCoord position);
+
+  // Change tracking for a renderer. A row is dirty when one of its cells may have changed since
+  // clearChanges(); rows moved by a whole-screen scroll keep their own flags.
+  bool rowDirty(int row) const { return dirty_[physical(row)] != 0; }
+  bool changed() const { return changed_; }
+  void clearChanges();
+
+  // Rows that left the top through whole-screen scroll-ups since clearChanges(), oldest first.
+  // Only the newest scrollLogCapacity() are kept; an owner presents before the log overflows.
+  long scrolledOffCount() const { return scrolledOff_; }
+  int scrollLogCapacity() const { return logCapacity_; }
+  bool scrollLogFull() const { return scrolledOff_ >= logCapacity_; }
+  // i counts from the oldest row still kept: 0 <= i < min(scrolledOffCount(), capacity).
+  std::span<const ConsoleCell> scrolledOffRow(long i) const;
+
+ private:
+  int physical(int row) const { return (row + top_) % rows_; }
+  ConsoleCell* rowCells(int row) { return &cells_[size_t(physical(row)) * columns_]; }
+  const ConsoleCell* rowCells(int row) const { return &cells_[size_t(physical(row)) * columns_]; }
+  void markDirty(int row) {
+    dirty_[physical(row)] = 1;
+    changed_ = true;
+  }
+  void scrollWholeScreenUp(int count, ConsoleCell fill);
+  void logRow(int row);
+
+  int columns_;
+  int rows_;
+  int top_ = 0;  // physical index of row 0
+  std::vector<ConsoleCell> cells_;
+  std::vector<std::uint8_t> dirty_;
+  bool changed_ = true;
+  ConsoleCoord cursor_{0, 0};
+
+  int logCapacity_;
+  std::vector<ConsoleCell> log_;  // ring of logCapacity_ rows
+  std::vector<ConsoleCell> scratch_;  // the block a general scroll moves
+  long scrolledOff_ = 0;
+};
+
+}  // namespace qv

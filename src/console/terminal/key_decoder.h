@@ -1,0 +1,58 @@
+// Terminal bytes in, key events out: an incremental decoder that keeps a partial escape
+// sequence until more bytes arrive, or until the caller decides that a lone Esc was meant.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "console/console_platform.h"
+
+namespace qv {
+
+// A bounded queue of key events waiting for the console's key reader.
+class KeyQueue {
+ public:
+  static constexpr int capacity = 512;
+  bool empty() const { return count_ == 0; }
+  bool full() const { return count_ == capacity; }
+  int size() const { return count_; }
+  int room() const { return capacity - count_; }
+  bool push(const InputRecord& record);  // false (event dropped) when full
+  bool pop(InputRecord& record);
+  void clear() { head_ = count_ = 0; }
+
+ private:
+  InputRecord events_[capacity] = {};
+  int head_ = 0;
+  int count_ = 0;
+};
+
+class KeyDecoder {
+ public:
+  enum class Source {
+    terminal,  // a keyboard in raw mode: CR is Enter, LF is Ctrl-J
+    text,      // text from a pipe or a file: every line end (LF, CR, CR LF) is one Enter
+  };
+  // How long a lone Esc waits for the rest of a sequence.
+  static constexpr int escTimeoutMs = 25;
+
+  explicit KeyDecoder(Source source = Source::terminal) : source_(source) {}
+
+  // Decodes the bytes; complete keys go to the queue, a partial sequence is held back.
+  void feed(std::span<const std::uint8_t> bytes, KeyQueue& queue);
+  // True while a partial sequence is held: the caller waits escTimeoutMs for more bytes and
+  // calls flushPending() if none come.
+  bool needMore() const;
+  // The held bytes were all there is: a lone Esc (or Alt plus a key) and whatever followed.
+  void flushPending(KeyQueue& queue);
+
+ private:
+  Source source_;
+  std::uint8_t held_[32] = {};
+  std::size_t heldCount_ = 0;
+  bool lastWasCarriageReturn_ = false;  // text source: CR LF is one line end
+  // Further state is the implementation's.
+};
+
+}  // namespace qv

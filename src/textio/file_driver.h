@@ -1,0 +1,28 @@
+// The file driver: the hooks that move a channel's buffer through the operating system's file
+// interface, and the operations behind them.
+#pragma once
+
+#include <cstdint>
+
+#include "textio/text_channel.h"
+
+namespace qv {
+
+extern std::int32_t lastOsError;  // last operating-system error seen; 0 between errors
+
+enum class FileAccess { read, write, readWrite };
+
+std::int32_t fileOpenHook(TextChannel& channel);
+std::int32_t fileWriteHook(TextChannel& channel);
+std::int32_t fileReadHook(TextChannel& channel);
+std::int32_t fileCloseHook(TextChannel& channel);
+
+void openFileHandle(TextChannel& channel, FileAccess access, bool create, bool append);
+void closeFileHandle(Handle handle);
+std::int32_t writeHandle(Handle handle, const std::uint8_t* bytes, std::int32_t count);
+std::int32_t readHandle(Handle handle, std::uint8_t* bytes, std::int32_t count);
+void seekToEnd(Handle handle);
+bool isCharacterDevice(Handle handle);
+void mapOsError();
+
+}  // namespace qv

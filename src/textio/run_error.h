@@ -1,0 +1,45 @@
+// Run-time errors and the one end path of the process. A run-time error ends the process with
+// its number as exit code after writing the report to reportOutput:
+//   Runtime error <n> at 0x<8 hex digits>
+//     0x<the same address>
+//     0x<return address of each active call, innermost first>
+//   <empty line>
+// Code addresses are offsets from the executable's load address, so that they stay the same
+// from run to run and `addr2line -e quorvendalist 0x...` names the function and line.
+#pragma once
+
+#include <cstdint>
+
+#include "textio/short_string.h"
+#include "textio/text_channel.h"
+
+namespace qv {
+
+extern bool isConsoleProgram;
+extern std::uint16_t exitCode;
+extern std::uint16_t errorNumber;
+extern std::uint32_t errorAddress;  // 0 means no run-time error is pending
+extern const void* errorFrame;      // the frame where the back-trace walk starts
+
+// After every program-level input or output statement: turns a pending ioResult into the
+// run-time error of that number, at the address just after the call in the statement.
+void checkIo();
+[[noreturn]] void runError(std::uint16_t number);
+[[noreturn]] void haltProgram(std::uint8_t code);
+[[noreturn]] void raiseRunError(std::uint16_t number, std::uint32_t address, const void* frame);
+// The one end path: finalise the modules, put the terminal back, write the report when an
+// error is pending, remove the fault handling, end with exitCode.
+[[noreturn]] void terminateProgram();
+
+void writeErrorReport(TextChannel& channel);
+void dumpCallStack(TextChannel& channel, const void* frame);
+String255 formatCodeAddress(std::uint32_t address);  // "  0x" + 8 uppercase hex digits
+String255 hexDigits(std::uint32_t value, int count);
+std::uint32_t codeAddress(const void* instruction);  // offset from the executable's load address
+
+// The console registers here how to put the terminal back; every end path calls it once,
+// before the report is written. Calling it more than once must be harmless.
+using RestoreStep = void (*)();
+void setTerminalRestoreStep(RestoreStep step);
+
+}  // namespace qv
