@@ -61,6 +61,9 @@ void closeChannel(TextChannel& channel);
 void openStandardChannel(TextChannel& channel, ChannelMode mode, Handle handle);
 // Start-up binding of the four channels onto the process's standard handles (module 1).
 void bindStandardChannels();
+// Puts the four channels, the standard handles, ioResult and lastOsError back to their state
+// before start-up, so that each test begins from the same place.
+void resetChannels();
 
 // Buffer primitives: they look at neither mode nor ioResult.
 void appendToBuffer(TextChannel& channel, const char* bytes, std::int32_t count);
