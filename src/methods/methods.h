@@ -4,6 +4,12 @@
 
 #include <cstdint>
 
+#include "console/console_state.h"
+#include "menu/dialogue_texts.h"
+#include "textio/extended.h"
+#include "textio/run_error.h"
+#include "textio/text_channel.h"
+
 namespace qv {
 
 // The one loop counter that all three methods share.
@@ -13,4 +19,35 @@ void approximateByContinuedFraction(std::int32_t n);
 void approximateByNestedRadicals(std::int32_t n);
 void approximateByFibonacci(std::int32_t n);
 
+// Puts loopIndex back to its start value of 0 (for tests).
+void resetLoopIndex();
+
+// The statements the methods share. They are forced inline so that each statement stays in
+// the frame of the method that runs it: a run-time error report then names the method's own
+// return point into the menu loop, with no helper frame in between.
+namespace methodOutput {
+
+// Every real is written with 15 decimals, fixed notation, no field width.
+inline constexpr std::int32_t doubleTypeCode = 1;
+inline constexpr std::int32_t shownDecimals = 15;
+
+// One iterate on a line of its own.
+[[gnu::always_inline]] inline void writeIterate(double x) {
+  writeReal(doubleTypeCode, shownDecimals, 0, standardOutput, Extended{x});
+  writeLineEnd(standardOutput);
+  checkIo();
+}
+
+// An empty line, then "phi~= " and the last value in light red; light red stays current.
+[[gnu::always_inline]] inline void writeClosing(double x) {
+  writeLineEnd(standardOutput);
+  checkIo();
+  setTextColor(dialogue::lightRed);
+  writeString(0, standardOutput, dialogue::resultLabel);
+  writeReal(doubleTypeCode, shownDecimals, 0, standardOutput, Extended{x});
+  writeLineEnd(standardOutput);
+  checkIo();
+}
+
+}  // namespace methodOutput
 }  // namespace qv

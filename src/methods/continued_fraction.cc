@@ -1,0 +1,32 @@
+// Method a: the continued fraction 1 + 1/(1 + 1/(1 + ...)), evaluated from the inside out.
+#include <cstdint>
+
+#include "methods/methods.h"
+#include "textio/extended.h"
+
+namespace qv {
+
+namespace {
+
+// The quotient and the sum stay in the extended format and are rounded to double only when
+// stored: plain double arithmetic prints other digits from the 18th iterate on.
+double nextConvergent(double x) {
+  return static_cast<double>(Extended{1} / Extended{x} + 1);
+}
+
+}  // namespace
+
+void approximateByContinuedFraction(std::int32_t n) {
+  double x = 1.0;  // every iterate is at least 1, so the division never meets zero
+  loopIndex = 1;
+  if (loopIndex <= n) {
+    for (;; ++loopIndex) {
+      x = nextConvergent(x);
+      methodOutput::writeIterate(x);
+      if (loopIndex >= n) break;
+    }
+  }
+  methodOutput::writeClosing(x);
+}
+
+}  // namespace qv

@@ -1,0 +1,33 @@
+// Method b: the nested radical sqrt(1 + sqrt(1 + sqrt(1 + ...))), evaluated from the inside out.
+#include <cmath>
+#include <cstdint>
+
+#include "methods/methods.h"
+#include "textio/extended.h"
+
+namespace qv {
+
+namespace {
+
+// The sum and the square root stay in the extended format and are rounded to double only when
+// stored: plain double arithmetic prints another digit on the 31st line.
+double nextRadical(double x) {
+  return static_cast<double>(std::sqrt(Extended{x} + 1));
+}
+
+}  // namespace
+
+void approximateByNestedRadicals(std::int32_t n) {
+  double x = 0.0;  // every iterate is at least 1, so the root never meets a negative operand
+  loopIndex = 1;
+  if (loopIndex <= n) {
+    for (;; ++loopIndex) {
+      x = nextRadical(x);
+      methodOutput::writeIterate(x);
+      if (loopIndex >= n) break;
+    }
+  }
+  methodOutput::writeClosing(x);
+}
+
+}  // namespace qv

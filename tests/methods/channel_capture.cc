@@ -1,0 +1,72 @@
+#include "methods/channel_capture.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "console/console_state.h"
+#include "methods/methods.h"
+#include "textio/io_result.h"
+#include "textio/text_channel.h"
+
+namespace qv::testsupport {
+
+ChannelCapture* ChannelCapture::active_ = nullptr;
+
+ChannelCapture::ChannelCapture() {
+  active_ = this;
+  ioResult = 0;
+  resetLoopIndex();
+  resetConsoleState();
+  setTextColor(startColour);
+  openStandardChannel(standardOutput, modeOutput, standardOutputHandle);
+  standardOutput.transferHook = recordOutput;
+  standardOutput.flushHook = recordOutput;
+  openStandardChannel(standardInput, modeInput, standardInputHandle);
+  standardInput.transferHook = supplyLine;
+}
+
+ChannelCapture::~ChannelCapture() {
+  initChannel(standardOutput, {});
+  initChannel(standardInput, {});
+  resetConsoleState();
+  active_ = nullptr;
+}
+
+std::vector<std::string> ChannelCapture::texts() const {
+  std::vector<std::string> result;
+  for (const CapturedLine& line : lines_) result.push_back(line.text);
+  return result;
+}
+
+std::int32_t ChannelCapture::recordOutput(TextChannel& channel) {
+  ChannelCapture& self = *active_;
+  for (std::int32_t i = 0; i < channel.bufferPosition; ++i) {
+    const char byte = static_cast<char>(channel.buffer[i]);
+    if (byte == '\n' && !self.partial_.empty() && self.partial_.back() == '\r') {
+      self.partial_.pop_back();
+      self.lines_.push_back({std::move(self.partial_), consoleState.textAttribute});
+      self.partial_.clear();
+    } else {
+      self.partial_.push_back(byte);
+    }
+  }
+  channel.bufferPosition = 0;
+  return 0;
+}
+
+// Like the console's line editor: one whole line per call, ended by carriage return and line
+// feed; nothing left means the end of the input.
+std::int32_t ChannelCapture::supplyLine(TextChannel& channel) {
+  ChannelCapture& self = *active_;
+  channel.bufferPosition = 0;
+  channel.bufferEnd = 0;
+  if (self.typed_.empty()) return 0;
+  std::string line = std::move(self.typed_.front()) + "\r\n";
+  self.typed_.pop_front();
+  const auto count = std::min<std::size_t>(line.size(), channelBufferSize);
+  std::memcpy(channel.buffer, line.data(), count);
+  channel.bufferEnd = static_cast<std::int32_t>(count);
+  return 0;
+}
+
+}  // namespace qv::testsupport
