@@ -13,6 +13,7 @@ namespace qv {
 struct ConsoleCoord {
   std::int16_t x;
   std::int16_t y;
+  bool operator==(const ConsoleCoord&) const = default;
 };
 
 struct ConsoleRect {
@@ -42,6 +43,8 @@ inline constexpr std::uint32_t rightCtrlPressed = 0x4;
 inline constexpr std::uint32_t leftCtrlPressed = 0x8;
 inline constexpr std::uint32_t shiftPressed = 0x10;
 inline constexpr std::uint32_t enhancedKey = 0x100;
+inline constexpr std::uint32_t anyAlt = rightAltPressed | leftAltPressed;
+inline constexpr std::uint32_t anyCtrl = rightCtrlPressed | leftCtrlPressed;
 }  // namespace controlKey
 
 // Virtual key codes of the keys the console knows by name.
@@ -49,6 +52,7 @@ enum class VirtualKey : std::uint16_t {
   none = 0,
   back = 0x08,
   tab = 0x09,
+  clear = 0x0C,  // keypad 5 without Num Lock
   enter = 0x0D,
   shift = 0x10,
   control = 0x11,
@@ -72,11 +76,23 @@ enum class VirtualKey : std::uint16_t {
   add = 0x6B,
   subtract = 0x6D,
   divide = 0x6F,
-  f1 = 0x70,
+  f1 = 0x70,  // F1..F12 are 0x70..0x7B
+  f11 = 0x7A,
   f12 = 0x7B,
   numLock = 0x90,
   scrollLock = 0x91,
 };
+
+// The keypad digits and the function keys are runs of consecutive codes.
+constexpr VirtualKey numpadKey(int digit) {
+  return static_cast<VirtualKey>(static_cast<int>(VirtualKey::numpad0) + digit);
+}
+constexpr bool isNumpadDigit(VirtualKey key) {
+  return key >= VirtualKey::numpad0 && key <= VirtualKey::numpad9;
+}
+constexpr VirtualKey functionKey(int n) {  // F1 to F12
+  return static_cast<VirtualKey>(static_cast<int>(VirtualKey::f1) + n - 1);
+}
 
 // Keyboard scan codes (set 1) of the keys the key translation tables name.
 enum class ScanCode : std::uint16_t {
@@ -89,6 +105,8 @@ enum class ScanCode : std::uint16_t {
   enter = 28,
   slash = 53,
   keypadMultiply = 55,
+  alt = 56,
+  space = 57,
   f1 = 59,  // F1..F10 are 59..68
   f10 = 68,
   home = 71,
@@ -166,7 +184,8 @@ class ConsolePlatform {
 };
 
 // The platform the console subsystem talks to. The program installs the terminal; tests
-// install an in-memory console.
+// install an in-memory console. Until one is installed (or after nullptr is installed) there is
+// no console: every query fails and nothing is drawn.
 ConsolePlatform& consolePlatform();
 void setConsolePlatform(ConsolePlatform* platform);
 

@@ -18,7 +18,9 @@ Box intersect(Box a, Box b) {
           std::min(a.bottom, b.bottom)};
 }
 
-Box boxOf(ConsoleRect r) { return {r.left, r.top, r.right, r.bottom}; }
+Box boxOf(ConsoleRect r) {
+  return {r.left, r.top, r.right, r.bottom};
+}
 
 }  // namespace
 
@@ -81,9 +83,8 @@ void ScreenGrid::scroll(ConsoleRect sourceRect, const ConsoleRect* clipRect,
   // The common case, a whole-screen scroll up, rotates the ring; those rows go to the log.
   const int up = source.top - destination.y;
   if (source.left == 0 && source.top == 0 && source.right == columns_ - 1 &&
-      source.bottom == rows_ - 1 && clip.left == 0 && clip.top == 0 &&
-      clip.right == columns_ - 1 && clip.bottom == rows_ - 1 && destination.x == 0 && up > 0 &&
-      up < rows_) {
+      source.bottom == rows_ - 1 && clip.left == 0 && clip.top == 0 && clip.right == columns_ - 1 &&
+      clip.bottom == rows_ - 1 && destination.x == 0 && up > 0 && up < rows_) {
     scrollWholeScreenUp(up, fill);
     return;
   }

@@ -70,7 +70,7 @@ class ScreenGrid {
   ConsoleCoord cursor_{0, 0};
 
   int logCapacity_;
-  std::vector<ConsoleCell> log_;  // ring of logCapacity_ rows
+  std::vector<ConsoleCell> log_;      // ring of logCapacity_ rows
   std::vector<ConsoleCell> scratch_;  // the block a general scroll moves
   long scrolledOff_ = 0;
 };

@@ -1,0 +1,157 @@
+#include "console/console_output.h"
+
+#include <algorithm>
+
+#include "console/console_platform.h"
+#include "console/console_state.h"
+#include "console/key_codes.h"
+
+namespace qv {
+
+namespace {
+
+ConsoleCoord platformPosition(std::int32_t column, std::int32_t row) {
+  return {static_cast<std::int16_t>(column - 1), static_cast<std::int16_t>(row - 1)};
+}
+
+ConsoleRect windowRect() {
+  const ConsoleState& s = consoleState;
+  return {static_cast<std::int16_t>(s.windowLeft - 1), static_cast<std::int16_t>(s.windowTop - 1),
+          static_cast<std::int16_t>(s.windowRight - 1),
+          static_cast<std::int16_t>(s.windowBottom - 1)};
+}
+
+ConsoleCell fillCell() {
+  return {charCode::blank, consoleState.textAttribute};
+}
+
+// Scrolls the window's content onto destination, blanking what it leaves.
+void scrollWindow(ConsoleCoord destination) {
+  const ConsoleRect window = windowRect();
+  consolePlatform().scrollScreenBuffer(consoleState.consoleOutputHandle, window, &window,
+                                       destination, fillCell());
+}
+
+void drawCell(std::uint8_t c) {
+  ConsoleState& s = consoleState;
+  consolePlatform().writeCell(s.consoleOutputHandle, {c, s.textAttribute},
+                              platformPosition(s.currentColumn, s.currentRow));
+  ++s.currentColumn;
+}
+
+// Without a one-step clear, the window is blanked by shifting its content three times by
+// half its height (or width) less one.
+void clearByShifting() {
+  const ConsoleState& s = consoleState;
+  ConsoleCoord destination;
+  if (s.windowBottom != s.windowTop) {
+    const std::int32_t d = (s.windowBottom - s.windowTop) / 2;
+    destination = {static_cast<std::int16_t>(s.windowLeft - 1),
+                   static_cast<std::int16_t>(s.windowTop - d)};
+  } else if (s.windowRight != s.windowLeft) {
+    const std::int32_t d = (s.windowRight - s.windowLeft) / 2;
+    destination = {static_cast<std::int16_t>(s.windowLeft - d),
+                   static_cast<std::int16_t>(s.windowTop - 1)};
+  } else {
+    destination = platformPosition(s.windowLeft, s.windowTop);
+    consolePlatform().fillCharacter(s.consoleOutputHandle, charCode::blank, 1, destination);
+    consolePlatform().fillAttribute(s.consoleOutputHandle, s.textAttribute, 1, destination);
+  }
+  for (int i = 0; i < 3; ++i) scrollWindow(destination);
+}
+
+}  // namespace
+
+std::int32_t consoleWrite(TextChannel& channel) {
+  ConsoleState& s = consoleState;
+  getScreenCursor(s.currentColumn, s.currentRow);
+  const std::int32_t pending = std::clamp(channel.bufferPosition, 0, channelBufferSize);
+  for (std::int32_t i = 0; i < pending; ++i) putConsoleChar(channel.buffer[i]);
+  setScreenCursor(s.currentColumn, s.currentRow);
+  channel.bufferPosition = 0;
+  return 0;
+}
+
+std::int32_t consoleClose(TextChannel& channel) {
+  channel.mode = modeClosed;
+  return 0;
+}
+
+std::int32_t consoleNoFlush(TextChannel&) {
+  return 0;
+}
+
+void putConsoleChar(std::uint8_t c) {
+  ConsoleState& s = consoleState;
+  switch (c) {
+    case charCode::bell:
+      break;
+    case charCode::backspace:
+      if (s.currentColumn > s.windowLeft) --s.currentColumn;
+      break;
+    case charCode::lineFeed:
+      ++s.currentRow;
+      break;
+    case charCode::carriageReturn:
+      s.currentColumn = s.windowLeft;
+      break;
+    default:
+      drawCell(c);
+      break;
+  }
+  if (s.currentColumn > s.windowRight) {
+    s.currentColumn = s.windowLeft;
+    ++s.currentRow;
+  }
+  while (s.currentRow > s.windowBottom) {
+    removeWindowLine(1);
+    --s.currentRow;
+  }
+}
+
+void removeWindowLine(std::int32_t line) {
+  const ConsoleState& s = consoleState;
+  const std::int32_t t = s.windowTop + line - 1;
+  const ConsoleRect below{
+      static_cast<std::int16_t>(s.windowLeft - 1), static_cast<std::int16_t>(t - 1),
+      static_cast<std::int16_t>(s.windowRight - 1), static_cast<std::int16_t>(s.windowBottom - 1)};
+  const ConsoleCoord oneRowUp{static_cast<std::int16_t>(s.windowLeft - 1),
+                              static_cast<std::int16_t>(t - 2)};
+  consolePlatform().scrollScreenBuffer(s.consoleOutputHandle, below, &below, oneRowUp, fillCell());
+}
+
+void getScreenCursor(std::int32_t& column, std::int32_t& row) {
+  column = consoleState.cursorColumn + 1;
+  row = consoleState.cursorRow + 1;
+}
+
+void setScreenCursor(std::int32_t column, std::int32_t row) {
+  consolePlatform().setCursorPosition(consoleState.consoleOutputHandle,
+                                      platformPosition(column, row));
+  consoleState.cursorColumn = column - 1;
+  consoleState.cursorRow = row - 1;
+}
+
+void gotoWindowPosition(std::uint8_t x, std::uint8_t y) {
+  const ConsoleState& s = consoleState;
+  if (x == 0 || x > s.windowRight - s.windowLeft + 1) return;
+  if (y == 0 || y > s.windowBottom - s.windowTop + 1) return;
+  // The positions are bytes: the sums wrap as bytes do.
+  const std::uint8_t column = static_cast<std::uint8_t>(x + s.windowLeft - 1);
+  const std::uint8_t row = static_cast<std::uint8_t>(y + s.windowTop - 1);
+  setScreenCursor(column, row);
+}
+
+void clearScreen() {
+  const ConsoleState& s = consoleState;
+  if (s.platformIsNt) {
+    // The block lands wholly outside the window, so every cell of it takes the fill.
+    scrollWindow(
+        {static_cast<std::int16_t>(-s.windowRight), static_cast<std::int16_t>(-s.windowBottom)});
+  } else {
+    clearByShifting();
+  }
+  gotoWindowPosition(1, 1);
+}
+
+}  // namespace qv

@@ -1,0 +1,42 @@
+#include "console/console_platform.h"
+
+namespace qv {
+
+namespace {
+
+// Where no platform has been installed there is no console to reach: every query fails, so
+// start-up reports the missing console instead of drawing into nothing.
+class NoConsole final : public ConsolePlatform {
+ public:
+  Handle standardHandle(std::int32_t) override { return noHandle; }
+  Handle openConsoleOutput() override { return noHandle; }
+  std::int32_t platformId() override { return 0; }
+  bool getScreenBufferInfo(Handle, ScreenBufferInfo&) override { return false; }
+  void writeCell(Handle, ConsoleCell, ConsoleCoord) override {}
+  void scrollScreenBuffer(Handle, ConsoleRect, const ConsoleRect*, ConsoleCoord,
+                          ConsoleCell) override {}
+  void fillCharacter(Handle, std::uint8_t, std::int32_t, ConsoleCoord) override {}
+  void fillAttribute(Handle, std::uint8_t, std::int32_t, ConsoleCoord) override {}
+  void setCursorPosition(Handle, ConsoleCoord) override {}
+  bool numberOfInputEvents(Handle, std::uint32_t& count) override {
+    count = 0;
+    return false;
+  }
+  bool readInput(Handle, InputRecord&) override { return false; }
+  void waitForInput(Handle) override {}
+};
+
+NoConsole noConsole;
+ConsolePlatform* installedPlatform = &noConsole;
+
+}  // namespace
+
+ConsolePlatform& consolePlatform() {
+  return *installedPlatform;
+}
+
+void setConsolePlatform(ConsolePlatform* platform) {
+  installedPlatform = platform != nullptr ? platform : &noConsole;
+}
+
+}  // namespace qv

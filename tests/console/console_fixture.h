@@ -1,0 +1,79 @@
+// A console of a chosen size in memory, started the way the program starts it: the standard
+// channels bound first, then the console taking over standardOutput and standardInput.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "console/console_input.h"
+#include "console/console_output.h"
+#include "console/console_state.h"
+#include "console/memory_console.h"
+#include "textio/text_channel.h"
+
+namespace qv {
+
+struct ConsoleSetup {
+  int columns = 80;
+  int rows = 25;
+  ConsoleCoord cursor{0, 0};
+  std::uint16_t attributeWord = 0x07;
+  std::int32_t platformId = 2;
+};
+
+class ConsoleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { start({}); }
+  void TearDown() override {
+    setConsolePlatform(nullptr);
+    resetConsoleState();
+    resetChannels();
+  }
+
+  void start(const ConsoleSetup& setup) {
+    console = std::make_unique<MemoryConsole>(setup.columns, setup.rows, setup.cursor,
+                                              setup.attributeWord);
+    console->setPlatformId(setup.platformId);
+    prepare();
+    initConsole();
+  }
+  // Installs the console without starting it (for the start-up tests).
+  void prepare() {
+    setConsolePlatform(console.get());
+    resetConsoleState();
+    resetChannels();
+    bindStandardChannels();
+  }
+
+  // One write statement, with or without its line end.
+  void write(std::string_view text) {
+    writeString(0, standardOutput, text);
+    flushAfterWrite(standardOutput);
+  }
+  void writeLine(std::string_view text) {
+    writeString(0, standardOutput, text);
+    writeLineEnd(standardOutput);
+  }
+
+  // What the line editor hands to standardInput for the keys already queued.
+  std::string readLine() {
+    consoleReadLine(standardInput);
+    return {reinterpret_cast<const char*>(standardInput.buffer),
+            static_cast<std::size_t>(standardInput.bufferEnd)};
+  }
+
+  std::string row(int r) const { return console->rowText(r); }
+  ConsoleCoord cursor() const { return console->cursor(); }
+
+  std::unique_ptr<MemoryConsole> console;
+};
+
+inline std::ostream& operator<<(std::ostream& out, ConsoleCoord c) {
+  return out << "(" << c.x << ", " << c.y << ")";
+}
+
+}  // namespace qv
