@@ -1,0 +1,43 @@
+// The key side of the terminal: bytes from standard input decoded into a bounded queue of key
+// events. A terminal in raw mode gives keys and ends only when it hangs up; a pipe or a file
+// gives typed text, in which every line end is Enter, and it ends with its last byte.
+#pragma once
+
+#include <cstdint>
+
+#include "console/terminal/key_decoder.h"
+
+namespace qv {
+
+class TerminalKeyboard {
+ public:
+  void open(int fd);
+  void close() { *this = TerminalKeyboard(); }
+  int fd() const { return fd_; }
+  bool isTerminal() const { return source_ == KeyDecoder::Source::terminal; }
+
+  KeyQueue& queue() { return queue_; }
+  // No byte can come any more; what is queued can still be taken.
+  bool ended() const { return ended_; }
+  // A partial escape sequence waits for its rest (see KeyDecoder::escTimeoutMs).
+  bool needMore() const { return decoder_.needMore(); }
+  void flushPending() { decoder_.flushPending(queue_); }
+
+  // One read of what is waiting (the caller knows something is), never more than the queue
+  // can take. Does nothing while the queue is that full.
+  void readWaiting();
+  // readWaiting() when a read would not block.
+  void readIfReady();
+
+ private:
+  void finish();
+
+  int fd_ = -1;
+  KeyDecoder::Source source_ = KeyDecoder::Source::terminal;
+  KeyDecoder decoder_;
+  KeyQueue queue_;
+  bool ended_ = false;
+  bool lineOpen_ = false;  // text since the last line end
+};
+
+}  // namespace qv

@@ -1,0 +1,46 @@
+// A minimal job-control shell for one program, so that Ctrl-Z can really stop it: a program
+// started straight in a new pseudo-terminal leads an orphaned process group, and the kernel
+// discards the stop signals of such a group. Usage: job_shim PROGRAM [ARGUMENTS...]
+// The program runs in a foreground process group of its own. When it stops, the shim takes
+// the terminal back, writes "[shim] fermato", and waits for a line ("fg"); then it gives the
+// terminal back and continues the program. It ends with the program's exit code (128 + the
+// signal's number when a signal ended it).
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  const int terminal = open("/dev/tty", O_RDWR | O_CLOEXEC);
+  if (terminal < 0) return 2;
+  signal(SIGTTOU, SIG_IGN);  // taking the terminal back from a stopped group
+  const pid_t child = fork();
+  if (child < 0) return 2;
+  if (child == 0) {
+    setpgid(0, 0);
+    tcsetpgrp(terminal, getpid());
+    signal(SIGTTOU, SIG_DFL);
+    execv(argv[1], argv + 1);
+    _exit(127);
+  }
+  setpgid(child, child);
+  tcsetpgrp(terminal, child);
+  for (;;) {
+    int status = 0;
+    if (waitpid(child, &status, WUNTRACED) < 0) return 2;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    if (!WIFSTOPPED(status)) continue;
+    tcsetpgrp(terminal, getpgrp());
+    const char notice[] = "\r\n[shim] fermato\r\n";
+    [[maybe_unused]] ssize_t written = write(terminal, notice, std::strlen(notice));
+    char line[64];
+    [[maybe_unused]] ssize_t got = read(terminal, line, sizeof line);
+    tcsetpgrp(terminal, child);
+    kill(-child, SIGCONT);
+  }
+}

@@ -1,0 +1,154 @@
+// Runs a program in a pseudo-terminal and looks at its screen through an in-memory terminal
+// emulator, the way a person at a real terminal would.
+//
+//   qv::PtySession session({.rows = 25, .cols = 80});   // the real program
+//   ASSERT_TRUE(session.waitForText("=>"));
+//   session.sendLine("a");                               // typed text, then Enter (CR)
+//   ASSERT_TRUE(session.waitFor([](const qv::VtermScreen& s) { return s.contains("phi"); },
+//                               "the result line"));
+//   ASSERT_TRUE(session.waitForExit());
+//   EXPECT_EQ(session.exitCode(), 0);
+//   EXPECT_TRUE(session.terminalSettingsRestored());
+//
+// Every wait polls the pty and feeds the emulator until the expected state is there or the
+// deadline passes; deadlines are multiplied by the environment variable QV_TEST_TIMEOUT_SCALE
+// (default 1) for slow machines. A failed wait returns an AssertionResult that carries the
+// numbered screen rows, the cursor and a timestamped log of what was sent and received.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+#include <termios.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vterm_screen.h"
+
+namespace qv {
+
+// Deadline of a wait in seconds, already multiplied by QV_TEST_TIMEOUT_SCALE.
+double scaledSeconds(double seconds);
+
+// Where a program the tests start is found: the real one, or a helper by its name (the
+// helpers of tests/*/helpers are built beside the test binaries).
+std::string programPath();
+std::string helperBesideTests(std::string_view name);
+inline std::string helperPath(std::string_view name) {
+#ifdef QV_HELPER_DIR
+  return std::string(QV_HELPER_DIR) + "/" + std::string(name);
+#else
+  return helperBesideTests(name);
+#endif
+}
+
+struct PtyOptions {
+  std::string program = programPath();
+  std::vector<std::string> arguments;
+  int rows = 25;
+  int cols = 80;
+  // Standard input from a pipe that carries these bytes and then ends, instead of the pty
+  // (the pty stays the controlling terminal).
+  std::optional<std::string> pipedInput;
+  // Standard output to a pipe that the session collects (stdoutText()), instead of the pty.
+  bool captureStdout = false;
+  // Extra environment entries NAME=value (TERM=xterm-256color and LANG=C.UTF-8 are set).
+  std::vector<std::string> environment;
+};
+
+class PtySession {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr double defaultTimeout = 10.0;  // seconds, before scaling
+
+  explicit PtySession(PtyOptions options = {});
+  ~PtySession();  // kills the program (SIGKILL) if it still runs
+  PtySession(const PtySession&) = delete;
+  PtySession& operator=(const PtySession&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
+
+  // Keys: the bytes go to the pty master as typed. sendLine adds CR, what Enter sends.
+  void send(std::string_view bytes);
+  void sendLine(std::string_view text) { send(std::string(text) + "\r"); }
+
+  // Waits until the predicate holds for the screen (checked after every chunk of output).
+  testing::AssertionResult waitFor(const std::function<bool(const VtermScreen&)>& predicate,
+                                   std::string_view what, double seconds = defaultTimeout);
+  // Waits until the text stands on one row of the screen.
+  testing::AssertionResult waitForText(std::string_view text, double seconds = defaultTimeout);
+  // Waits until the program has ended and all its output has been read.
+  testing::AssertionResult waitForExit(double seconds = defaultTimeout);
+  // Reads whatever output is there now, without waiting.
+  void pump() { pumpFor(Clock::duration::zero()); }
+
+  bool exited() const { return reaped_; }
+  // Exit code of a normal end, -1 otherwise (or while running).
+  int exitCode() const;
+  // Signal that killed it, 0 otherwise.
+  int terminatingSignal() const;
+
+  const VtermScreen& screen() const { return screen_; }
+  VtermScreen& screen() { return screen_; }
+  // Every byte the program wrote to the terminal so far.
+  const std::string& received() const { return received_; }
+  // The program's standard output when captureStdout was asked for (complete after exit).
+  const std::string& stdoutText() const { return stdout_; }
+
+  // The terminal's settings as the pty was created, and as they are now (also after exit).
+  const termios& initialSettings() const { return initial_; }
+  termios currentSettings() const;
+  // The line-discipline settings that matter to a shell equal the ones the pty started with.
+  testing::AssertionResult terminalSettingsRestored() const;
+
+  // The terminal changes size: the emulator and the pty (which sends SIGWINCH).
+  void resize(int rows, int cols);
+  void signal(int signalNumber);
+
+  // Screen, cursor and the timestamped log: for failure messages.
+  std::string report() const;
+
+ private:
+  void start(const PtyOptions& options);
+  void pumpFor(Clock::duration timeout);
+  bool readMaster();
+  void readStdout();
+  void feedPipedInput();
+  void reap(bool block);
+  void note(char direction, std::string_view bytes);
+  testing::AssertionResult failure(std::string_view what) const;
+
+  VtermScreen screen_;
+  pid_t pid_ = -1;
+  int master_ = -1;
+  int inputPipe_ = -1;   // write end, while piped input remains
+  int outputPipe_ = -1;  // read end, while standard output is captured
+  std::string pendingInput_;
+  bool masterClosed_ = false;
+  bool reaped_ = false;
+  int status_ = 0;
+  termios initial_{};
+  std::string received_;
+  std::string stdout_;
+  Clock::time_point startTime_;
+  std::vector<std::string> log_;
+};
+
+// The outcome of a program run with no terminal at all.
+struct DetachedRun {
+  int exitCode = -1;  // -1 when it did not end normally
+  int terminatingSignal = 0;
+  std::string stdoutText;
+  std::string stderrText;
+};
+
+// Runs a program in a new session with no controlling terminal (so /dev/tty cannot be
+// opened), standard input from /dev/null and standard output and error collected.
+DetachedRun runWithoutTerminal(const std::string& program, double seconds = 10.0);
+
+}  // namespace qv
