@@ -1,40 +1,110 @@
-// Stub: replaced by the real run-time error handling.
+// Run-time errors and the one end path of the process.
 #include "textio/run_error.h"
 
 #include <unistd.h>
 
-#include <cstdlib>
+#include <csignal>
 
+#include "textio/call_stack.h"
+#include "textio/fault_handler.h"
 #include "textio/io_result.h"
+#include "textio/startup.h"
 
 namespace qv {
+
 bool isConsoleProgram = true;
 std::uint16_t exitCode = 0;
 std::uint16_t errorNumber = 0;
 std::uint32_t errorAddress = 0;
 const void* errorFrame = nullptr;
-static RestoreStep restoreStep = nullptr;
-void setTerminalRestoreStep(RestoreStep step) { restoreStep = step; }
-void checkIo() {
-  if (ioResult != 0) {
-    std::uint16_t n = ioResult;
-    ioResult = 0;
-    raiseRunError(n, 1, nullptr);
-  }
+
+namespace {
+
+RestoreStep restoreStep = nullptr;
+volatile std::sig_atomic_t terminating = 0;
+
+// Taken before it runs, so that a fault inside it cannot bring it back.
+void runRestoreStepOnce() {
+  const RestoreStep step = restoreStep;
+  restoreStep = nullptr;
+  if (step != nullptr) step();
 }
-void runError(std::uint16_t number) { raiseRunError(number, 1, nullptr); }
+
+// The process status keeps only the low 8 bits; an error must never end as a success.
+int processStatus(std::uint16_t code) {
+  const int status = code & 0xFF;
+  return (status == 0 && code != 0) ? 0xFF : status;
+}
+
+}  // namespace
+
+void setTerminalRestoreStep(RestoreStep step) {
+  restoreStep = step;
+}
+
+bool terminationStarted() {
+  return terminating != 0;
+}
+
+void endAtOnce(std::uint16_t code) {
+  runRestoreStepOnce();
+  _exit(processStatus(exitCode != 0 ? exitCode : code));
+}
+
+// The statement that failed is the one this call returns into; its frame starts the walk.
+__attribute__((noinline)) void checkIo() {
+  if (ioResult == 0) return;
+  const std::uint16_t number = ioResult;
+  ioResult = 0;
+  raiseRunError(number, codeAddress(__builtin_return_address(0)),
+                callerFrameOf(__builtin_frame_address(0)));
+}
+
+__attribute__((noinline)) void runError(std::uint16_t number) {
+  raiseRunError(number, codeAddress(__builtin_return_address(0)),
+                callerFrameOf(__builtin_frame_address(0)));
+}
+
 void haltProgram(std::uint8_t code) {
+  if (terminationStarted()) endAtOnce(code);
   exitCode = code;
   terminateProgram();
 }
+
 void raiseRunError(std::uint16_t number, std::uint32_t address, const void* frame) {
-  errorNumber = exitCode = number;
+  if (terminationStarted()) endAtOnce(number);
+  errorNumber = number;
+  exitCode = number;
   errorAddress = address;
   errorFrame = frame;
   terminateProgram();
 }
+
 void terminateProgram() {
-  if (restoreStep) restoreStep();
-  _exit(exitCode);
+  if (terminationStarted()) endAtOnce(exitCode);
+  terminating = 1;
+  finalizeModules();
+  runRestoreStepOnce();
+  if (errorAddress != 0) {
+    // A fault in the middle of a statement may leave its I/O error pending, which would
+    // silence every write of the report.
+    ioResult = 0;
+    writeErrorReport(reportOutput);
+  }
+  removeFaultHandling();
+  _exit(processStatus(exitCode));
 }
+
+void resetRunErrorState() {
+  isConsoleProgram = true;
+  exitCode = 0;
+  errorNumber = 0;
+  errorAddress = 0;
+  errorFrame = nullptr;
+  restoreStep = nullptr;
+  terminating = 0;
+  ioResult = 0;
+  resetCallStack();
+}
+
 }  // namespace qv

@@ -22,9 +22,10 @@ extern std::uint32_t errorAddress;  // 0 means no run-time error is pending
 extern const void* errorFrame;      // the frame where the back-trace walk starts
 
 // After every program-level input or output statement: turns a pending ioResult into the
-// run-time error of that number, at the address just after the call in the statement.
-void checkIo();
-[[noreturn]] void runError(std::uint16_t number);
+// run-time error of that number, at the address just after the call in the statement. Both
+// take the place and frame of the failure from their own call, so they are never inlined.
+[[gnu::noinline]] void checkIo();
+[[noreturn, gnu::noinline]] void runError(std::uint16_t number);
 [[noreturn]] void haltProgram(std::uint8_t code);
 [[noreturn]] void raiseRunError(std::uint16_t number, std::uint32_t address, const void* frame);
 // The one end path: finalise the modules, put the terminal back, write the report when an
@@ -41,5 +42,14 @@ std::uint32_t codeAddress(const void* instruction);  // offset from the executab
 // before the report is written. Calling it more than once must be harmless.
 using RestoreStep = void (*)();
 void setTerminalRestoreStep(RestoreStep step);
+
+// Once terminateProgram has begun, any further way out (a fault while the report is written, a
+// finalise step that halts) ends the process at once: the restore step if it has not run yet,
+// then the exit, with the code already chosen unless that was 0, else with code.
+bool terminationStarted();
+[[noreturn]] void endAtOnce(std::uint16_t code);
+
+// Puts the run-time error state back to its start (for tests).
+void resetRunErrorState();
 
 }  // namespace qv

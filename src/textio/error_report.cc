@@ -1,0 +1,70 @@
+// The run-time error report: the error line, the failure address again, then one line per
+// active call, innermost first, and an empty line.
+#include <algorithm>
+
+#include "textio/call_stack.h"
+#include "textio/file_driver.h"
+#include "textio/run_error.h"
+
+namespace qv {
+namespace {
+
+// A console shows only a screenful, a file keeps everything: a deep recursion still ends.
+constexpr int deviceFrameLines = 9;
+constexpr int fileFrameLines = 257;
+
+void writeCodeAddressLine(TextChannel& channel, std::uint32_t address) {
+  writeString(0, channel, formatCodeAddress(address).view());
+  writeLineEnd(channel);
+}
+
+}  // namespace
+
+String255 hexDigits(std::uint32_t value, int count) {
+  static constexpr char digitSet[] = "0123456789ABCDEF";
+  String255 text;
+  const int length = std::clamp(count, 0, String255::capacity);
+  for (int i = length - 1; i >= 0; --i) {
+    text.chars[i] = digitSet[value & 0xF];
+    value >>= 4;
+  }
+  text.length = static_cast<std::uint8_t>(length);
+  return text;
+}
+
+String255 formatCodeAddress(std::uint32_t address) {
+  constexpr std::string_view prefix = "  0x";
+  const String255 digits = hexDigits(address, 8);
+  String255 text;
+  std::copy(prefix.begin(), prefix.end(), text.chars);
+  std::copy(digits.chars, digits.chars + digits.length, text.chars + prefix.size());
+  text.length = static_cast<std::uint8_t>(prefix.size() + digits.length);
+  return text;
+}
+
+// Reads frame records that the sanitizers know nothing about; frameOnStack keeps every read
+// on the live stack.
+__attribute__((no_sanitize("address"))) void dumpCallStack(TextChannel& channel,
+                                                           const void* frame) {
+  const int limit = isCharacterDevice(channel.handle) ? deviceFrameLines : fileFrameLines;
+  const void* floor = walkFloor() != nullptr ? walkFloor() : __builtin_frame_address(0);
+  const StackFrame* current = frameOnStack(frame, nullptr, floor);
+  for (int lines = 0; current != nullptr && lines < limit; ++lines) {
+    const void* returnAddress = current->returnAddress;
+    if (returnAddress != nullptr) writeCodeAddressLine(channel, codeAddress(returnAddress));
+    current = frameOnStack(current->caller, current, floor);
+  }
+}
+
+void writeErrorReport(TextChannel& channel) {
+  writeString(0, channel, "Runtime error ");
+  writeInteger(0, channel, errorNumber);
+  writeString(0, channel, " at 0x");
+  writeString(0, channel, hexDigits(errorAddress, 8).view());
+  writeLineEnd(channel);
+  writeCodeAddressLine(channel, errorAddress);
+  dumpCallStack(channel, errorFrame);
+  writeLineEnd(channel);
+}
+
+}  // namespace qv
