@@ -40,19 +40,44 @@ class KeyDecoder {
   explicit KeyDecoder(Source source = Source::terminal) : source_(source) {}
 
   // Decodes the bytes; complete keys go to the queue, a partial sequence is held back.
+  // Never adds more events than it is given bytes, so a caller that reads at most
+  // queue.room() bytes loses no key.
   void feed(std::span<const std::uint8_t> bytes, KeyQueue& queue);
   // True while a partial sequence is held: the caller waits escTimeoutMs for more bytes and
   // calls flushPending() if none come.
   bool needMore() const;
   // The held bytes were all there is: a lone Esc (or Alt plus a key) and whatever followed.
+  // Adds at most one event.
   void flushPending(KeyQueue& queue);
 
+  // After sending a cursor position request (ESC[6n): the next CSI row;col R is its answer
+  // instead of a modified F3, and takeCursorReport() hands it out (0-based).
+  void expectCursorReport() { expectingReport_ = true; }
+  bool takeCursorReport(ConsoleCoord& position);
+
+  // Back to the start state: nothing held, no line end pending.
+  void reset();
+
  private:
+  enum class Step { needMore, done, reprocessLast };
+  void feedByte(std::uint8_t byte, KeyQueue& queue);
+  Step decodeHeld(KeyQueue& queue);
+  Step decodeEscape(KeyQueue& queue);
+  Step decodeCsi(KeyQueue& queue);
+  Step decodeSs3(KeyQueue& queue);
+  bool isRxvtShiftedKey() const;
+  Step decodeUtf8(std::size_t start, std::uint32_t alt, KeyQueue& queue);
+  void emitByte(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue);
+  void discardByte(std::uint8_t byte, KeyQueue& queue);
+
   Source source_;
   std::uint8_t held_[32] = {};
   std::size_t heldCount_ = 0;
   bool lastWasCarriageReturn_ = false;  // text source: CR LF is one line end
-  // Further state is the implementation's.
+  bool discarding_ = false;             // inside a sequence too long to hold: skip to its end
+  bool expectingReport_ = false;
+  bool haveReport_ = false;
+  ConsoleCoord report_{0, 0};
 };
 
 }  // namespace qv

@@ -2,7 +2,10 @@
 // own copy. render() appends the escape sequences that turn the one into the other.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "console/screen_grid.h"
 
@@ -19,6 +22,39 @@ class Renderer {
   // What the terminal shows is unknown (start, resume, resize): the next render repaints.
   void invalidate();
   void resize(int terminalColumns, int terminalRows);
+
+  // At start and on resume: puts the terminal in the state render() relies on (no auto-wrap,
+  // no scroll margins). The next render repaints.
+  void begin(std::string& out);
+  // On the way out: colours reset, auto-wrap back on, the cursor shown at the console cursor,
+  // so that whatever follows appears in the terminal's own colours where the dialogue stopped.
+  void end(const ScreenGrid& grid, std::string& out);
+
+ private:
+  struct View {  // the part of the grid the terminal shows, from its top-left cell
+    int top, left, rows, columns;
+  };
+  View viewFor(const ScreenGrid& grid) const;
+  void scrollIntoScrollback(const ScreenGrid& grid, const View& view, std::string& out);
+  std::span<const ConsoleCell> sequenceRow(const ScreenGrid& grid, long index) const;
+  void syncRow(int row, std::span<const ConsoleCell> source, const View& view, std::string& out);
+  void shiftUp(int count);
+  void placeCursor(const ScreenGrid& grid, const View& view, std::string& out);
+  void moveTo(int row, int column, std::string& out);
+  void setPen(std::uint8_t attribute, std::string& out);
+  void hideCursor(std::string& out);
+
+  int columns_ = 1;
+  int rows_ = 1;
+  std::vector<ConsoleCell> shown_;   // what the terminal shows, row after row
+  std::vector<std::uint8_t> known_;  // per row: shown_ is what the terminal shows
+  bool compareAll_ = true;           // rows no longer line up with the grid's change flags
+  int viewTop_ = 0;
+  int viewLeft_ = 0;
+  int cursorRow_ = -1;  // where the terminal's cursor stands; -1 when unknown
+  int cursorColumn_ = -1;
+  int pen_ = -1;  // the attribute the terminal draws in; -1 when unknown
+  enum class Visibility { unknown, shown, hidden } cursorVisibility_ = Visibility::unknown;
 };
 
 }  // namespace qv

@@ -1,0 +1,436 @@
+#include "console/terminal/key_decoder.h"
+
+#include <array>
+#include <string_view>
+
+#include "console/terminal/cp437.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::uint8_t kEsc = 0x1B;
+constexpr std::uint8_t kDel = 0x7F;
+constexpr std::uint8_t kBackspace = 0x08;
+constexpr std::uint8_t kTab = 0x09;
+constexpr std::uint8_t kLineFeed = 0x0A;
+constexpr std::uint8_t kCarriageReturn = 0x0D;
+
+bool isCsiParameter(std::uint8_t b) {
+  return b >= 0x20 && b <= 0x3F;
+}  // with intermediates
+bool isCsiFinal(std::uint8_t b) {
+  return b >= 0x40 && b <= 0x7E;
+}
+bool isUtf8Lead(std::uint8_t b) {
+  return b >= 0xC2 && b <= 0xF4;
+}
+
+// Scan codes of a US keyboard for the printable ASCII characters: a shifted character shares
+// its key with the unshifted one.
+constexpr std::array<std::uint8_t, 128> makeScanCodes() {
+  std::array<std::uint8_t, 128> codes{};
+  struct KeyRow {
+    std::string_view plain, shifted;
+    std::uint8_t first;
+  };
+  constexpr KeyRow rows[] = {{"1234567890-=", "!@#$%^&*()_+", 2},
+                             {"qwertyuiop[]", "QWERTYUIOP{}", 16},
+                             {"asdfghjkl;'`", "ASDFGHJKL:\"~", 30},
+                             {"\\zxcvbnm,./", "|ZXCVBNM<>?", 43}};
+  for (const KeyRow& row : rows) {
+    for (std::size_t i = 0; i < row.plain.size(); ++i) {
+      codes[std::size_t(row.plain[i])] = std::uint8_t(row.first + i);
+      codes[std::size_t(row.shifted[i])] = std::uint8_t(row.first + i);
+    }
+  }
+  codes[' '] = std::uint8_t(ScanCode::space);
+  for (int c = 1; c <= 26; ++c) codes[std::size_t(c)] = codes[std::size_t('a' + c - 1)];
+  return codes;
+}
+
+constexpr std::array<std::uint8_t, 128> kScanCodes = makeScanCodes();
+
+// The virtual key of a character: letters and digits have their own codes.
+VirtualKey virtualKeyOf(std::uint8_t c) {
+  if (c >= 'a' && c <= 'z') return VirtualKey(c - 'a' + 'A');
+  if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return VirtualKey(c);
+  if (c >= 1 && c <= 26) return VirtualKey(c - 1 + 'A');  // Ctrl plus a letter
+  if (c == ' ') return VirtualKey::space;
+  return VirtualKey::none;
+}
+
+InputRecord keyRecord(VirtualKey key, ScanCode scan, std::uint8_t character, std::uint32_t state) {
+  return {InputEventType::key, KeyEventRecord{true, 1, key, scan, character, state}};
+}
+
+struct NamedKey {
+  VirtualKey key;
+  ScanCode scan;
+  bool enhanced;  // the cursor and editing block, not the numeric keypad
+};
+
+constexpr NamedKey kNoKey{VirtualKey::none, ScanCode::none, false};
+constexpr NamedKey kUp{VirtualKey::up, ScanCode::up, true};
+constexpr NamedKey kDown{VirtualKey::down, ScanCode::down, true};
+constexpr NamedKey kRight{VirtualKey::right, ScanCode::right, true};
+constexpr NamedKey kLeft{VirtualKey::left, ScanCode::left, true};
+constexpr NamedKey kHome{VirtualKey::home, ScanCode::home, true};
+constexpr NamedKey kEnd{VirtualKey::end, ScanCode::end, true};
+constexpr NamedKey kInsert{VirtualKey::insert, ScanCode::insert, true};
+constexpr NamedKey kDelete{VirtualKey::del, ScanCode::del, true};
+constexpr NamedKey kPageUp{VirtualKey::pageUp, ScanCode::pageUp, true};
+constexpr NamedKey kPageDown{VirtualKey::pageDown, ScanCode::pageDown, true};
+constexpr NamedKey kKeypad5{VirtualKey::clear, ScanCode::keypad5, false};
+
+constexpr NamedKey functionKeyOf(int n) {  // 1..12
+  if (n == 11) return {VirtualKey::f11, ScanCode::f11, false};
+  if (n == 12) return {VirtualKey::f12, ScanCode::f12, false};
+  return {VirtualKey(int(VirtualKey::f1) + n - 1), ScanCode(int(ScanCode::f1) + n - 1), false};
+}
+
+void pushKey(const NamedKey& key, std::uint32_t state, KeyQueue& queue) {
+  if (key.key == VirtualKey::none) return;  // a sequence of no key this console knows
+  if (key.enhanced) state |= controlKey::enhancedKey;
+  queue.push(keyRecord(key.key, key.scan, 0, state));
+}
+
+// The cursor-key letters shared by the CSI and SS3 forms: A to D, H, F, E, P to S.
+NamedKey letterKey(std::uint8_t final) {
+  if (final >= 'P' && final <= 'S') return functionKeyOf(final - 'P' + 1);
+  constexpr std::string_view letters = "ABCDHFE";
+  constexpr NamedKey keys[] = {kUp, kDown, kRight, kLeft, kHome, kEnd, kKeypad5};
+  const std::size_t at = letters.find(char(final));
+  return at == std::string_view::npos ? kNoKey : keys[at];
+}
+
+// CSI n ~: the editing block (xterm, rxvt, screen, the Linux console) and the function keys,
+// indexed by n.
+constexpr NamedKey kTildeKeys[] = {
+    kNoKey,
+    kHome,
+    kInsert,
+    kDelete,
+    kEnd,
+    kPageUp,
+    kPageDown,
+    kHome,
+    kEnd,
+    kNoKey,
+    kNoKey,
+    functionKeyOf(1),
+    functionKeyOf(2),
+    functionKeyOf(3),
+    functionKeyOf(4),
+    functionKeyOf(5),
+    kNoKey,
+    functionKeyOf(6),
+    functionKeyOf(7),
+    functionKeyOf(8),
+    functionKeyOf(9),
+    functionKeyOf(10),
+    kNoKey,
+    functionKeyOf(11),
+    functionKeyOf(12),
+};
+
+NamedKey tildeKey(int n) {
+  return n >= 0 && n < int(std::size(kTildeKeys)) ? kTildeKeys[n] : kNoKey;
+}
+
+// xterm's modifier parameter: its value minus one is a mask of Shift 1, Alt 2, Ctrl 4.
+std::uint32_t modifierState(int parameter) {
+  if (parameter < 2) return 0;
+  const int mask = parameter - 1;
+  std::uint32_t state = 0;
+  if (mask & 1) state |= controlKey::shiftPressed;
+  if (mask & 2) state |= controlKey::leftAltPressed;
+  if (mask & 4) state |= controlKey::leftCtrlPressed;
+  return state;
+}
+
+// The numeric parameters of a sequence body; false when it holds anything else (private
+// markers, sub-parameters, intermediates), which no key sends.
+struct Parameters {
+  static constexpr int capacity = 4;
+  int values[capacity] = {};
+  int count = 0;
+  int at(int i, int fallback) const { return i < count && values[i] > 0 ? values[i] : fallback; }
+};
+
+bool parseParameters(const std::uint8_t* body, std::size_t length, Parameters& out) {
+  out.count = length > 0 ? 1 : 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const std::uint8_t b = body[i];
+    if (b == ';') {
+      if (out.count == Parameters::capacity) return false;
+      ++out.count;
+    } else if (b >= '0' && b <= '9') {
+      int& value = out.values[out.count - 1];
+      if (value < 10000) value = value * 10 + (b - '0');
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool KeyQueue::push(const InputRecord& record) {
+  if (full()) return false;
+  events_[(head_ + count_) % capacity] = record;
+  ++count_;
+  return true;
+}
+
+bool KeyQueue::pop(InputRecord& record) {
+  if (empty()) return false;
+  record = events_[head_];
+  head_ = (head_ + 1) % capacity;
+  --count_;
+  return true;
+}
+
+void KeyDecoder::feed(std::span<const std::uint8_t> bytes, KeyQueue& queue) {
+  for (std::uint8_t b : bytes) feedByte(b, queue);
+}
+
+bool KeyDecoder::needMore() const {
+  return heldCount_ > 0 || discarding_;
+}
+
+void KeyDecoder::reset() {
+  heldCount_ = 0;
+  lastWasCarriageReturn_ = false;
+  discarding_ = false;
+  expectingReport_ = false;
+  haveReport_ = false;
+}
+
+bool KeyDecoder::takeCursorReport(ConsoleCoord& position) {
+  if (!haveReport_) return false;
+  position = report_;
+  haveReport_ = false;
+  return true;
+}
+
+void KeyDecoder::flushPending(KeyQueue& queue) {
+  discarding_ = false;
+  if (heldCount_ == 0) return;
+  // Esc, or Esc with '[' or 'O' that no more bytes followed: keys typed with Alt. Anything
+  // longer is a sequence cut short, and a partial UTF-8 character is invalid: both dropped.
+  if (held_[0] == kEsc && heldCount_ == 1) {
+    emitByte(kEsc, 0, queue);
+  } else if (held_[0] == kEsc && heldCount_ == 2 && (held_[1] == '[' || held_[1] == 'O')) {
+    emitByte(held_[1], controlKey::leftAltPressed, queue);
+  }
+  heldCount_ = 0;
+}
+
+void KeyDecoder::feedByte(std::uint8_t byte, KeyQueue& queue) {
+  if (discarding_) return discardByte(byte, queue);
+  if (heldCount_ == 0) {
+    if (byte < 0x80 && byte != kEsc) return emitByte(byte, 0, queue);
+    lastWasCarriageReturn_ = false;  // a CR and an LF with something between are two line ends
+    // A stray continuation byte or an impossible lead is invalid UTF-8: dropped.
+    if (byte == kEsc || isUtf8Lead(byte)) held_[heldCount_++] = byte;
+    return;
+  }
+  if (heldCount_ == sizeof held_) {  // only a parameter list grows this long: skip to its end
+    heldCount_ = 0;
+    discarding_ = true;
+    return discardByte(byte, queue);
+  }
+  held_[heldCount_++] = byte;
+  switch (decodeHeld(queue)) {
+    case Step::needMore:
+      return;
+    case Step::done:
+      heldCount_ = 0;
+      return;
+    case Step::reprocessLast:  // the byte cannot continue the sequence: it starts afresh
+      heldCount_ = 0;
+      return feedByte(byte, queue);
+  }
+}
+
+void KeyDecoder::discardByte(std::uint8_t byte, KeyQueue& queue) {
+  if (isCsiParameter(byte)) return;
+  discarding_ = false;
+  if (!isCsiFinal(byte)) feedByte(byte, queue);
+}
+
+KeyDecoder::Step KeyDecoder::decodeHeld(KeyQueue& queue) {
+  if (held_[0] == kEsc) return decodeEscape(queue);
+  return decodeUtf8(0, 0, queue);
+}
+
+KeyDecoder::Step KeyDecoder::decodeEscape(KeyQueue& queue) {
+  const std::uint8_t second = held_[1];
+  if (second == '[') return decodeCsi(queue);
+  if (second == 'O') return decodeSs3(queue);
+  if (second == kEsc) {  // Esc pressed twice: the first one stands alone
+    emitByte(kEsc, 0, queue);
+    return Step::reprocessLast;
+  }
+  if (isUtf8Lead(second)) return decodeUtf8(1, controlKey::leftAltPressed, queue);
+  if (second < 0x80) emitByte(second, controlKey::leftAltPressed, queue);
+  return Step::done;
+}
+
+KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
+  if (heldCount_ == 2) return Step::needMore;
+  const std::uint8_t last = held_[heldCount_ - 1];
+  if (held_[2] == '[') {  // the Linux console's F1..F5: ESC [ [ A..E
+    if (heldCount_ == 3) return Step::needMore;
+    if (last >= 'A' && last <= 'E') pushKey(functionKeyOf(last - 'A' + 1), 0, queue);
+    return last >= 0x20 && last <= 0x7E ? Step::done : Step::reprocessLast;
+  }
+  if (isCsiParameter(last) && !isRxvtShiftedKey()) return Step::needMore;
+  if (!isCsiParameter(last) && !isCsiFinal(last)) return Step::reprocessLast;
+
+  Parameters p;
+  if (!parseParameters(held_ + 2, heldCount_ - 3, p)) return Step::done;
+  const std::uint32_t modifiers = modifierState(p.at(1, 1));
+  switch (last) {
+    case '~':
+      pushKey(tildeKey(p.at(0, 0)), modifiers, queue);
+      break;
+    // rxvt marks modified editing keys by the final byte instead of a parameter
+    case '$':
+      pushKey(tildeKey(p.at(0, 0)), controlKey::shiftPressed, queue);
+      break;
+    case '^':
+      pushKey(tildeKey(p.at(0, 0)), controlKey::leftCtrlPressed, queue);
+      break;
+    case '@':
+      pushKey(tildeKey(p.at(0, 0)), controlKey::leftCtrlPressed | controlKey::shiftPressed, queue);
+      break;
+    case 'a':
+    case 'b':
+    case 'c':
+    case 'd':  // rxvt: Shift plus a cursor key
+      pushKey(letterKey(std::uint8_t(last - 'a' + 'A')), controlKey::shiftPressed, queue);
+      break;
+    case 'Z':  // Shift+Tab
+      queue.push(keyRecord(VirtualKey::tab, ScanCode::tab, kTab, controlKey::shiftPressed));
+      break;
+    case 'R':
+      // The answer to a cursor position request looks like a modified F3 on row 1.
+      if (expectingReport_ || p.at(0, 1) > 1) {
+        expectingReport_ = false;
+        haveReport_ = true;
+        report_ = {std::int16_t(p.at(1, 1) - 1), std::int16_t(p.at(0, 1) - 1)};
+        break;
+      }
+      [[fallthrough]];
+    default:
+      if (p.at(0, 1) == 1) pushKey(letterKey(last), modifiers, queue);
+  }
+  return Step::done;
+}
+
+// rxvt ends a Shift+editing key with '$' (ESC [ 7 $), which elsewhere would introduce more.
+bool KeyDecoder::isRxvtShiftedKey() const {
+  if (held_[heldCount_ - 1] != '$' || heldCount_ < 4) return false;
+  for (std::size_t i = 2; i + 1 < heldCount_; ++i) {
+    if (held_[i] < '0' || held_[i] > '9') return false;
+  }
+  return true;
+}
+
+KeyDecoder::Step KeyDecoder::decodeSs3(KeyQueue& queue) {
+  if (heldCount_ == 2) return Step::needMore;
+  const std::uint8_t last = held_[heldCount_ - 1];
+  if (last >= 0x30 && last <= 0x3F) return Step::needMore;  // old forms such as ESC O 5 P
+  if (!isCsiFinal(last)) return Step::reprocessLast;
+
+  Parameters p;
+  if (!parseParameters(held_ + 2, heldCount_ - 3, p)) return Step::done;
+  const std::uint32_t modifiers = modifierState(p.count > 0 ? p.values[p.count - 1] : 1);
+  // The numeric keypad in application mode sends its characters as ESC O j..y and X.
+  static constexpr std::string_view keypad = "*+,-./0123456789";
+  if (last == 'M') {  // keypad Enter
+    queue.push(
+        keyRecord(VirtualKey::enter, ScanCode::enter, kCarriageReturn, controlKey::enhancedKey));
+  } else if (last >= 'j' && last <= 'y') {
+    emitByte(std::uint8_t(keypad[last - 'j']), 0, queue);
+  } else if (last == 'X') {
+    emitByte('=', 0, queue);
+  } else if (last >= 'a' && last <= 'd') {  // rxvt: Ctrl plus a cursor key
+    pushKey(letterKey(std::uint8_t(last - 'a' + 'A')), controlKey::leftCtrlPressed, queue);
+  } else {
+    pushKey(letterKey(last), modifiers, queue);
+  }
+  return Step::done;
+}
+
+KeyDecoder::Step KeyDecoder::decodeUtf8(std::size_t start, std::uint32_t alt, KeyQueue& queue) {
+  const std::uint8_t lead = held_[start];
+  const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  const std::size_t have = heldCount_ - start;
+  if (have == 1) return Step::needMore;
+  const std::uint8_t b = held_[heldCount_ - 1];
+  // The second byte's range also excludes overlong forms, surrogates and code points past
+  // U+10FFFF.
+  std::uint8_t low = 0x80, high = 0xBF;
+  if (have == 2) {
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  }
+  if (b < low || b > high) return Step::reprocessLast;
+  if (have < length) return Step::needMore;
+
+  char32_t codePoint = lead & (0x7F >> length);
+  for (std::size_t i = start + 1; i < heldCount_; ++i) {
+    codePoint = codePoint << 6 | (held_[i] & 0x3F);
+  }
+  // Only letters and symbols: a glyph that stands for a control code would otherwise act as an
+  // editing key (a typed arrow as Esc, a note as Enter).
+  const int character = cp437FromUnicode(codePoint);
+  if (character >= kDel) {  // as a character, even 127 (which a keyboard sends for Backspace)
+    lastWasCarriageReturn_ = false;
+    queue.push(keyRecord(VirtualKey::none, ScanCode::none, std::uint8_t(character), alt));
+  }
+  return Step::done;
+}
+
+void KeyDecoder::emitByte(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue) {
+  const bool lineEnd = byte == kCarriageReturn || byte == kLineFeed;
+  if (source_ == Source::text && lineEnd) {
+    const bool secondHalf = byte == kLineFeed && lastWasCarriageReturn_;
+    lastWasCarriageReturn_ = byte == kCarriageReturn;
+    if (!secondHalf) {
+      queue.push(keyRecord(VirtualKey::enter, ScanCode::enter, kCarriageReturn, alt));
+    }
+    return;
+  }
+  lastWasCarriageReturn_ = false;
+  const ScanCode scan = ScanCode(kScanCodes[byte & 0x7F]);  // only ASCII comes here
+  switch (byte) {
+    case kCarriageReturn:
+      queue.push(keyRecord(VirtualKey::enter, ScanCode::enter, byte, alt));
+      return;
+    case kBackspace:
+    case kDel:
+      queue.push(keyRecord(VirtualKey::back, ScanCode::backspace, kBackspace, alt));
+      return;
+    case kTab:
+      queue.push(keyRecord(VirtualKey::tab, ScanCode::tab, byte, alt));
+      return;
+    case kEsc:
+      queue.push(keyRecord(VirtualKey::escape, ScanCode::escape, byte, alt));
+      return;
+    case 0:  // Ctrl+Space
+      queue.push(
+          keyRecord(VirtualKey::space, ScanCode::space, 0, alt | controlKey::leftCtrlPressed));
+      return;
+    default:
+      queue.push(keyRecord(virtualKeyOf(byte), scan, byte, alt));
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,293 @@
+// Every escape sequence this renderer sends (all of them understood by xterm and its
+// descendants, tmux, screen, rxvt and the Linux console):
+//   ESC [ ? 7 l        auto-wrap off (begin), so a cell in the last column never wraps
+//   ESC [ ? 7 h        auto-wrap on (end)
+//   ESC [ r            scroll margins back to the whole screen (begin); homes the cursor
+//   ESC [ ? 25 l       hide the cursor while cells are drawn
+//   ESC [ ? 25 h       show the cursor again
+//   ESC [ row ; col H  move the cursor (1-based; ESC [ H and ESC [ row H for column 1)
+//   ESC [ n C          move the cursor n columns right on its row (ESC [ C for one)
+//   ESC [ 0 ; f ; b m  set both colours from a clean state; ESC [ f m and ESC [ b m change one
+//                      f: 30-37 normal, 90-97 bright foreground; b: 40-47, 100-107 background
+//   ESC [ 0 m          colours back to the terminal's own (end)
+//   LF                 at the bottom row: the terminal scrolls natively, so that the top row
+//                      goes into its scrollback
+// Cells are sent as the UTF-8 glyphs of code page 437: no byte of the grid ever reaches the
+// terminal as a control code.
+
+#include "console/terminal/renderer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "console/terminal/cp437.h"
+
+namespace qv {
+
+namespace {
+
+// Outside the grid (a terminal larger than the screen buffer) the terminal shows black.
+constexpr ConsoleCell kOutside{' ', 0x00};
+
+// The console numbers its colours blue, green, red (bit 0 is blue); terminals red, green, blue.
+int terminalColour(int consoleColour) {
+  return (consoleColour & 2) | ((consoleColour & 1) << 2) | ((consoleColour & 4) >> 2);
+}
+
+int foregroundCode(std::uint8_t attribute) {
+  return ((attribute & 0x08) ? 90 : 30) + terminalColour(attribute & 7);
+}
+
+int backgroundCode(std::uint8_t attribute) {
+  return ((attribute & 0x80) ? 100 : 40) + terminalColour((attribute >> 4) & 7);
+}
+
+// The glyphs as they go out, copied once so that drawing a cell is a table look-up.
+struct GlyphTable {
+  struct Glyph {
+    char bytes[4];
+    std::uint8_t length;
+  };
+  Glyph glyphs[256];
+  GlyphTable() {
+    for (int b = 0; b < 256; ++b) {
+      const std::string_view glyph = cp437Glyph(std::uint8_t(b));
+      glyph.copy(glyphs[b].bytes, sizeof glyphs[b].bytes);
+      glyphs[b].length = std::uint8_t(glyph.size());
+    }
+  }
+};
+const GlyphTable kGlyphTable;
+
+class GlyphRun {
+ public:
+  void add(std::uint8_t character, std::string& out) {
+    if (used_ + 4 > sizeof buffer_) flush(out);
+    const GlyphTable::Glyph& glyph = kGlyphTable.glyphs[character];
+    std::memcpy(buffer_ + used_, glyph.bytes, 4);
+    used_ += glyph.length;
+  }
+  void flush(std::string& out) {
+    out.append(buffer_, used_);
+    used_ = 0;
+  }
+
+ private:
+  char buffer_[512];
+  std::size_t used_ = 0;
+};
+
+void appendNumber(std::string& out, int value) {
+  char digits[12];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+}  // namespace
+
+Renderer::Renderer(int terminalColumns, int terminalRows) {
+  resize(terminalColumns, terminalRows);
+}
+
+void Renderer::resize(int terminalColumns, int terminalRows) {
+  columns_ = std::max(terminalColumns, 1);
+  rows_ = std::max(terminalRows, 1);
+  shown_.assign(std::size_t(columns_) * rows_, kOutside);
+  known_.assign(std::size_t(rows_), 0);
+  invalidate();
+}
+
+void Renderer::invalidate() {
+  std::fill(known_.begin(), known_.end(), 0);
+  compareAll_ = true;
+  cursorRow_ = cursorColumn_ = -1;
+  pen_ = -1;
+  cursorVisibility_ = Visibility::unknown;
+}
+
+void Renderer::begin(std::string& out) {
+  out += "\x1b[?7l\x1b[r";
+  invalidate();
+}
+
+void Renderer::end(const ScreenGrid& grid, std::string& out) {
+  out += "\x1b[0m\x1b[?7h";
+  pen_ = -1;
+  const View view = viewFor(grid);
+  cursorRow_ = -1;  // the console cursor is placed even if the terminal was left elsewhere
+  placeCursor(grid, view, out);
+  out += "\x1b[?25h";
+  cursorVisibility_ = Visibility::shown;
+}
+
+void Renderer::render(const ScreenGrid& grid, std::string& out) {
+  const View view = viewFor(grid);
+  scrollIntoScrollback(grid, view, out);
+  viewTop_ = view.top;
+  viewLeft_ = view.left;
+
+  for (int row = 0; row < rows_; ++row) {
+    const bool inside = row < view.rows;
+    const bool dirty = inside && grid.rowDirty(view.top + row);
+    if (known_[std::size_t(row)] && !compareAll_ && !dirty) continue;
+    syncRow(row, inside ? grid.row(view.top + row) : std::span<const ConsoleCell>{}, view, out);
+  }
+  compareAll_ = false;
+
+  placeCursor(grid, view, out);
+  if (cursorVisibility_ != Visibility::shown) {
+    out += "\x1b[?25h";
+    cursorVisibility_ = Visibility::shown;
+  }
+}
+
+Renderer::View Renderer::viewFor(const ScreenGrid& grid) const {
+  View view{viewTop_, viewLeft_, std::min(rows_, grid.rows()), std::min(columns_, grid.columns())};
+  const int cursorRow = std::clamp<int>(grid.cursor().y, 0, grid.rows() - 1);
+  const int cursorColumn = std::clamp<int>(grid.cursor().x, 0, grid.columns() - 1);
+  // Move only as far as it takes to keep the console cursor in sight.
+  view.top = std::clamp(view.top, cursorRow - view.rows + 1, cursorRow);
+  view.top = std::clamp(view.top, 0, grid.rows() - view.rows);
+  view.left = std::clamp(view.left, cursorColumn - view.columns + 1, cursorColumn);
+  view.left = std::clamp(view.left, 0, grid.columns() - view.columns);
+  return view;
+}
+
+// The grid's rows as one sequence: the rows that left its top since the last render, oldest
+// first, then the grid itself. Rows lost from a full log are not available.
+std::span<const ConsoleCell> Renderer::sequenceRow(const ScreenGrid& grid, long index) const {
+  const long left = grid.scrolledOffCount();
+  if (index >= left) return grid.row(int(index - left));
+  const long kept = std::min<long>(left, grid.scrollLogCapacity());
+  return grid.scrolledOffRow(index - (left - kept));
+}
+
+// The terminal showed the sequence from viewTop_ on and has to show it from
+// scrolledOffCount() + view.top on. When that is further down, the rows in between leave its
+// top as they would on a terminal: each is drawn on the top row as it was when it left, then
+// line feeds at the bottom row push it into the terminal's scrollback.
+void Renderer::scrollIntoScrollback(const ScreenGrid& grid, const View& view, std::string& out) {
+  const long leftTop = grid.scrolledOffCount();
+  if (leftTop == 0 && view.top == viewTop_ && view.left == viewLeft_) return;
+  compareAll_ = true;  // whatever happens below, rows and change flags no longer line up
+  const long distance = leftTop + view.top - viewTop_;
+  // Native scrolling moves whole terminal rows: only when the terminal shows nothing but grid
+  // rows, from the same column as before.
+  if (distance <= 0 || view.rows != rows_ || view.left != viewLeft_) return;
+
+  const long lost = leftTop - std::min<long>(leftTop, grid.scrollLogCapacity());
+  long step = std::max(0L, lost - viewTop_);
+  if (step > 0) std::fill(known_.begin(), known_.end(), 0);
+  while (step < distance) {
+    const int batch = int(std::min<long>(rows_, distance - step));
+    for (int row = 0; row < batch; ++row) {
+      syncRow(row, sequenceRow(grid, viewTop_ + step + row), view, out);
+    }
+    moveTo(rows_ - 1, 0, out);
+    out.append(std::size_t(batch), '\n');
+    shiftUp(batch);
+    step += batch;
+  }
+  // Rows that moved up keep their change flags in the grid: they line up again.
+  compareAll_ = lost > viewTop_;
+}
+
+void Renderer::shiftUp(int count) {
+  const std::size_t moved = std::size_t(rows_ - count) * columns_;
+  std::memmove(shown_.data(), shown_.data() + std::size_t(count) * columns_,
+               moved * sizeof(ConsoleCell));
+  std::memmove(known_.data(), known_.data() + count, std::size_t(rows_ - count));
+  std::fill(known_.end() - count, known_.end(), 0);  // the new rows are blank in some colour
+}
+
+void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View& view,
+                       std::string& out) {
+  ConsoleCell* shown = &shown_[std::size_t(row) * columns_];
+  const bool known = known_[std::size_t(row)] != 0;
+  const int inside = source.empty() ? 0 : view.columns;
+  const ConsoleCell* from = source.empty() ? nullptr : &source[std::size_t(view.left)];
+  auto target = [&](int column) { return column < inside ? from[column] : kOutside; };
+
+  for (int column = 0; column < columns_;) {
+    if (known && shown[column] == target(column)) {
+      ++column;
+      continue;
+    }
+    hideCursor(out);
+    moveTo(row, column, out);
+    // The run of changed cells goes out through a small buffer: one append per colour change.
+    GlyphRun run;
+    for (; column < columns_; ++column) {
+      const ConsoleCell cell = target(column);
+      if (known && shown[column] == cell) break;
+      if (cell.attribute != pen_) {
+        run.flush(out);
+        setPen(cell.attribute, out);
+      }
+      run.add(cell.character, out);
+      shown[column] = cell;
+    }
+    run.flush(out);
+    cursorColumn_ = column;
+    // In the last column the cursor stays put or waits to wrap, depending on the terminal.
+    if (column == columns_) cursorRow_ = cursorColumn_ = -1;
+  }
+  known_[std::size_t(row)] = 1;
+}
+
+void Renderer::placeCursor(const ScreenGrid& grid, const View& view, std::string& out) {
+  const int row = std::clamp<int>(grid.cursor().y - view.top, 0, view.rows - 1);
+  const int column = std::clamp<int>(grid.cursor().x - view.left, 0, view.columns - 1);
+  moveTo(row, column, out);
+}
+
+void Renderer::moveTo(int row, int column, std::string& out) {
+  if (row == cursorRow_ && column == cursorColumn_) return;
+  if (row == cursorRow_ && column > cursorColumn_) {
+    out += "\x1b[";
+    if (column - cursorColumn_ > 1) appendNumber(out, column - cursorColumn_);
+    out += 'C';
+  } else {
+    out += "\x1b[";
+    if (row > 0 || column > 0) appendNumber(out, row + 1);
+    if (column > 0) {
+      out += ';';
+      appendNumber(out, column + 1);
+    }
+    out += 'H';
+  }
+  cursorRow_ = row;
+  cursorColumn_ = column;
+}
+
+void Renderer::setPen(std::uint8_t attribute, std::string& out) {
+  if (pen_ == attribute) return;
+  const int foreground = foregroundCode(attribute);
+  const int background = backgroundCode(attribute);
+  out += "\x1b[";
+  if (pen_ < 0) {
+    out += "0;";  // nothing else (bold, reverse, ...) may linger from before
+    appendNumber(out, foreground);
+    out += ';';
+    appendNumber(out, background);
+  } else if (foregroundCode(std::uint8_t(pen_)) == foreground) {
+    appendNumber(out, background);
+  } else if (backgroundCode(std::uint8_t(pen_)) == background) {
+    appendNumber(out, foreground);
+  } else {
+    appendNumber(out, foreground);
+    out += ';';
+    appendNumber(out, background);
+  }
+  out += 'm';
+  pen_ = attribute;
+}
+
+void Renderer::hideCursor(std::string& out) {
+  if (cursorVisibility_ == Visibility::hidden) return;
+  out += "\x1b[?25l";
+  cursorVisibility_ = Visibility::hidden;
+}
+
+}  // namespace qv

@@ -1,0 +1,181 @@
+#include "vterm_screen.h"
+
+#include <vterm.h>
+
+#include <cstdio>
+
+namespace qv {
+
+namespace {
+
+int colourIndex(const VTermColor& colour, bool foreground) {
+  // Default colours also carry RGB values: test for them first.
+  if (foreground ? VTERM_COLOR_IS_DEFAULT_FG(&colour) : VTERM_COLOR_IS_DEFAULT_BG(&colour)) {
+    return -1;
+  }
+  if (VTERM_COLOR_IS_INDEXED(&colour)) return colour.indexed.idx;
+  return -2;  // a direct RGB colour: no index
+}
+
+VtermCell convert(const VTermScreenCell& source) {
+  VtermCell cell;
+  for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && source.chars[i] != 0; ++i) {
+    cell.chars.push_back(char32_t(source.chars[i]));
+  }
+  cell.width = source.width;
+  cell.fg = colourIndex(source.fg, true);
+  cell.bg = colourIndex(source.bg, false);
+  cell.reverse = source.attrs.reverse != 0;
+  return cell;
+}
+
+std::string textOf(const std::vector<VtermCell>& cells) {
+  std::string text;
+  for (const VtermCell& cell : cells) {
+    if (cell.width == 0) continue;  // the right half of a wide glyph
+    text += cell.utf8();
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += char(c);
+  } else if (c < 0x800) {
+    out += char(0xC0 | (c >> 6));
+    out += char(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += char(0xE0 | (c >> 12));
+    out += char(0x80 | ((c >> 6) & 0x3F));
+    out += char(0x80 | (c & 0x3F));
+  } else {
+    out += char(0xF0 | (c >> 18));
+    out += char(0x80 | ((c >> 12) & 0x3F));
+    out += char(0x80 | ((c >> 6) & 0x3F));
+    out += char(0x80 | (c & 0x3F));
+  }
+}
+
+std::string VtermCell::utf8() const {
+  if (chars.empty()) return " ";
+  std::string text;
+  for (char32_t c : chars) appendUtf8(text, c);
+  return text;
+}
+
+struct VtermScreen::Callbacks {
+  static int pushLine(int cols, const VTermScreenCell* cells, void* user) {
+    auto* self = static_cast<VtermScreen*>(user);
+    std::vector<VtermCell> row;
+    row.reserve(size_t(cols));
+    for (int i = 0; i < cols; ++i) row.push_back(convert(cells[i]));
+    self->scrollback_.push_back(std::move(row));
+    return 1;
+  }
+  static int setTermProp(VTermProp prop, VTermValue* value, void* user) {
+    auto* self = static_cast<VtermScreen*>(user);
+    if (prop == VTERM_PROP_CURSORVISIBLE) self->cursorVisible_ = value->boolean != 0;
+    if (prop == VTERM_PROP_ALTSCREEN && value->boolean) self->usedAltScreen_ = true;
+    return 1;
+  }
+  static void writeOutput(const char* bytes, size_t length, void* user) {
+    auto* self = static_cast<VtermScreen*>(user);
+    if (self->output_) self->output_(std::string_view(bytes, length));
+  }
+  static const VTermScreenCallbacks table;
+};
+
+const VTermScreenCallbacks VtermScreen::Callbacks::table = {
+    .damage = nullptr,
+    .moverect = nullptr,
+    .movecursor = nullptr,
+    .settermprop = &VtermScreen::Callbacks::setTermProp,
+    .bell = nullptr,
+    .resize = nullptr,
+    .sb_pushline = &VtermScreen::Callbacks::pushLine,
+    .sb_popline = nullptr,
+};
+
+VtermScreen::VtermScreen(int rows, int cols) : rows_(rows), cols_(cols) {
+  // libvterm wants this order; the screen must exist before the callbacks and the reset.
+  vt_ = vterm_new(rows, cols);
+  vterm_set_utf8(vt_, 1);
+  state_ = vterm_obtain_state(vt_);
+  screen_ = vterm_obtain_screen(vt_);
+  vterm_screen_set_callbacks(screen_, &Callbacks::table, this);
+  vterm_screen_set_damage_merge(screen_, VTERM_DAMAGE_SCROLL);
+  vterm_screen_reset(screen_, 1);
+  vterm_output_set_callback(vt_, &Callbacks::writeOutput, this);
+}
+
+VtermScreen::~VtermScreen() {
+  vterm_free(vt_);
+}
+
+void VtermScreen::feed(std::string_view bytes) {
+  if (!bytes.empty()) vterm_input_write(vt_, bytes.data(), bytes.size());
+}
+
+void VtermScreen::resize(int rows, int cols) {
+  rows_ = rows;
+  cols_ = cols;
+  vterm_set_size(vt_, rows, cols);
+}
+
+VtermCell VtermScreen::cell(int row, int col) const {
+  VTermScreenCell raw{};
+  vterm_screen_get_cell(screen_, VTermPos{row, col}, &raw);
+  return convert(raw);
+}
+
+std::string VtermScreen::rowText(int row) const {
+  std::vector<VtermCell> cells;
+  cells.reserve(size_t(cols_));
+  for (int col = 0; col < cols_; ++col) cells.push_back(cell(row, col));
+  return textOf(cells);
+}
+
+std::string VtermScreen::screenText() const {
+  std::string text;
+  for (int row = 0; row < rows_; ++row) text += rowText(row) + '\n';
+  return text;
+}
+
+bool VtermScreen::contains(std::string_view text) const {
+  for (int row = 0; row < rows_; ++row) {
+    if (rowText(row).find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+VtermCursor VtermScreen::cursor() const {
+  VTermPos pos{};
+  vterm_state_get_cursorpos(state_, &pos);
+  return {pos.row, pos.col, cursorVisible_};
+}
+
+std::vector<std::string> VtermScreen::scrollbackText() const {
+  std::vector<std::string> lines;
+  lines.reserve(scrollback_.size());
+  for (const auto& row : scrollback_) lines.push_back(textOf(row));
+  return lines;
+}
+
+std::string VtermScreen::dump() const {
+  std::string text;
+  char label[32];
+  for (int row = 0; row < rows_; ++row) {
+    std::snprintf(label, sizeof label, "%3d|", row);
+    text += label + rowText(row) + "|\n";
+  }
+  const VtermCursor c = cursor();
+  std::snprintf(label, sizeof label, "cursor %d,%d%s\n", c.row, c.col,
+                c.visible ? "" : " (hidden)");
+  text += label;
+  return text;
+}
+
+}  // namespace qv
