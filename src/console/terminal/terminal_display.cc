@@ -86,6 +86,9 @@ void TerminalDisplay::end() {
   present();
   if (presenting_) out_.clear();  // half a frame: better none
   renderer_->end(*grid_, out_);
+  // Ended in the middle of a line (Ctrl-C at a prompt, input that ran out): whatever follows,
+  // a report or the shell's prompt, starts on a line of its own.
+  if (grid_->cursor().x != 0) out_ += "\r\n";
   writeOut();
 }
 
