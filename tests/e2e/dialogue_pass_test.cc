@@ -1,5 +1,8 @@
 // Whole passes of the dialogue in a real terminal: every row the user sees, in its colour, from
-// the banner down to the exit question, and where the cursor waits.
+// the banner down to the exit question, where the cursor waits, and what each answer to the
+// exit question does.
+#include <termios.h>
+
 #include <string>
 #include <vector>
 
@@ -8,145 +11,128 @@
 namespace qv::e2e {
 namespace {
 
-struct MethodPass {
-  const char* letter;
-  const char* title;
-  std::string_view prompt;
-  const char* count;
-};
-
 // The rows from the banner to the exit prompt of a pass whose method wrote `body`.
-std::vector<Row> passRows(const MethodPass& pass, const std::vector<Row>& body) {
-  std::vector<Row> rows = menuRows(pass.letter);
-  rows.push_back(blankRow());
-  rows.push_back({pass.title, Ink::yellow});
-  rows.push_back({std::string(pass.prompt), Ink::white});
-  rows.push_back({pass.count, Ink::white});
-  rows.push_back(blankRow());
-  rows.push_back(blankRow());
+std::vector<Row> passRows(const std::string& letter, const std::string& title,
+                          const std::string& prompt, const std::string& count,
+                          const std::vector<Row>& body) {
+  std::vector<Row> rows = menuRows(letter);
+  rows.insert(rows.end(), {{}, {title, Ink::yellow}, {prompt, Ink::white}, {count, Ink::white}});
+  rows.insert(rows.end(), 2, Row{});
   rows.insert(rows.end(), body.begin(), body.end());
-  for (int i = 0; i < 3; ++i) rows.push_back(blankRow());
-  rows.push_back({std::string(exitQuestion), Ink::yellow});
-  rows.push_back({"=>", Ink::yellow});
+  rows.insert(rows.end(), 3, Row{});
+  rows.insert(rows.end(), {{exitQuestion, Ink::yellow}, {"=>", Ink::yellow}});
   return rows;
 }
 
-// The iterate lines, an empty line and the closing line of the first two methods.
+// The iterate lines, an empty line and the closing line in light red.
 std::vector<Row> iterateRows(const std::vector<std::string>& iterates) {
   std::vector<Row> rows;
   for (const std::string& x : iterates) rows.push_back({x, Ink::white});
-  rows.push_back(blankRow());
-  rows.push_back({"phi~= " + iterates.back(), Ink::lightRed});
+  rows.insert(rows.end(), {{}, {"phi~= " + iterates.back(), Ink::lightRed}});
   return rows;
 }
 
-// Everything from the banner to the last row of the screen must be exactly these rows.
-testing::AssertionResult passOnScreen(const PtySession& session, const std::vector<Row>& rows) {
-  const std::vector<CellRow> all = everyRow(session.screen());
-  const int first = lastRowWithText(all, banner);
-  testing::AssertionResult match = rowsMatch(all, first, rows);
-  if (!match) return match << session.report();
-  if (first + rows.size() != all.size()) {
-    return testing::AssertionFailure() << "rows below the exit prompt\n" << session.report();
-  }
-  return testing::AssertionSuccess();
+int lastBanner(const PtySession& session) {
+  return lastRowWithText(everyRow(session.screen()), banner);
 }
 
-TEST(DialoguePass, IterativeMethodsShowEveryRowInItsColourAndWaitBehindThePrompt) {
+TEST(DialoguePass, IterativeMethodsShowEveryRowAndTheExitWordsEndWithCodeZero) {
   struct Case {
-    MethodPass pass;
+    const char* letter;
+    const char* title;
     std::vector<std::string> iterates;
+    const char* exitWord;
   };
   const Case cases[] = {
-      {{"a", "FUNZIONE CONTINUA", repetitionsPrompt, "5"},
+      {"a",
+       "FUNZIONE CONTINUA",
        {"2.000000000000000", "1.500000000000000", "1.666666666666667", "1.600000000000000",
-        "1.625000000000000"}},
-      {{"b", "RADICI NIDIFICATE", repetitionsPrompt, "5"},
+        "1.625000000000000"},
+       "esci"},
+      {"b",
+       "RADICI NIDIFICATE",
        {"1.000000000000000", "1.414213562373095", "1.553773974030037", "1.598053182478617",
-        "1.611847754125252"}},
+        "1.611847754125252"},
+       "ESCI"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.pass.title);
-    PtySession session(programOptions());
-    ASSERT_TRUE(waitForMenu(session));
-    session.sendLine(c.pass.letter);
-    ASSERT_TRUE(waitForAnswerBelow(session, c.pass.prompt));
-    session.sendLine(c.pass.count);
+    SCOPED_TRACE(c.title);
+    PtySession session;
+    ASSERT_TRUE(startMethod(session, c.letter, repetitionsPrompt, "5"));
     ASSERT_TRUE(waitForExitQuestion(session, "phi~= " + c.iterates.back()));
+    EXPECT_TRUE(
+        rowsFrom(session, lastBanner(session),
+                 passRows(c.letter, c.title, repetitionsPrompt, "5", iterateRows(c.iterates))));
+    EXPECT_EQ(session.screen().cursor().row, screenRows - 1);
+    // Raw mode while it runs, so that the check of the settings at the end means something.
+    EXPECT_EQ(session.currentSettings().c_lflag & ICANON, 0u);
 
-    EXPECT_TRUE(passOnScreen(session, passRows(c.pass, iterateRows(c.iterates))));
-    const VtermCursor cursor = session.screen().cursor();
-    EXPECT_EQ(cursor.row, screenRows - 1);
-    EXPECT_EQ(cursor.col, 2);
-    EXPECT_TRUE(cursor.visible);
-
-    session.sendLine("esci");
+    session.sendLine(c.exitWord);
     EXPECT_TRUE(endsWith(session, 0));
+    // The exit word stays where it was typed, and nothing is written after it.
+    const std::string answer = "=>" + std::string(c.exitWord);
+    const int answerRow = lastRowWithText(everyRow(session.screen()), answer);
+    const Row lastRows[] = {{exitQuestion, Ink::yellow}, {answer, Ink::yellow}};
+    EXPECT_TRUE(rowsFrom(session, answerRow - 1, lastRows));
+    EXPECT_TRUE(session.screen().cursor().visible);
+    EXPECT_FALSE(session.screen().usedAlternateScreen());
   }
 }
 
-TEST(DialoguePass, FibonacciWaitsForEnterBeforeTheRatios) {
-  const MethodPass pass{"c", "SEQUENZA DI FIBONACCI", elementsPrompt, "7"};
-  PtySession session(programOptions());
+TEST(DialoguePass, FibonacciPausesAndOtherAnswersStartANewPassOnAClearedScreen) {
+  PtySession session;
   ASSERT_TRUE(waitForMenu(session));
-  session.sendLine(pass.letter);
-  ASSERT_TRUE(waitForAnswerBelow(session, pass.prompt));
-  session.sendLine(pass.count);
-  ASSERT_TRUE(session.waitFor(
-      [](const VtermScreen& s) {
-        const VtermCursor cursor = s.cursor();
-        return s.rowText(cursor.row) == ratioPause && cursor.col == int(ratioPause.size());
-      },
-      "the pause, the cursor behind its full stops"));
+  const int background = session.screen().cell(screenRows - 1, 0).bg;
+  // Cleared in the yellow left over from the last pass: only the background shows, and the
+  // background was never changed.
+  auto expectClearedMenu = [&] {
+    ASSERT_TRUE(waitForMenu(session));
+    const int top = int(session.screen().scrollbackCells().size());
+    EXPECT_TRUE(rowsFrom(session, top, menuRows("")));
+    for (int row = 9; row < screenRows; ++row) {
+      for (int column = 0; column < screenColumns; ++column) {
+        ASSERT_EQ(session.screen().cell(row, column).bg, background) << row << "," << column;
+      }
+    }
+  };
 
+  ASSERT_TRUE(startMethod(session, "c", elementsPrompt, "7"));
+  ASSERT_TRUE(waitForPause(session));
   // What is typed now is echoed behind the pause; as long as no ratio has appeared by the time
   // the echo shows, the method is still waiting for the line to end.
   session.send("42");
-  const std::string echoed = std::string(ratioPause) + "42";
+  const std::string echoed = ratioPause + "42";
   ASSERT_TRUE(session.waitForText(echoed));
   EXPECT_FALSE(session.screen().contains("1.000000000000000")) << session.report();
-  EXPECT_FALSE(session.screen().contains(exitQuestion)) << session.report();
-
   session.send("\r");
   ASSERT_TRUE(waitForExitQuestion(session, "phi~= 1.625000000000000"));
-  std::vector<Row> body = {
-      {"Sequenza di Fibonacci fino al 7esimo elemento:", Ink::white},
-      {"1  1  2  3  5  8  13", Ink::white},
-      blankRow(),
-      {echoed, Ink::white},
-      blankRow(),
-  };
-  const std::vector<Row> ratios =
-      iterateRows({"1.000000000000000", "2.000000000000000", "1.500000000000000",
-                   "1.666666666666667", "1.600000000000000", "1.625000000000000"});
-  body.insert(body.end(), ratios.begin(), ratios.end());
-  EXPECT_TRUE(passOnScreen(session, passRows(pass, body)));
+  std::vector<Row> body = {{"Sequenza di Fibonacci fino al 7esimo elemento:", Ink::white},
+                           {"1  1  2  3  5  8  13", Ink::white},
+                           {},
+                           {echoed, Ink::white},
+                           {}};
+  for (const Row& row :
+       iterateRows({"1.000000000000000", "2.000000000000000", "1.500000000000000",
+                    "1.666666666666667", "1.600000000000000", "1.625000000000000"})) {
+    body.push_back(row);
+  }
+  EXPECT_TRUE(rowsFrom(session, lastBanner(session),
+                       passRows("c", "SEQUENZA DI FIBONACCI", elementsPrompt, "7", body)));
 
-  // The elements line keeps the two blanks after its last element.
-  const std::vector<CellRow> all = everyRow(session.screen());
-  const int elements = lastRowWithText(all, "1  1  2  3  5  8  13");
-  ASSERT_GE(elements, 0);
-  EXPECT_EQ(all[std::size_t(elements)].size(), std::size_t(screenColumns));
-  // Typed text at the pause must not reach the exit question's read.
-  session.sendLine("ESCI");
-  EXPECT_TRUE(endsWith(session, 0));
-}
-
-TEST(DialoguePass, MenuLineStartingWithABlankGoesStraightToTheExitQuestion) {
-  PtySession session(programOptions());
-  ASSERT_TRUE(waitForMenu(session));
+  session.sendLine("Esci");
+  expectClearedMenu();
+  // A menu line that starts with a blank chooses nothing: straight to the exit question.
   session.sendLine(" a");
   ASSERT_TRUE(waitForExitQuestion(session, "=> a"));
-
   std::vector<Row> rows = menuRows(" a");
-  for (int i = 0; i < 4; ++i) rows.push_back(blankRow());
-  rows.push_back({std::string(exitQuestion), Ink::yellow});
-  rows.push_back({"=>", Ink::yellow});
-  for (int i = int(rows.size()); i < screenRows; ++i) rows.push_back(blankRow());
-  EXPECT_TRUE(screenRowsMatch(session, 0, rows));
-  EXPECT_FALSE(session.screen().contains("FUNZIONE")) << session.report();
-  EXPECT_EQ(session.screen().cursor().row, 14);
+  rows.insert(rows.end(), 4, Row{});
+  rows.insert(rows.end(), {{exitQuestion, Ink::yellow}, {"=>", Ink::yellow}});
+  EXPECT_TRUE(rowsFrom(session, int(session.screen().scrollbackCells().size()), rows));
 
+  session.sendLine("");
+  expectClearedMenu();
+  session.sendLine("x");
+  ASSERT_TRUE(waitForExitQuestion(session, "=>x"));
   session.sendLine("esci");
   EXPECT_TRUE(endsWith(session, 0));
 }

@@ -1,127 +1,145 @@
 // The choices the dialogue reacts to: which menu lines start a method, which answers leave,
-// and how the prompt for n reads its number.
-#include <gmock/gmock.h>
+// and how the prompt for n reads its number. The lines are piped into the real program, which
+// ends when they run out; its rows are then read off the terminal from the last banner on.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "menu/dialogue_run.h"
+#include "support/e2e_dialogue.h"
 
-namespace qv {
+namespace qv::e2e {
 namespace {
 
-using ::testing::StartsWith;
-using testsupport::DialogueEnd;
-using testsupport::runDialogue;
+constexpr int titleRow = 10;
+constexpr int exitQuestionRow = 13;  // where the question stands when nothing runs
 
-constexpr int titleRow = 10;         // 0-based: the method's title below the menu line
-constexpr int exitQuestionRow = 13;  // 0-based: where the question stands when nothing runs
-const std::string exitQuestion = "Type 'esci' to exit or press enter to continue";
+struct Outcome {
+  int exitCode = -1;
+  std::vector<std::string> rows;  // from the last banner on
+  std::string report;
 
-struct MenuLine {
-  const char* keys;
-  const char* title;  // the method it starts, or nullptr
+  std::string row(int index) const { return index < int(rows.size()) ? rows[index] : ""; }
+  int find(const std::string& text) const {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i] == text) return int(i);
+    }
+    return -1;
+  }
 };
 
-// Only the first character of the menu line counts, and only the three lowercase letters.
+Outcome runWith(const std::string& input) {
+  PtyOptions options;
+  options.pipedInput = input;
+  PtySession session(options);
+  EXPECT_TRUE(session.waitForExit());
+  Outcome run{session.exitCode(), {}, session.report()};
+  const std::vector<CellRow> rows = everyRow(session.screen());
+  for (int i = std::max(lastRowWithText(rows, banner), 0); i < int(rows.size()); ++i) {
+    run.rows.push_back(textOf(rows[std::size_t(i)]));
+  }
+  return run;
+}
+
+// Only the first character of the menu line counts, and only the three lowercase letters: a
+// method shows its title below the menu line, no method leads straight to the exit question.
 TEST(MenuDispatch, TheFirstCharacterOfTheLineChooses) {
-  const MenuLine lines[] = {
-      {"a\r", "FUNZIONE CONTINUA"},
-      {"b\r", "RADICI NIDIFICATE"},
-      {"c\r", "SEQUENZA DI FIBONACCI"},
-      {"abc\r", "FUNZIONE CONTINUA"},
-      {"bzz\r", "RADICI NIDIFICATE"},
-      {"A\r", nullptr},
-      {"B\r", nullptr},
-      {"d\r", nullptr},
-      {"1\r", nullptr},
-      {" \r", nullptr},
-      {" a\r", nullptr},
-      {"\r", nullptr},
+  const std::pair<const char*, std::string> lines[] = {
+      {"a", "FUNZIONE CONTINUA"},
+      {"b", "RADICI NIDIFICATE"},
+      {"c", "SEQUENZA DI FIBONACCI"},
+      {"abc", "FUNZIONE CONTINUA"},
+      {"bzz", "RADICI NIDIFICATE"},
+      {"A", ""},
+      {"B", ""},
+      {"d", ""},
+      {"1", ""},
+      {" ", ""},
+      {" a", ""},
+      {"", ""},
   };
-  for (const MenuLine& line : lines) {
-    SCOPED_TRACE(std::string("menu line \"") + line.keys + "\"");
-    const auto outcome = runDialogue(line.keys);
-    ASSERT_EQ(outcome.end, DialogueEnd::waitingForKeys) << outcome.screen.dump();
-    const auto& screen = outcome.screen;
-    if (line.title != nullptr) {
-      EXPECT_EQ(screen.rowText(titleRow), line.title) << screen.dump();
-      EXPECT_EQ(screen.findRow(exitQuestion), -1);
-    } else {
-      for (int row = 9; row < exitQuestionRow; ++row) EXPECT_EQ(screen.rowText(row), "") << row;
-      EXPECT_EQ(screen.rowText(exitQuestionRow), exitQuestion) << screen.dump();
-      EXPECT_EQ(screen.rowText(exitQuestionRow + 1), "=>");
+  for (const auto& [line, title] : lines) {
+    SCOPED_TRACE(std::string("menu line \"") + line + "\"");
+    const Outcome run = runWith(std::string(line) + "\n");
+    EXPECT_EQ(run.exitCode, 0) << run.report;
+    EXPECT_EQ(run.find(exitQuestion), title.empty() ? exitQuestionRow : -1) << run.report;
+    EXPECT_EQ(run.row(titleRow), title);
+    for (int row = 9; title.empty() && row < exitQuestionRow; ++row) {
+      EXPECT_EQ(run.row(row), "") << row;
     }
   }
 }
 
-struct ExitAnswer {
-  const char* typed;  // ended by Enter
-  bool leaves;
-};
+// Input that runs out ends the program normally wherever it stands: before the first menu line,
+// at a prompt for n, at the pause and at the exit question; an exit word piped in leaves too.
+TEST(PipedInput, RunsTheDialogueAndEndsWithCodeZero) {
+  const std::pair<const char*, std::string> cases[] = {{"", menuQuestion},
+                                                       {"a\n", repetitionsPrompt},
+                                                       {"c\n3\n", ratioPause},
+                                                       {"b\n1\n", "=>"},
+                                                       {"a\n5\nesci\n", "=>esci"}};
+  for (const auto& [input, lastText] : cases) {
+    SCOPED_TRACE(input);
+    const Outcome run = runWith(input);
+    EXPECT_EQ(run.exitCode, 0) << run.report;
+    EXPECT_NE(run.find(lastText), -1) << run.report;
+    EXPECT_EQ(run.find("Runtime error"), -1) << run.report;
+  }
+}
 
 // The answer is cut to five characters and compared exactly: no case folding, no trimming.
+// Any other answer starts a new pass on a cleared screen.
 TEST(ExitQuestion, OnlyTheExactWordsLeave) {
-  const ExitAnswer answers[] = {
+  const std::pair<const char*, bool> answers[] = {
       {"esci", true},   {"ESCI", true},      {"Esci", false},  {"esc", false},
       {"escii", false}, {"esci ", false},    {" esci", false}, {"esci!!!", false},
       {"", false},      {"ESCIesci", false}, {"eSCI", false},
   };
-  for (const ExitAnswer& answer : answers) {
-    SCOPED_TRACE(std::string("answer \"") + answer.typed + "\"");
-    const auto outcome = runDialogue(std::string("x\r") + answer.typed + "\r");
-    const auto& screen = outcome.screen;
-    if (answer.leaves) {
-      ASSERT_EQ(outcome.end, DialogueEnd::exited) << screen.dump();
-      EXPECT_EQ(outcome.exitCode, 0);
-      EXPECT_EQ(outcome.standardOutput, "");
-      // Nothing is written after the exit word.
-      EXPECT_EQ(screen.rowText(exitQuestionRow + 1), std::string("=>") + answer.typed);
-      EXPECT_EQ(screen.rowText(exitQuestionRow + 2), "");
+  for (const auto& [typed, leaves] : answers) {
+    SCOPED_TRACE(std::string("answer \"") + typed + "\"");
+    const Outcome run = runWith(std::string("x\n") + typed + "\n");
+    EXPECT_EQ(run.exitCode, 0) << run.report;
+    EXPECT_EQ(run.find(exitQuestion), leaves ? exitQuestionRow : -1) << run.report;
+    // Nothing is written after the exit word.
+    for (int row = exitQuestionRow + 2; leaves && row < int(run.rows.size()); ++row) {
+      EXPECT_EQ(run.row(row), "") << row;
+    }
+    EXPECT_EQ(run.row(leaves ? exitQuestionRow + 1 : 8), leaves ? "=>" + std::string(typed) : "=>");
+  }
+}
+
+// n is read through the integer syntax: blank lines are passed over, text after the number and
+// a blank is dropped; text that is no number ends the program with run-time error 106 before
+// the method starts, at each of the three prompts.
+TEST(TermPrompt, ReadsTheNumberFromTheFirstLineThatHasOne) {
+  struct Case {
+    const char* input;
+    int numberRow;  // where the line with the number was typed
+    const char* number;
+    const char* closingLine;  // nullptr: run-time error 106
+  };
+  const Case cases[] = {
+      {"a\n\n   \n3\n", 14, "3", "phi~= 1.666666666666667"},
+      {"a\n7 abc\n", 12, "7 abc", "phi~= 1.619047619047619"},
+      {"a\n12abc\n", 12, "12abc", nullptr},
+      {"b\nx\n", 12, "x", nullptr},
+      {"c\n1e3\n", 12, "1e3", nullptr},
+      {"a\n9999999999\n", 12, "9999999999", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.number);
+    const Outcome run = runWith(c.input);
+    EXPECT_EQ(run.row(12), c.numberRow == 12 ? c.number : "") << run.report;
+    EXPECT_EQ(run.row(c.numberRow), c.number);
+    if (c.closingLine) {
+      EXPECT_EQ(run.exitCode, 0) << run.report;
+      EXPECT_NE(run.find(c.closingLine), -1) << run.report;
     } else {
-      ASSERT_EQ(outcome.end, DialogueEnd::waitingForKeys) << screen.dump();
-      EXPECT_EQ(screen.findRow(exitQuestion), -1) << "a new pass clears the screen";
-      EXPECT_EQ(screen.rowText(8), "=>");
+      EXPECT_EQ(run.exitCode, 106) << run.report;
+      EXPECT_TRUE(run.row(c.numberRow + 1).starts_with("Runtime error 106 at 0x")) << run.report;
     }
   }
 }
 
-// n is read through the integer syntax: blank lines are passed over, text after the number
-// and a blank is dropped.
-TEST(TermPrompt, ReadsTheNumberFromTheFirstLineThatHasOne) {
-  const auto skipped = runDialogue("a\r\r   \r3\r");
-  ASSERT_EQ(skipped.end, DialogueEnd::waitingForKeys) << skipped.screen.dump();
-  EXPECT_NE(skipped.screen.findRow("phi~= 1.666666666666667"), -1) << skipped.screen.dump();
-  EXPECT_EQ(skipped.screen.rowText(12), "");
-  EXPECT_EQ(skipped.screen.rowText(14), "3");
-
-  const auto trailing = runDialogue("a\r7 abc\r");
-  ASSERT_EQ(trailing.end, DialogueEnd::waitingForKeys) << trailing.screen.dump();
-  EXPECT_NE(trailing.screen.findRow("phi~= 1.619047619047619"), -1) << trailing.screen.dump();
-}
-
-// Text that is no number ends the program with run-time error 106 before the method starts,
-// at each of the three prompts.
-TEST(TermPrompt, TextThatIsNoNumberEndsWithError106) {
-  struct BadNumber {
-    const char* keys;
-    const char* typed;
-  };
-  const BadNumber badNumbers[] = {{"a\r12abc\r", "12abc"},
-                                  {"b\rx\r", "x"},
-                                  {"c\r1e3\r", "1e3"},
-                                  {"a\r9999999999\r", "9999999999"}};
-  for (const BadNumber& bad : badNumbers) {
-    SCOPED_TRACE(bad.typed);
-    const auto outcome = runDialogue(bad.keys);
-    const auto& screen = outcome.screen;
-    ASSERT_EQ(outcome.end, DialogueEnd::exited) << screen.dump();
-    EXPECT_EQ(outcome.exitCode, 106);
-    EXPECT_THAT(outcome.standardOutput, StartsWith("Runtime error 106 at 0x"));
-    EXPECT_EQ(screen.rowText(12), bad.typed) << screen.dump();
-    for (int row = 13; row < screen.rows; ++row) EXPECT_EQ(screen.rowText(row), "") << row;
-  }
-}
-
 }  // namespace
-}  // namespace qv
+}  // namespace qv::e2e

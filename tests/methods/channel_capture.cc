@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "console/console_state.h"
 #include "methods/methods.h"
@@ -41,13 +42,10 @@ std::vector<std::string> ChannelCapture::texts() const {
 std::int32_t ChannelCapture::recordOutput(TextChannel& channel) {
   ChannelCapture& self = *active_;
   for (std::int32_t i = 0; i < channel.bufferPosition; ++i) {
-    const char byte = static_cast<char>(channel.buffer[i]);
-    if (byte == '\n' && !self.partial_.empty() && self.partial_.back() == '\r') {
-      self.partial_.pop_back();
-      self.lines_.push_back({std::move(self.partial_), consoleState.textAttribute});
-      self.partial_.clear();
-    } else {
-      self.partial_.push_back(byte);
+    self.partial_.push_back(static_cast<char>(channel.buffer[i]));
+    if (self.partial_.ends_with("\r\n")) {
+      self.partial_.resize(self.partial_.size() - 2);
+      self.lines_.push_back({std::exchange(self.partial_, {}), consoleState.textAttribute});
     }
   }
   channel.bufferPosition = 0;

@@ -1,63 +1,51 @@
 #include "e2e_dialogue.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace qv::e2e {
 
 namespace {
 
-bool isVisible(const VtermCell& cell) {
-  return !cell.chars.empty() && !(cell.chars.size() == 1 && cell.chars[0] == U' ');
-}
-
 // What is wrong with one row, or nothing.
 std::string rowDifference(const CellRow& cells, const Row& expected) {
   const std::string actual = textOf(cells);
-  if (actual != expected.text) {
-    return "text \"" + actual + "\", expected \"" + expected.text + "\"";
-  }
-  if (!expected.ink) return {};
-  for (std::size_t column = 0; column < cells.size(); ++column) {
-    if (!isVisible(cells[column])) continue;
-    if (cells[column].fg != static_cast<int>(*expected.ink)) {
-      return "colour " + std::to_string(cells[column].fg) + " at column " + std::to_string(column) +
+  if (actual != expected.text) return "\"" + actual + "\", expected \"" + expected.text + "\"";
+  for (std::size_t column = 0; expected.ink && column < cells.size(); ++column) {
+    const VtermCell& cell = cells[column];
+    const bool visible = !cell.chars.empty() && cell.chars != U" ";
+    if (visible && cell.fg != static_cast<int>(*expected.ink)) {
+      return "colour " + std::to_string(cell.fg) + " at column " + std::to_string(column) +
              ", expected " + std::to_string(static_cast<int>(*expected.ink));
     }
   }
   return {};
 }
 
-std::string numbered(const std::vector<CellRow>& rows) {
-  std::string text;
-  char label[32];
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    std::snprintf(label, sizeof label, "%4zu|", i);
-    text += label + textOf(rows[i]) + "|\n";
-  }
-  return text;
+testing::AssertionResult waitForCursorBehind(PtySession& session, int rowsAbove,
+                                             const std::string& textAbove, const std::string& row,
+                                             const std::string& above) {
+  return session.waitFor(
+      [&](const VtermScreen& s) {
+        const VtermCursor cursor = s.cursor();
+        return cursor.row >= rowsAbove && cursor.col == int(row.size()) &&
+               s.rowText(cursor.row) == row && s.rowText(cursor.row - rowsAbove) == textAbove &&
+               s.contains(above);
+      },
+      "the cursor behind \"" + row + "\" below \"" + textAbove + "\", with \"" + above + "\"");
 }
 
 }  // namespace
 
-Row blankRow() {
-  return {"", std::nullopt};
-}
-
 std::vector<Row> menuRows(std::string_view typed) {
   return {
-      {std::string(banner), Ink::lightGreen},
-      blankRow(),
-      {std::string(menuQuestion), Ink::white},
-      blankRow(),  // the 80-character question wrapped before its line end
+      {banner, Ink::lightGreen},
+      {},
+      {menuQuestion, Ink::white},
+      {},  // the 80-character question wrapped before its line end
       {"[a] funzione continua", Ink::white},
       {"[b] radici nidificate", Ink::white},
       {"[c] sequenza di Fibonacci", Ink::white},
-      blankRow(),
+      {},
       {"=>" + std::string(typed), Ink::white},
   };
 }
@@ -65,10 +53,9 @@ std::vector<Row> menuRows(std::string_view typed) {
 std::vector<CellRow> everyRow(const VtermScreen& screen) {
   std::vector<CellRow> rows = screen.scrollbackCells();
   for (int row = 0; row < screen.rows(); ++row) {
-    CellRow cells;
+    CellRow& cells = rows.emplace_back();
     for (int column = 0; column < screen.cols(); ++column)
       cells.push_back(screen.cell(row, column));
-    rows.push_back(std::move(cells));
   }
   return rows;
 }
@@ -78,8 +65,7 @@ std::string textOf(const CellRow& cells) {
   for (const VtermCell& cell : cells) {
     if (cell.width != 0) text += cell.utf8();
   }
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
+  return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
 int lastRowWithText(const std::vector<CellRow>& rows, std::string_view text, int from) {
@@ -89,58 +75,54 @@ int lastRowWithText(const std::vector<CellRow>& rows, std::string_view text, int
   return -1;
 }
 
-testing::AssertionResult rowsMatch(const std::vector<CellRow>& rows, int first,
-                                   std::span<const Row> expected) {
+testing::AssertionResult rowsFrom(const PtySession& session, int first,
+                                  std::span<const Row> expected) {
+  const std::vector<CellRow> rows = everyRow(session.screen());
+  const int count = int(rows.size());
   std::string differences;
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    const long index = long(first) + long(i);
-    std::string difference = index >= 0 && std::size_t(index) < rows.size()
-                                 ? rowDifference(rows[std::size_t(index)], expected[i])
-                                 : "missing, expected \"" + expected[i].text + "\"";
-    if (!difference.empty())
-      differences += "  row " + std::to_string(index) + ": " + difference + "\n";
+  for (int i = first; i < std::max(count, first + int(expected.size())); ++i) {
+    const std::size_t at = std::size_t(i - first);
+    const Row wanted = at < expected.size() ? expected[at] : Row{};
+    const std::string difference =
+        i < 0 || i >= count ? "missing" : rowDifference(rows[std::size_t(i)], wanted);
+    if (!difference.empty()) differences += "  row " + std::to_string(i) + ": " + difference + "\n";
   }
   if (differences.empty()) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "rows from " << first << " differ:\n"
-                                     << differences << "all rows:\n"
-                                     << numbered(rows);
-}
-
-testing::AssertionResult screenRowsMatch(const PtySession& session, int firstScreenRow,
-                                         std::span<const Row> expected) {
-  const VtermScreen& screen = session.screen();
-  const std::vector<CellRow> rows = everyRow(screen);
-  const int offset = int(rows.size()) - screen.rows();
-  testing::AssertionResult result = rowsMatch(rows, offset + firstScreenRow, expected);
-  if (!result) result << "(screen rows start at " << offset << ")\n" << session.report();
-  return result;
-}
-
-std::vector<std::string> wrappedRows(std::string_view text, int columns) {
-  std::vector<std::string> rows;
-  const std::size_t width = std::size_t(columns);
-  for (std::size_t start = 0; start < text.size(); start += width) {
-    std::string row(text.substr(start, width));
-    while (!row.empty() && row.back() == ' ') row.pop_back();
-    rows.push_back(std::move(row));
+  std::string numbered;
+  char label[16];
+  for (int i = 0; i < count; ++i) {
+    std::snprintf(label, sizeof label, "%4d|", i);
+    numbered += label + textOf(rows[std::size_t(i)]) + "|\n";
   }
-  if (text.empty() || text.size() % width == 0) rows.emplace_back();
-  return rows;
-}
-
-PtyOptions programOptions() {
-  PtyOptions options;
-  options.rows = screenRows;
-  options.cols = screenColumns;
-  return options;
+  const VtermCursor cursor = session.screen().cursor();
+  return testing::AssertionFailure() << "rows from " << first << " differ:\n"
+                                     << differences << numbered << "the screen starts at row "
+                                     << session.screen().scrollbackCells().size() << ", cursor "
+                                     << cursor.row << "," << cursor.col;
 }
 
 PtyOptions programWithStandardOutputIn(const std::string& path) {
-  PtyOptions options = programOptions();
+  PtyOptions options;
   // The shell only sets up the redirection and then becomes the program.
   options.arguments = {"-c", "exec \"$0\" >\"$1\"", options.program, path};
   options.program = "/bin/sh";
   return options;
+}
+
+testing::AssertionResult startMethod(PtySession& session, std::string_view letter,
+                                     std::string_view prompt, std::string_view count) {
+  if (auto menu = waitForMenu(session); !menu) return menu;
+  session.sendLine(letter);
+  const std::string wanted(prompt);
+  auto below = session.waitFor(
+      [&](const VtermScreen& s) {
+        const VtermCursor cursor = s.cursor();
+        return cursor.row >= 1 && cursor.col == 0 && s.rowText(cursor.row - 1) == wanted &&
+               s.rowText(cursor.row).empty();
+      },
+      "the cursor on the row below \"" + wanted + "\"");
+  if (below) session.sendLine(count);
+  return below;
 }
 
 testing::AssertionResult waitForMenu(PtySession& session) {
@@ -150,64 +132,27 @@ testing::AssertionResult waitForMenu(PtySession& session) {
         for (int row = 9; row < s.rows(); ++row) {
           if (!s.rowText(row).empty()) return false;
         }
-        const VtermCursor cursor = s.cursor();
-        return cursor.row == 8 && cursor.col == 2;
+        return s.cursor().row == 8 && s.cursor().col == 2;
       },
       "the menu on a cleared screen, the cursor behind \"=>\"");
 }
 
-testing::AssertionResult waitForAnswerBelow(PtySession& session, std::string_view prompt) {
-  const std::string wanted(prompt);
-  return session.waitFor(
-      [&](const VtermScreen& s) {
-        const VtermCursor cursor = s.cursor();
-        return cursor.row >= 1 && cursor.col == 0 && s.rowText(cursor.row - 1) == wanted &&
-               s.rowText(cursor.row).empty();
-      },
-      "the cursor on the row below \"" + wanted + "\"");
+testing::AssertionResult waitForPause(PtySession& session) {
+  return waitForCursorBehind(session, 0, ratioPause, ratioPause, ratioPause);
 }
 
 testing::AssertionResult waitForExitQuestion(PtySession& session, std::string_view above) {
-  const std::string wanted(above);
-  return session.waitFor(
-      [&](const VtermScreen& s) {
-        const VtermCursor cursor = s.cursor();
-        if (cursor.row < 1 || cursor.col != 2 || s.rowText(cursor.row) != "=>") return false;
-        return s.rowText(cursor.row - 1) == exitQuestion && s.contains(wanted);
-      },
-      "the exit question below \"" + wanted + "\", the cursor behind \"=>\"");
+  return waitForCursorBehind(session, 1, exitQuestion, "=>", std::string(above));
 }
 
 testing::AssertionResult endsWith(PtySession& session, int exitCode) {
   if (testing::AssertionResult ended = session.waitForExit(); !ended) return ended;
   if (session.exitCode() != exitCode) {
     return testing::AssertionFailure()
-           << "exit code " << session.exitCode() << ", signal " << session.terminatingSignal()
-           << ", expected " << exitCode << "\n"
+           << "exit code " << session.exitCode() << ", expected " << exitCode << "\n"
            << session.report();
   }
   return session.terminalSettingsRestored();
-}
-
-TemporaryFile::TemporaryFile() {
-  const char* directory = std::getenv("TMPDIR");
-  std::string pattern = std::string(directory ? directory : "/tmp") + "/qv-e2e-XXXXXX";
-  const int fd = mkstemp(pattern.data());
-  if (fd >= 0) {
-    close(fd);
-    path_ = pattern;
-  }
-}
-
-TemporaryFile::~TemporaryFile() {
-  if (!path_.empty()) unlink(path_.c_str());
-}
-
-std::string TemporaryFile::contents() const {
-  std::ifstream in(path_, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 }  // namespace qv::e2e

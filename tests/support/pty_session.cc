@@ -17,30 +17,11 @@ namespace qv {
 
 namespace {
 
-constexpr std::size_t logEntryLimit = 160;  // bytes shown per log entry
-constexpr std::size_t logLimit = 400;       // entries kept
+using Clock = std::chrono::steady_clock;
 
-std::string escaped(std::string_view bytes) {
-  std::string text;
-  for (unsigned char c : bytes.substr(0, logEntryLimit)) {
-    if (c == '\\') {
-      text += "\\\\";
-    } else if (c >= 0x20 && c < 0x7F) {
-      text += char(c);
-    } else {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\x%02X", c);
-      text += code;
-    }
-  }
-  if (bytes.size() > logEntryLimit) text += "... (" + std::to_string(bytes.size()) + " bytes)";
-  return text;
-}
-
-std::string describeStatus(int status) {
-  if (WIFEXITED(status)) return "exit code " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
-  return "status " + std::to_string(status);
+Clock::time_point deadlineIn(double seconds) {
+  return Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                            std::chrono::duration<double>(scaledSeconds(seconds)));
 }
 
 void setNonBlocking(int fd) {
@@ -54,22 +35,18 @@ bool drainInto(int fd, std::string& out) {
     ssize_t n = read(fd, chunk, sizeof chunk);
     if (n > 0) {
       out.append(chunk, size_t(n));
-      continue;
+    } else if (!(n < 0 && errno == EINTR)) {
+      return n < 0 && errno == EAGAIN;
     }
-    if (n < 0 && errno == EINTR) continue;
-    return n < 0 && errno == EAGAIN;
   }
 }
 
-[[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args,
-                              const std::vector<std::string>& environment) {
+[[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args) {
   signal(SIGPIPE, SIG_DFL);  // the tests ignore it; the program must not inherit that
   setenv("TERM", "xterm-256color", 1);
   setenv("LANG", "C.UTF-8", 1);
   unsetenv("LC_ALL");
-  for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
+  std::vector<char*> argv = {const_cast<char*>(program.c_str())};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   execv(program.c_str(), argv.data());
@@ -110,8 +87,7 @@ std::string helperBesideTests(std::string_view name) {
   return path.substr(0, path.rfind('/') + 1) + "tests/" + std::string(name);
 }
 
-PtySession::PtySession(PtyOptions options)
-    : screen_(options.rows, options.cols), startTime_(Clock::now()) {
+PtySession::PtySession(PtyOptions options) : screen_(options.rows, options.cols) {
   screen_.setOutputCallback([this](std::string_view answer) { send(answer); });
   start(options);
 }
@@ -142,19 +118,15 @@ void PtySession::start(const PtyOptions& options) {
   if (pid_ == 0) {
     if (input[0] >= 0) dup2(input[0], STDIN_FILENO);
     if (output[1] >= 0) dup2(output[1], STDOUT_FILENO);
-    execProgram(options.program, options.arguments, options.environment);
+    execProgram(options.program, options.arguments);
   }
   if (input[0] >= 0) close(input[0]);
   if (output[1] >= 0) close(output[1]);
   inputPipe_ = input[1];
   outputPipe_ = output[0];
-  if (pid_ < 0) {
-    note('!', std::string("forkpty failed: ") + std::strerror(errno));
-    return;
-  }
+  if (pid_ < 0) return;
   setNonBlocking(master_);
   fcntl(master_, F_SETFD, FD_CLOEXEC);  // other sessions' children must not hold it open
-  note('!', "started " + options.program);
   if (inputPipe_ >= 0) {
     setNonBlocking(inputPipe_);
     pendingInput_ = *options.pipedInput;
@@ -163,19 +135,9 @@ void PtySession::start(const PtyOptions& options) {
   if (outputPipe_ >= 0) setNonBlocking(outputPipe_);
 }
 
-void PtySession::note(char direction, std::string_view bytes) {
-  double ms = std::chrono::duration<double, std::milli>(Clock::now() - startTime_).count();
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%9.1f ms %c ", ms, direction);
-  if (log_.size() == logLimit) log_.erase(log_.begin());
-  log_.push_back(stamp + escaped(bytes));
-}
-
 void PtySession::send(std::string_view bytes) {
   if (master_ < 0) return;
-  note('>', bytes);
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(scaledSeconds(10)));
+  const auto deadline = deadlineIn(defaultTimeout);
   while (!bytes.empty()) {
     ssize_t n = write(master_, bytes.data(), bytes.size());
     if (n > 0) {
@@ -183,8 +145,7 @@ void PtySession::send(std::string_view bytes) {
     } else if (n < 0 && errno == EAGAIN && Clock::now() < deadline) {
       pumpFor(std::chrono::milliseconds(10));  // the program has to read first
     } else if (!(n < 0 && errno == EINTR)) {
-      note('!', "write to the terminal failed");
-      return;
+      return;  // the program has gone; the waits that follow say so
     }
   }
 }
@@ -203,28 +164,19 @@ void PtySession::feedPipedInput() {
   if (inputPipe_ >= 0 && pendingInput_.empty()) {
     close(inputPipe_);
     inputPipe_ = -1;
-    note('!', "piped input ended");
   }
 }
 
-bool PtySession::readMaster() {
+void PtySession::readMaster() {
   std::string chunk;
-  bool open = drainInto(master_, chunk);
-  if (!chunk.empty()) {
-    note('<', chunk);
-    received_ += chunk;
-    screen_.feed(chunk);
-  }
-  if (!open && !masterClosed_) {
-    masterClosed_ = true;  // EIO: no process holds the terminal open any more
-    note('!', "terminal closed");
-  }
-  return !chunk.empty();
+  // EIO at the end: no process holds the terminal open any more.
+  if (!drainInto(master_, chunk)) masterClosed_ = true;
+  received_ += chunk;
+  screen_.feed(chunk);
 }
 
 void PtySession::readStdout() {
-  if (outputPipe_ < 0) return;
-  if (!drainInto(outputPipe_, stdout_)) {
+  if (outputPipe_ >= 0 && !drainInto(outputPipe_, stdout_)) {
     close(outputPipe_);
     outputPipe_ = -1;
   }
@@ -250,28 +202,22 @@ void PtySession::pumpFor(Clock::duration timeout) {
 
 void PtySession::reap(bool block) {
   if (pid_ <= 0 || reaped_) return;
-  int status = 0;
   pid_t done;
   do {
-    done = waitpid(pid_, &status, block ? 0 : WNOHANG);
+    done = waitpid(pid_, &status_, block ? 0 : WNOHANG);
   } while (done < 0 && errno == EINTR);
-  if (done == pid_) {
-    reaped_ = true;
-    status_ = status;
-    note('!', describeStatus(status));
-  }
+  reaped_ = done == pid_;
 }
 
 testing::AssertionResult PtySession::waitFor(
     const std::function<bool(const VtermScreen&)>& predicate, std::string_view what,
     double seconds) {
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(scaledSeconds(seconds)));
+  const auto deadline = deadlineIn(seconds);
   for (;;) {
     if (predicate(screen_)) return testing::AssertionSuccess();
     const auto now = Clock::now();
     if (now >= deadline) return failure(what);
-    if (masterClosed_ && reaped_) {
+    if (masterClosed_ && reaped_ && outputPipe_ < 0) {
       return failure(std::string(what) + " (the program has ended)");
     }
     pumpFor(std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(100)));
@@ -285,18 +231,12 @@ testing::AssertionResult PtySession::waitForText(std::string_view text, double s
 }
 
 testing::AssertionResult PtySession::waitForExit(double seconds) {
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(scaledSeconds(seconds)));
   // After the end, what the program wrote is still in the buffers: read until they close.
-  while (!(reaped_ && masterClosed_ && outputPipe_ < 0)) {
-    const auto now = Clock::now();
-    if (now >= deadline) {
-      if (reaped_) break;  // something else still holds the terminal open
-      return failure("the end of the program");
-    }
-    pumpFor(std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(100)));
-  }
-  return testing::AssertionSuccess();
+  testing::AssertionResult ended = waitFor(
+      [this](const VtermScreen&) { return reaped_ && masterClosed_ && outputPipe_ < 0; },
+      "the end of the program", seconds);
+  // Something else may still hold the terminal open after the program has ended.
+  return reaped_ ? testing::AssertionSuccess() : ended;
 }
 
 int PtySession::exitCode() const {
@@ -316,26 +256,19 @@ termios PtySession::currentSettings() const {
 testing::AssertionResult PtySession::terminalSettingsRestored() const {
   const termios now = currentSettings();
   const termios& then = initial_;
-  std::string differences;
-  auto compare = [&](const char* name, unsigned long a, unsigned long b) {
-    if (a == b) return;
-    char line[128];
-    std::snprintf(line, sizeof line, "  %s: was 0x%lX, now 0x%lX\n", name, a, b);
-    differences += line;
-  };
-  compare("c_iflag", then.c_iflag, now.c_iflag);
-  compare("c_oflag", then.c_oflag, now.c_oflag);
-  compare("c_cflag", then.c_cflag, now.c_cflag);
-  compare("c_lflag", then.c_lflag, now.c_lflag);
-  compare("VMIN", then.c_cc[VMIN], now.c_cc[VMIN]);
-  compare("VTIME", then.c_cc[VTIME], now.c_cc[VTIME]);
-  if (differences.empty()) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "the terminal settings differ from the start:\n"
-                                     << differences << report();
+  if (now.c_iflag == then.c_iflag && now.c_oflag == then.c_oflag && now.c_cflag == then.c_cflag &&
+      now.c_lflag == then.c_lflag && now.c_cc[VMIN] == then.c_cc[VMIN] &&
+      now.c_cc[VTIME] == then.c_cc[VTIME]) {
+    return testing::AssertionSuccess();
+  }
+  return testing::AssertionFailure()
+         << std::hex << "the terminal settings differ from the start:"
+         << " lflag 0x" << then.c_lflag << " -> 0x" << now.c_lflag << ", iflag 0x" << then.c_iflag
+         << " -> 0x" << now.c_iflag << "\n"
+         << report();
 }
 
 void PtySession::resize(int rows, int cols) {
-  note('!', "resize to " + std::to_string(cols) + "x" + std::to_string(rows));
   screen_.resize(rows, cols);
   winsize size{};
   size.ws_row = static_cast<unsigned short>(rows);
@@ -344,16 +277,13 @@ void PtySession::resize(int rows, int cols) {
 }
 
 void PtySession::signal(int signalNumber) {
-  note('!', std::string("signal ") + strsignal(signalNumber));
   if (pid_ > 0 && !reaped_) kill(pid_, signalNumber);
 }
 
 std::string PtySession::report() const {
-  std::string text = "screen (" + std::to_string(screen_.cols()) + "x" +
-                     std::to_string(screen_.rows()) + "):\n" + screen_.dump();
-  text += "\nlog (> sent, < received, ! event):\n";
-  for (const std::string& line : log_) text += line + "\n";
-  if (!stdout_.empty()) text += "standard output: " + escaped(stdout_) + "\n";
+  std::string text = screen_.dump();
+  if (reaped_) text += "ended with status " + std::to_string(status_) + "\n";
+  if (!stdout_.empty()) text += "standard output:\n" + stdout_ + "\n";
   return text;
 }
 
@@ -373,21 +303,18 @@ DetachedRun runWithoutTerminal(const std::string& program, double seconds) {
   pid_t pid = fork();
   if (pid == 0) {
     setsid();  // a new session has no controlling terminal until it opens one itself
-    int devNull = open("/dev/null", O_RDONLY);
-    dup2(devNull, STDIN_FILENO);
+    dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
-    execProgram(program, {}, {});
+    execProgram(program, {});
   }
   close(out[1]);
   close(err[1]);
   setNonBlocking(out[0]);
   setNonBlocking(err[0]);
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                            std::chrono::duration<double>(scaledSeconds(seconds)));
+  const auto deadline = deadlineIn(seconds);
   bool outOpen = true, errOpen = true;
-  while ((outOpen || errOpen) && std::chrono::steady_clock::now() < deadline) {
+  while ((outOpen || errOpen) && Clock::now() < deadline) {
     pollfd fds[2] = {{out[0], short(outOpen ? POLLIN : 0), 0},
                      {err[0], short(errOpen ? POLLIN : 0), 0}};
     poll(fds, 2, 100);

@@ -13,7 +13,7 @@
 // Every wait polls the pty and feeds the emulator until the expected state is there or the
 // deadline passes; deadlines are multiplied by the environment variable QV_TEST_TIMEOUT_SCALE
 // (default 1) for slow machines. A failed wait returns an AssertionResult that carries the
-// numbered screen rows, the cursor and a timestamped log of what was sent and received.
+// numbered screen rows and the cursor.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -56,8 +56,7 @@ struct PtyOptions {
   std::optional<std::string> pipedInput;
   // Standard output to a pipe that the session collects (stdoutText()), instead of the pty.
   bool captureStdout = false;
-  // Extra environment entries NAME=value (TERM=xterm-256color and LANG=C.UTF-8 are set).
-  std::vector<std::string> environment;
+  // The program finds TERM=xterm-256color and LANG=C.UTF-8.
 };
 
 class PtySession {
@@ -84,10 +83,6 @@ class PtySession {
   testing::AssertionResult waitForText(std::string_view text, double seconds = defaultTimeout);
   // Waits until the program has ended and all its output has been read.
   testing::AssertionResult waitForExit(double seconds = defaultTimeout);
-  // Reads whatever output is there now, without waiting.
-  void pump() { pumpFor(Clock::duration::zero()); }
-
-  bool exited() const { return reaped_; }
   // Exit code of a normal end, -1 otherwise (or while running).
   int exitCode() const;
   // Signal that killed it, 0 otherwise.
@@ -110,17 +105,16 @@ class PtySession {
   void resize(int rows, int cols);
   void signal(int signalNumber);
 
-  // Screen, cursor and the timestamped log: for failure messages.
+  // Screen, cursor and any captured standard output: for failure messages.
   std::string report() const;
 
  private:
   void start(const PtyOptions& options);
   void pumpFor(Clock::duration timeout);
-  bool readMaster();
+  void readMaster();
   void readStdout();
   void feedPipedInput();
   void reap(bool block);
-  void note(char direction, std::string_view bytes);
   testing::AssertionResult failure(std::string_view what) const;
 
   VtermScreen screen_;
@@ -135,8 +129,6 @@ class PtySession {
   termios initial_{};
   std::string received_;
   std::string stdout_;
-  Clock::time_point startTime_;
-  std::vector<std::string> log_;
 };
 
 // The outcome of a program run with no terminal at all.

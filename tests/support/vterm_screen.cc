@@ -41,28 +41,17 @@ std::string textOf(const std::vector<VtermCell>& cells) {
 
 }  // namespace
 
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
-
 std::string VtermCell::utf8() const {
   if (chars.empty()) return " ";
   std::string text;
-  for (char32_t c : chars) appendUtf8(text, c);
+  char bytes[4];
+  for (char32_t c : chars) {
+    const int count = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    // The lead byte carries the length in its top bits; each continuation byte six bits.
+    for (int i = count - 1; i > 0; --i, c >>= 6) bytes[i] = char(0x80 | (c & 0x3F));
+    bytes[0] = char(count == 1 ? c : ((0xF00u >> count) & 0xF0) | c);
+    text.append(bytes, std::size_t(count));
+  }
   return text;
 }
 
@@ -70,7 +59,6 @@ struct VtermScreen::Callbacks {
   static int pushLine(int cols, const VTermScreenCell* cells, void* user) {
     auto* self = static_cast<VtermScreen*>(user);
     std::vector<VtermCell> row;
-    row.reserve(size_t(cols));
     for (int i = 0; i < cols; ++i) row.push_back(convert(cells[i]));
     self->scrollback_.push_back(std::move(row));
     return 1;
@@ -133,15 +121,8 @@ VtermCell VtermScreen::cell(int row, int col) const {
 
 std::string VtermScreen::rowText(int row) const {
   std::vector<VtermCell> cells;
-  cells.reserve(size_t(cols_));
   for (int col = 0; col < cols_; ++col) cells.push_back(cell(row, col));
   return textOf(cells);
-}
-
-std::string VtermScreen::screenText() const {
-  std::string text;
-  for (int row = 0; row < rows_; ++row) text += rowText(row) + '\n';
-  return text;
 }
 
 bool VtermScreen::contains(std::string_view text) const {
@@ -159,7 +140,6 @@ VtermCursor VtermScreen::cursor() const {
 
 std::vector<std::string> VtermScreen::scrollbackText() const {
   std::vector<std::string> lines;
-  lines.reserve(scrollback_.size());
   for (const auto& row : scrollback_) lines.push_back(textOf(row));
   return lines;
 }

@@ -43,7 +43,6 @@ class VtermScreen {
 
   VtermCell cell(int row, int col) const;
   std::string rowText(int row) const;          // UTF-8, trailing blanks trimmed
-  std::string screenText() const;              // every row's text, each followed by '\n'
   bool contains(std::string_view text) const;  // on one row of the screen
   VtermCursor cursor() const;
 
@@ -77,8 +76,5 @@ class VtermScreen {
   std::vector<std::vector<VtermCell>> scrollback_;
   std::function<void(std::string_view)> output_;
 };
-
-// Appends the UTF-8 form of a code point.
-void appendUtf8(std::string& out, char32_t codePoint);
 
 }  // namespace qv
