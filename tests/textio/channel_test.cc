@@ -1,9 +1,16 @@
-// Output side of the channels, against a device that records every transfer and flush.
+// Output side of the channels: against a device that records every transfer and flush, then
+// through the file driver on real descriptors.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
+#include "textio/file_driver.h"
 #include "textio/io_result.h"
 #include "textio/text_channel.h"
 
@@ -40,26 +47,25 @@ class ChannelTest : public ::testing::Test {
 
 TEST_F(ChannelTest, FieldWidthsRightJustifyAndNeverShorten) {
   // clang-format off
-  struct Case { std::int32_t width; const char* text; std::int64_t number; const char* shown; };
+  struct Case { std::int32_t width; const char* text; std::int32_t number; const char* shown; };
   const Case cases[] = {
-      {8, "abc", 0, "     abc"}, {3, "abc", 0, "abc"}, {2, "abc", 0, "abc"}, {-5, "abc", 0, "abc"},
-      {4, "", 0, "    "}, {0, "", 0, ""}, {0, nullptr, -2147483648, "-2147483648"},
-      {0, nullptr, 0, "0"}, {6, nullptr, -42, "   -42"}, {12, nullptr, 2147483647, "  2147483647"}};
+      {8, "abc", 0, "     abc"}, {3, "abc", 0, "abc"}, {0, "abc", 0, "abc"}, {-5, "abc", 0, "abc"},
+      {4, "", 0, "    "}, {0, "", 0, ""}, {0, nullptr, -2147483647 - 1, "-2147483648"},
+      {0, nullptr, 0, "0"}, {6, nullptr, -42, "   -42"}};
   // clang-format on
   for (const Case& c : cases) {
     SetUp();
     if (c.text != nullptr) writeString(c.width, channel, c.text);
-    if (c.text == nullptr) writeInteger(c.width, channel, static_cast<std::int32_t>(c.number));
-    EXPECT_EQ(device, "") << "nothing reaches the device before the flush";
+    if (c.text == nullptr) writeInteger(c.width, channel, c.number);
+    EXPECT_EQ(device, "") << "no hook runs before the flush";
     flushAfterWrite(channel);
     EXPECT_EQ(device, std::string(c.shown) + "#") << c.width << " '" << c.shown << "'";
   }
 }
 
-TEST_F(ChannelTest, BufferReachesDeviceOnlyWhenAWriteDoesNotFit) {
+TEST_F(ChannelTest, BufferReachesDeviceOnlyWhenAWriteDoesNotFitOrAtTheLineEnd) {
   // Bytes waiting, bytes written, transfers, bytes waiting after.
-  const std::int32_t cases[][4] = {
-      {250, 10, 1, 4}, {250, 6, 0, 256}, {256, 1, 1, 1}, {0, 257, 1, 1}, {0, 600, 2, 88}};
+  const std::int32_t cases[][4] = {{250, 10, 1, 4}, {250, 6, 0, 256}, {0, 600, 2, 88}};
   const std::string text(600, 'x');
   for (bool blanks : {false, true}) {
     for (const auto& c : cases) {
@@ -72,11 +78,17 @@ TEST_F(ChannelTest, BufferReachesDeviceOnlyWhenAWriteDoesNotFit) {
       EXPECT_EQ(channel.bufferPosition, c[3]) << c[0] << " + " << c[1];
     }
   }
+  // A line end is carriage return and line feed, then the flush, even when its transfer failed.
+  SetUp();
+  channel.bufferPosition = 255;
+  transferError = 101;
+  writeLineEnd(channel);
+  EXPECT_EQ(ioResult, 101);
+  EXPECT_EQ(device.substr(255), "\r|\n#");
 }
 
-TEST_F(ChannelTest, WritesNeedAnOutputChannel) {
-  const std::int32_t cases[][2] = {
-      {modeClosed, 103}, {modeInput, 105}, {modeInOut, 103}, {modeAppend, 103}, {0, 103}};
+TEST_F(ChannelTest, WritesNeedAnOutputChannelAndTheFirstErrorStands) {
+  const std::int32_t cases[][2] = {{modeClosed, 103}, {modeInput, 105}, {modeAppend, 103}};
   for (const auto& c : cases) {
     for (int op = 0; op < 4; ++op) {
       SetUp();
@@ -89,77 +101,105 @@ TEST_F(ChannelTest, WritesNeedAnOutputChannel) {
       EXPECT_EQ(channel.bufferPosition + device.size(), 0u);
     }
   }
-}
-
-TEST_F(ChannelTest, FirstErrorOfAStatementStands) {
+  SetUp();
   ioResult = 105;
   writeInteger(0, channel, 1);
   writeString(3, channel, "x");
   writeReal(1, 15, 0, channel, 2.0L);
   writeLineEnd(channel);
   closeChannel(channel);
-  openForOutput(channel);
   EXPECT_EQ(channel.mode, modeOutput);
   flushAfterWrite(channel);  // still reaches the device
   EXPECT_EQ(device, "#");
   EXPECT_EQ(ioResult, 105);
 }
 
-TEST_F(ChannelTest, LineEndIsFlushedEvenWhenItsTransferFailed) {
-  channel.bufferPosition = 255;
-  transferError = 101;
-  writeLineEnd(channel);
-  EXPECT_EQ(ioResult, 101);
-  EXPECT_EQ(device.substr(255), "\r|\n#");
-}
-
-TEST_F(ChannelTest, OpeningAndClosing) {
-  closeChannel(channel);  // waiting bytes go out, a private handle is released
-  EXPECT_EQ(device, "|closed");
-  closeChannel(channel);
-  EXPECT_EQ(ioResult, 103);
-
-  ioResult = 0;
-  channel.mode = static_cast<ChannelMode>(0);
-  openChannel(channel, modeOutput);  // a record that was never set up
-  EXPECT_EQ(ioResult, 102);
-
-  ioResult = 0;
-  channel.mode = modeOutput;
-  channel.openHook = [](TextChannel&) { return ioResult = 2, 0; };
-  openChannel(channel, modeInput);  // closes first; the failed open leaves it closed
-  EXPECT_EQ(device, "|closed|closed");
-  EXPECT_EQ(channel.mode, modeClosed);
-  EXPECT_EQ(ioResult, 2);
-
+// Texts that do not fit are cut to the destination's capacity, never written past it.
+TEST(ChannelLimitsTest, ConversionsAndNamesAreCutToTheirCapacity) {
+  String255 text;
+  formatInteger(-2147483647 - 1, -1, text, 10);
+  EXPECT_EQ(text.view(), "-214748364");
+  formatInteger(0, 1000, text, 255);
+  EXPECT_EQ(text.view(), std::string(255, ' '));
+  TextChannel channel;
   initChannel(channel, std::string(300, 'n'));
   EXPECT_EQ(std::string(channel.name), std::string(255, 'n'));
-  EXPECT_EXIT(openStandardChannel(channel, modeAppend, 1), ::testing::ExitedWithCode(102), "");
 }
 
-TEST(FormatIntegerTest, FieldIsCutToTheCapacity) {
-  // clang-format off
-  struct Case { std::int32_t value, width, capacity; std::string text; };
-  const Case cases[] = {{-2147483648, -1, 10, "-214748364"}, {123, 6, 4, "   1"},
-                        {0, 1000, 255, std::string(255, ' ')}};
-  // clang-format on
-  for (const Case& c : cases) {
-    String255 text;
-    formatInteger(c.value, c.width, text, c.capacity);
-    EXPECT_EQ(text.view(), c.text) << c.value << " in " << c.width;
+// The file driver on real descriptors: a pipe without reader, /dev/full, a file at its size
+// limit, the standard error handle.
+class FileDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bindStandardChannels();  // also keeps a vanished reader from killing us with SIGPIPE
+    resetChannels();
   }
+  void TearDown() override { resetChannels(); }
+  TextChannel channel;
+};
+
+TEST_F(FileDriverTest, FailedWritesBecomeErrorNumbers) {
+  const std::uint8_t bytes[2] = {'x', 'y'};
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  EXPECT_EQ(writeHandle(ends[1], bytes, 2), 0);  // a reader that went away, not SIGPIPE
+  EXPECT_EQ(ioResult, 5);
+  EXPECT_EQ(lastOsError, 0);
+  close(ends[1]);
+
+  ioResult = 0;
+  const int full = open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  EXPECT_EQ(writeHandle(full, bytes, 2), 0);
+  EXPECT_EQ(ioResult, 28 + 131);  // no space left on the device
+  ioResult = 0;
+  openStandardChannel(channel, modeOutput, full);
+  writeString(0, channel, "abc");
+  writeLineEnd(channel);
+  EXPECT_EQ(ioResult, 101);
+  EXPECT_EQ(channel.bufferPosition, 0);
+  close(full);
 }
 
-TEST(ShortStringTest, ComparesUnsignedBytesThenLengths) {
-  // clang-format off
-  struct Case { const char *left, *right; int sign; };
-  const Case cases[] = {{"esci", "esci", 0}, {"esci", "esci ", -1}, {"ESCI", "esci", -1},
-                        {"\xff", "a", 1},    {"", "", 0},           {"a", "", 1}};
-  // clang-format on
-  for (const Case& c : cases) {
-    int result = compareShortStrings(c.left, c.right);
-    EXPECT_EQ((result > 0) - (result < 0), c.sign) << c.left << " vs " << c.right;
+TEST_F(FileDriverTest, ShortWriteDropsTheWaitingBytes) {
+  FILE* file = tmpfile();
+  ASSERT_NE(file, nullptr);
+  rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const rlimit small = {10, saved.rlim_max};
+  auto previous = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  openStandardChannel(channel, modeOutput, fileno(file));
+  writeString(0, channel, std::string(100, 'z'));
+  flushAfterWrite(channel);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(ioResult, 101);
+  EXPECT_EQ(channel.bufferPosition, 0);
+  EXPECT_EQ(lseek(fileno(file), 0, SEEK_END), 10);
+  fclose(file);
+}
+
+TEST_F(FileDriverTest, ClosingAStandardChannelKeepsItsHandle) {
+  bindStandardChannels();
+  closeChannel(standardError);
+  EXPECT_EQ(standardError.mode, modeClosed);
+  EXPECT_NE(fcntl(2, F_GETFD), -1);
+  closeChannel(standardError);
+  EXPECT_EQ(ioResult, 103);
+}
+
+TEST(MapOsErrorTest, Numbers) {
+  const std::int32_t cases[][2] = {
+      {19, 150}, {31, 162}, {32, 5}, {2, 2}, {18, 18}, {33, 33}, {70000, 70000 - 65536}};
+  for (const auto& c : cases) {
+    lastOsError = c[0];
+    mapOsError();
+    EXPECT_EQ(ioResult, c[1]) << c[0];
+    EXPECT_EQ(lastOsError, 0);
   }
+  resetChannels();
 }
 
 }  // namespace
