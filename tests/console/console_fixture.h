@@ -34,22 +34,17 @@ class ConsoleTest : public ::testing::Test {
     resetChannels();
   }
 
-  void start(const ConsoleSetup& setup) {
-    console = std::make_unique<MemoryConsole>(setup.columns, setup.rows, setup.cursor,
-                                              setup.attributeWord);
-    console->setPlatformId(setup.platformId);
-    prepare();
-    initConsole();
-  }
-  // Installs the console without starting it (for the start-up tests).
-  void prepare() {
+  // Installs a console of that setup; `run` false leaves initConsole to the test.
+  void start(const ConsoleSetup& s, bool run = true) {
+    console = std::make_unique<MemoryConsole>(s.columns, s.rows, s.cursor, s.attributeWord);
+    console->setPlatformId(s.platformId);
     setConsolePlatform(console.get());
     resetConsoleState();
     resetChannels();
     bindStandardChannels();
+    if (run) initConsole();
   }
 
-  // One write statement, with or without its line end.
   void write(std::string_view text) {
     writeString(0, standardOutput, text);
     flushAfterWrite(standardOutput);
@@ -58,14 +53,12 @@ class ConsoleTest : public ::testing::Test {
     writeString(0, standardOutput, text);
     writeLineEnd(standardOutput);
   }
-
   // What the line editor hands to standardInput for the keys already queued.
   std::string readLine() {
     consoleReadLine(standardInput);
     return {reinterpret_cast<const char*>(standardInput.buffer),
             static_cast<std::size_t>(standardInput.bufferEnd)};
   }
-
   std::string row(int r) const { return console->rowText(r); }
   ConsoleCoord cursor() const { return console->cursor(); }
 

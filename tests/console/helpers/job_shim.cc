@@ -10,13 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
-
 int main(int argc, char** argv) {
-  if (argc < 2) return 2;
   const int terminal = open("/dev/tty", O_RDWR | O_CLOEXEC);
-  if (terminal < 0) return 2;
+  if (argc < 2 || terminal < 0) return 2;
   signal(SIGTTOU, SIG_IGN);  // taking the terminal back from a stopped group
   const pid_t child = fork();
   if (child < 0) return 2;
@@ -29,18 +25,17 @@ int main(int argc, char** argv) {
   }
   setpgid(child, child);
   tcsetpgrp(terminal, child);
-  for (;;) {
-    int status = 0;
-    if (waitpid(child, &status, WUNTRACED) < 0) return 2;
+  for (int status = 0; waitpid(child, &status, WUNTRACED) == child;) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    if (!WIFSTOPPED(status)) continue;
     tcsetpgrp(terminal, getpgrp());
     const char notice[] = "\r\n[shim] fermato\r\n";
-    [[maybe_unused]] ssize_t written = write(terminal, notice, std::strlen(notice));
     char line[64];
-    [[maybe_unused]] ssize_t got = read(terminal, line, sizeof line);
+    if (write(terminal, notice, sizeof notice - 1) < 0 || read(terminal, line, sizeof line) < 0) {
+      return 2;
+    }
     tcsetpgrp(terminal, child);
     kill(-child, SIGCONT);
   }
+  return 2;
 }
