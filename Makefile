@@ -4,7 +4,7 @@ PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps test-default test-sanitize sanitize clang fuzz bench clean
+.PHONY: run test build deps test-default test-sanitize sanitize clang fuzz fuzz-run bench bench-terminal clean
 
 run: build
 	./build/default/quorvendalist
@@ -33,8 +33,16 @@ fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 
+# Benchmarks want a quiet machine; see README.md for the figures and what they mean.
 bench: build
 	./build/default/format_bench
+
+bench-terminal: build
+	./build/default/terminal_bench
+
+FUZZ_SECONDS ?= 30
+fuzz-run: fuzz
+	bash fuzz/run_all.sh $(FUZZ_SECONDS)
 
 # Install only what is missing, so a machine that has everything needs no network.
 deps:
