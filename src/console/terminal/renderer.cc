@@ -7,6 +7,10 @@
 //   ESC [ ? 25 h       show the cursor again
 //   ESC [ row ; col H  move the cursor (1-based; ESC [ H and ESC [ row H for column 1)
 //   ESC [ n C          move the cursor n columns right on its row (ESC [ C for one)
+//   CR, CR LF          to column 0 of the cursor's row, or of the row below it (this LF never
+//                      starts from the bottom row, so it only moves the cursor down)
+//   ESC [ K            erase to the end of the row: a row's trailing blanks, drawn in the pen's
+//                      colours (the erased cells take the current background)
 //   ESC [ 0 ; f ; b m  set both colours from a clean state; ESC [ f m and ESC [ b m change one
 //                      f: 30-37 normal, 90-97 bright foreground; b: 40-47, 100-107 background
 //   ESC [ 0 m          colours back to the terminal's own (end)
@@ -78,6 +82,22 @@ class GlyphRun {
   std::size_t used_ = 0;
 };
 
+// Where the run of cells equal to the last one starts. Most rows end in a long run of blanks:
+// four cells are compared at a time.
+int closingRunStart(const ConsoleCell* cells, int count) {
+  static_assert(sizeof(ConsoleCell) == 2);
+  std::uint16_t last;
+  std::memcpy(&last, &cells[count - 1], sizeof last);
+  const std::uint64_t fourLast = last * 0x0001000100010001ULL;
+  int start = count;
+  for (std::uint64_t four; start >= 4; start -= 4) {
+    std::memcpy(&four, &cells[start - 4], sizeof four);
+    if (four != fourLast) break;
+  }
+  while (start > 0 && cells[start - 1] == cells[count - 1]) --start;
+  return start;
+}
+
 void appendNumber(std::string& out, int value) {
   char digits[12];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
@@ -94,6 +114,7 @@ void Renderer::resize(int terminalColumns, int terminalRows) {
   columns_ = std::max(terminalColumns, 1);
   rows_ = std::max(terminalRows, 1);
   shown_.assign(std::size_t(columns_) * rows_, kOutside);
+  wanted_.assign(std::size_t(columns_), kOutside);
   known_.assign(std::size_t(rows_), 0);
   invalidate();
 }
@@ -201,26 +222,49 @@ void Renderer::shiftUp(int count) {
   std::fill(known_.end() - count, known_.end(), 0);  // the new rows are blank in some colour
 }
 
+// The cells the terminal's row is to show: the grid's own when the row shows nothing else.
+const ConsoleCell* Renderer::wantedRow(std::span<const ConsoleCell> source, const View& view) {
+  const int inside = source.empty() ? 0 : view.columns;
+  const ConsoleCell* from = source.data() + (source.empty() ? 0 : view.left);
+  if (inside == columns_) return from;
+  std::copy_n(from, inside, wanted_.begin());
+  std::fill(wanted_.begin() + inside, wanted_.end(), kOutside);
+  return wanted_.data();
+}
+
 void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View& view,
                        std::string& out) {
+  const ConsoleCell* want = wantedRow(source, view);
   ConsoleCell* shown = &shown_[std::size_t(row) * columns_];
   const bool known = known_[std::size_t(row)] != 0;
-  const int inside = source.empty() ? 0 : view.columns;
-  const ConsoleCell* from = source.empty() ? nullptr : &source[std::size_t(view.left)];
-  auto target = [&](int column) { return column < inside ? from[column] : kOutside; };
+  known_[std::size_t(row)] = 1;
+  auto differs = [&](int column) { return !known || shown[column] != want[column]; };
 
-  for (int column = 0; column < columns_;) {
-    if (known && shown[column] == target(column)) {
+  int lastChange = columns_ - 1;
+  while (lastChange >= 0 && !differs(lastChange)) --lastChange;
+  if (lastChange < 0) return;
+  // The row ends in blanks of one colour: from blanksFrom on they are cheaper erased (ESC [ K,
+  // three bytes) than written, as long as more than three cells up to the last change differ.
+  const ConsoleCell blank = want[columns_ - 1];
+  const int blanksFrom = blank.character == ' ' ? closingRunStart(want, columns_) : columns_;
+  // Erasing from beyond lastChange - 3 would send more than it saves.
+  const int eraseFrom = blanksFrom <= lastChange - 3 ? blanksFrom : columns_;
+
+  for (int column = 0; column <= lastChange;) {
+    if (!differs(column)) {
       ++column;
       continue;
     }
     hideCursor(out);
     moveTo(row, column, out);
+    if (column >= eraseFrom) {
+      eraseToEnd(blank, shown + column, columns_ - column, out);
+      return;
+    }
     // The run of changed cells goes out through a small buffer: one append per colour change.
     GlyphRun run;
-    for (; column < columns_; ++column) {
-      const ConsoleCell cell = target(column);
-      if (known && shown[column] == cell) break;
+    for (; column < eraseFrom && differs(column); ++column) {
+      const ConsoleCell cell = want[column];
       if (cell.attribute != pen_) {
         run.flush(out);
         setPen(cell.attribute, out);
@@ -233,7 +277,13 @@ void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View&
     // In the last column the cursor stays put or waits to wrap, depending on the terminal.
     if (column == columns_) cursorRow_ = cursorColumn_ = -1;
   }
-  known_[std::size_t(row)] = 1;
+}
+
+// From the cursor to the end of its row. The cursor stays where it is.
+void Renderer::eraseToEnd(ConsoleCell blank, ConsoleCell* shown, int count, std::string& out) {
+  setPen(blank.attribute, out);
+  out += "\x1b[K";
+  std::fill(shown, shown + count, blank);
 }
 
 void Renderer::placeCursor(const ScreenGrid& grid, const View& view, std::string& out) {
@@ -242,20 +292,71 @@ void Renderer::placeCursor(const ScreenGrid& grid, const View& view, std::string
   moveTo(row, column, out);
 }
 
+namespace {
+
+int digitCount(int value) {
+  int digits = 1;
+  for (; value >= 10; value /= 10) ++digits;
+  return digits;
+}
+
+int absoluteMoveLength(int row, int column) {
+  if (row == 0 && column == 0) return 3;
+  return 3 + digitCount(row + 1) + (column > 0 ? 1 + digitCount(column + 1) : 0);
+}
+
+int forwardLength(int count) {
+  if (count == 0) return 0;
+  return count == 1 ? 3 : 3 + digitCount(count);
+}
+
+void appendForward(int count, std::string& out) {
+  if (count == 0) return;
+  out += "\x1b[";
+  if (count > 1) appendNumber(out, count);
+  out += 'C';
+}
+
+}  // namespace
+
+// The shortest of: right along the row; CR (or CR LF to the row below) then right; absolute.
 void Renderer::moveTo(int row, int column, std::string& out) {
   if (row == cursorRow_ && column == cursorColumn_) return;
-  if (row == cursorRow_ && column > cursorColumn_) {
-    out += "\x1b[";
-    if (column - cursorColumn_ > 1) appendNumber(out, column - cursorColumn_);
-    out += 'C';
-  } else {
-    out += "\x1b[";
-    if (row > 0 || column > 0) appendNumber(out, row + 1);
-    if (column > 0) {
-      out += ';';
-      appendNumber(out, column + 1);
-    }
-    out += 'H';
+  int best = absoluteMoveLength(row, column);
+  enum class Way { absolute, forward, carriageReturn, nextLine } way = Way::absolute;
+  if (cursorRow_ >= 0 && row == cursorRow_ && column > cursorColumn_ &&
+      forwardLength(column - cursorColumn_) < best) {
+    best = forwardLength(column - cursorColumn_);
+    way = Way::forward;
+  }
+  if (cursorRow_ >= 0 && row == cursorRow_ && 1 + forwardLength(column) < best) {
+    best = 1 + forwardLength(column);
+    way = Way::carriageReturn;
+  }
+  if (cursorRow_ >= 0 && row == cursorRow_ + 1 && 2 + forwardLength(column) < best) {
+    way = Way::nextLine;
+  }
+  switch (way) {
+    case Way::forward:
+      appendForward(column - cursorColumn_, out);
+      break;
+    case Way::carriageReturn:
+      out += '\r';
+      appendForward(column, out);
+      break;
+    case Way::nextLine:
+      out += "\r\n";
+      appendForward(column, out);
+      break;
+    case Way::absolute:
+      out += "\x1b[";
+      if (row > 0 || column > 0) appendNumber(out, row + 1);
+      if (column > 0) {
+        out += ';';
+        appendNumber(out, column + 1);
+      }
+      out += 'H';
+      break;
   }
   cursorRow_ = row;
   cursorColumn_ = column;

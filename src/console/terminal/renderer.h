@@ -37,7 +37,9 @@ class Renderer {
   View viewFor(const ScreenGrid& grid) const;
   void scrollIntoScrollback(const ScreenGrid& grid, const View& view, std::string& out);
   std::span<const ConsoleCell> sequenceRow(const ScreenGrid& grid, long index) const;
+  const ConsoleCell* wantedRow(std::span<const ConsoleCell> source, const View& view);
   void syncRow(int row, std::span<const ConsoleCell> source, const View& view, std::string& out);
+  void eraseToEnd(ConsoleCell blank, ConsoleCell* shown, int count, std::string& out);
   void shiftUp(int count);
   void placeCursor(const ScreenGrid& grid, const View& view, std::string& out);
   void moveTo(int row, int column, std::string& out);
@@ -47,6 +49,7 @@ class Renderer {
   int columns_ = 1;
   int rows_ = 1;
   std::vector<ConsoleCell> shown_;   // what the terminal shows, row after row
+  std::vector<ConsoleCell> wanted_;  // one row as it is to be shown, when the grid's won't do
   std::vector<std::uint8_t> known_;  // per row: shown_ is what the terminal shows
   bool compareAll_ = true;           // rows no longer line up with the grid's change flags
   int viewTop_ = 0;
