@@ -27,16 +27,17 @@ namespace detail {
 inline constexpr Extended twoTo63 = 9223372036854775808.0L;
 inline constexpr Extended twoTo53 = 9007199254740992.0L;
 
-inline Extended truncMagnitude(Extended magnitude) {         // magnitude >= +0
-  if (!(magnitude < twoTo63)) return magnitude;              // integers, infinity, NaN
-  const Extended nearest = (magnitude + twoTo63) - twoTo63;  // both steps exact but the first
-  return nearest > magnitude ? nearest - 1.0L : nearest;
+inline Extended truncMagnitude(Extended magnitude) {   // magnitude >= 0, or -0
+  if (!(magnitude < twoTo63)) return magnitude;        // integers, infinity, NaN
+  Extended nearest = (magnitude + twoTo63) - twoTo63;  // rounds to an integer, then exact
+  if (nearest > magnitude) nearest -= 1.0L;
+  return nearest == 0 ? magnitude * 0 : nearest;  // keeps the sign of -0
 }
 }  // namespace detail
 
+// A comparison, not the sign bit: examining the sign bit on the x87 stack is slow.
 inline Extended intPart(Extended value) {
-  return __builtin_signbitl(value) ? -detail::truncMagnitude(-value)
-                                   : detail::truncMagnitude(value);
+  return value < 0 ? -detail::truncMagnitude(-value) : detail::truncMagnitude(value);
 }
 inline Extended fracPart(Extended value) {
   return value - intPart(value);
