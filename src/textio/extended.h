@@ -27,11 +27,12 @@ namespace detail {
 inline constexpr Extended twoTo63 = 9223372036854775808.0L;
 inline constexpr Extended twoTo53 = 9007199254740992.0L;
 
-inline Extended truncMagnitude(Extended magnitude) {   // magnitude >= 0, or -0
-  if (!(magnitude < twoTo63)) return magnitude;        // integers, infinity, NaN
-  Extended nearest = (magnitude + twoTo63) - twoTo63;  // rounds to an integer, then exact
-  if (nearest > magnitude) nearest -= 1.0L;
-  return nearest == 0 ? magnitude * 0 : nearest;  // keeps the sign of -0
+inline Extended truncMagnitude(Extended magnitude) {               // magnitude >= 0, or -0
+  if (!(magnitude < twoTo63) || magnitude == 0) return magnitude;  // integers, inf, NaN, -0
+  const Extended nearest = (magnitude + twoTo63) - twoTo63;  // rounds to an integer, then exact
+  // One when rounding went up; as a number, not a branch: digits make it unpredictable.
+  const Extended back = static_cast<int>(nearest > magnitude);
+  return nearest - back;
 }
 }  // namespace detail
 
