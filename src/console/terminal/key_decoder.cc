@@ -204,15 +204,6 @@ void KeyDecoder::reset() {
   heldCount_ = 0;
   lastWasCarriageReturn_ = false;
   discarding_ = false;
-  expectingReport_ = false;
-  haveReport_ = false;
-}
-
-bool KeyDecoder::takeCursorReport(ConsoleCoord& position) {
-  if (!haveReport_) return false;
-  position = report_;
-  haveReport_ = false;
-  return true;
 }
 
 void KeyDecoder::flushPending(KeyQueue& queue) {
@@ -317,13 +308,9 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
       queue.push(keyRecord(VirtualKey::tab, ScanCode::tab, kTab, controlKey::shiftPressed));
       break;
     case 'R':
-      // The answer to a cursor position request looks like a modified F3 on row 1.
-      if (expectingReport_ || p.at(0, 1) > 1) {
-        expectingReport_ = false;
-        haveReport_ = true;
-        report_ = {std::int16_t(p.at(1, 1) - 1), std::int16_t(p.at(0, 1) - 1)};
-        break;
-      }
+      // A cursor position report (row;column R) that some other program asked for is no key;
+      // only row 1 can also be a modified F3.
+      if (p.at(0, 1) > 1) break;
       [[fallthrough]];
     default:
       if (p.at(0, 1) == 1) pushKey(letterKey(last), modifiers, queue);

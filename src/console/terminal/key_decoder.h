@@ -50,11 +50,6 @@ class KeyDecoder {
   // Adds at most one event.
   void flushPending(KeyQueue& queue);
 
-  // After sending a cursor position request (ESC[6n): the next CSI row;col R is its answer
-  // instead of a modified F3, and takeCursorReport() hands it out (0-based).
-  void expectCursorReport() { expectingReport_ = true; }
-  bool takeCursorReport(ConsoleCoord& position);
-
   // Back to the start state: nothing held, no line end pending.
   void reset();
 
@@ -75,9 +70,6 @@ class KeyDecoder {
   std::size_t heldCount_ = 0;
   bool lastWasCarriageReturn_ = false;  // text source: CR LF is one line end
   bool discarding_ = false;             // inside a sequence too long to hold: skip to its end
-  bool expectingReport_ = false;
-  bool haveReport_ = false;
-  ConsoleCoord report_{0, 0};
 };
 
 }  // namespace qv
