@@ -101,22 +101,24 @@ int endingSignal() {
   return firstEndingSignal;
 }
 
+namespace {
+// Reads and clears a flag a handler raised; signals of one kind that arrive before the check
+// count as one, which is all the caller needs to know.
+bool take(volatile std::sig_atomic_t& flag) {
+  if (!flag) return false;
+  flag = 0;
+  return true;
+}
+}  // namespace
+
 bool takeStop() {
-  if (!stopRequested) return false;
-  stopRequested = 0;
-  return true;
+  return take(stopRequested);
 }
-
 bool takeContinue() {
-  if (!continued) return false;
-  continued = 0;
-  return true;
+  return take(continued);
 }
-
 bool takeResize() {
-  if (!resized) return false;
-  resized = 0;
-  return true;
+  return take(resized);
 }
 
 void stopProcess() {
