@@ -1,6 +1,6 @@
 // quorvendalist: three ways of approximating the golden ratio, in a console dialogue.
 #include "console/console_state.h"
-#include "console/terminal/terminal_console.h"
+#include "console/linux/terminal_console.h"
 #include "menu/menu_loop.h"
 #include "textio/startup.h"
 

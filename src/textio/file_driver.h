@@ -1,5 +1,7 @@
 // The file driver: the hooks that move a channel's buffer through the operating system's file
-// interface, and the operations behind them.
+// interface, and the operations behind them. The hooks and mapOsError are the same everywhere;
+// the handle operations are implemented once per platform (linux/file_handles.cc,
+// win/file_handles.cc).
 #pragma once
 
 #include <cstdint>
@@ -18,11 +20,19 @@ std::int32_t fileReadHook(TextChannel& channel);
 std::int32_t fileCloseHook(TextChannel& channel);
 
 void openFileHandle(TextChannel& channel, FileAccess access, bool create, bool append);
+void mapOsError();
+
+// The platform's side.
+// The process's standard handle: -10 input, -11 output, -12 error.
+Handle standardHandle(std::int32_t which);
+// Run once before the standard channels are bound.
+void prepareStandardHandles();
+// noHandle, with the error through mapOsError, when the file cannot be opened.
+Handle openNamedFile(const char* path, FileAccess access, bool create);
 void closeFileHandle(Handle handle);
 std::int32_t writeHandle(Handle handle, const std::uint8_t* bytes, std::int32_t count);
 std::int32_t readHandle(Handle handle, std::uint8_t* bytes, std::int32_t count);
 void seekToEnd(Handle handle);
 bool isCharacterDevice(Handle handle);
-void mapOsError();
 
 }  // namespace qv

@@ -1,13 +1,12 @@
 // Run-time errors and the one end path of the process.
 #include "textio/run_error.h"
 
-#include <unistd.h>
-
 #include <csignal>
 
 #include "textio/call_stack.h"
 #include "textio/fault_handler.h"
 #include "textio/io_result.h"
+#include "textio/process_end.h"
 #include "textio/startup.h"
 
 namespace qv {
@@ -48,7 +47,7 @@ bool terminationStarted() {
 
 void endAtOnce(std::uint16_t code) {
   runRestoreStepOnce();
-  _exit(processStatus(exitCode != 0 ? exitCode : code));
+  endProcess(processStatus(exitCode != 0 ? exitCode : code));
 }
 
 // The statement that failed is the one this call returns into; its frame starts the walk.
@@ -92,7 +91,7 @@ void terminateProgram() {
     writeErrorReport(reportOutput);
   }
   removeFaultHandling();
-  _exit(processStatus(exitCode));
+  endProcess(processStatus(exitCode));
 }
 
 void resetRunErrorState() {

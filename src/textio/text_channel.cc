@@ -2,8 +2,6 @@
 // through ioResult, so a statement's first failure stands until its checkIo.
 #include "textio/text_channel.h"
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -144,11 +142,10 @@ void openStandardChannel(TextChannel& channel, ChannelMode mode, Handle handle) 
 }
 
 void bindStandardChannels() {
-  // A reader that went away must show up as an error number from the write, not kill us.
-  signal(SIGPIPE, SIG_IGN);
-  standardInputHandle = 0;
-  standardOutputHandle = 1;
-  standardErrorHandle = 2;
+  prepareStandardHandles();
+  standardInputHandle = standardHandle(-10);
+  standardOutputHandle = standardHandle(-11);
+  standardErrorHandle = standardHandle(-12);
   openStandardChannel(standardInput, modeInput, standardInputHandle);
   openStandardChannel(standardOutput, modeOutput, standardOutputHandle);
   openStandardChannel(reportOutput, modeOutput, standardOutputHandle);
@@ -159,9 +156,9 @@ void resetChannels() {
   for (TextChannel* channel : {&standardInput, &standardOutput, &reportOutput, &standardError}) {
     std::memset(channel, 0, sizeof *channel);
   }
-  standardInputHandle = 0;
-  standardOutputHandle = 1;
-  standardErrorHandle = 2;
+  standardInputHandle = standardHandle(-10);
+  standardOutputHandle = standardHandle(-11);
+  standardErrorHandle = standardHandle(-12);
   ioResult = 0;
   lastOsError = 0;
 }

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "console/console_state.h"
-#include "console/terminal/terminal_console.h"
+#include "console/linux/terminal_console.h"
 #include "textio/run_error.h"
 #include "textio/startup.h"
 #include "textio/text_channel.h"

@@ -1,21 +1,12 @@
-// Which run-time error a processor fault becomes. Kept apart from the signal handling so the
+// Which run-time error a Linux signal becomes. Kept apart from the signal handling so the
 // mapping can be checked for faults that no test can provoke safely.
 #pragma once
 
 #include <cstdint>
 
-namespace qv {
+#include "textio/fault_errors.h"
 
-// Run-time error numbers of processor faults.
-inline constexpr std::uint16_t errorDivisionByZero = 200;
-inline constexpr std::uint16_t errorRangeCheck = 201;
-inline constexpr std::uint16_t errorStackOverflow = 202;
-inline constexpr std::uint16_t errorFloatOverflow = 205;
-inline constexpr std::uint16_t errorFloatUnderflow = 206;
-inline constexpr std::uint16_t errorInvalidOperation = 207;
-inline constexpr std::uint16_t errorIntegerOverflow = 215;
-inline constexpr std::uint16_t errorAccessViolation = 216;
-inline constexpr std::uint16_t errorBadInstruction = 217;
+namespace qv {
 
 // The processor's exception vectors that matter here (the kernel reports them as trapno).
 enum class TrapVector : long {
@@ -46,9 +37,5 @@ struct FaultMapping {
 };
 
 FaultMapping mapFault(const FaultFacts& facts);
-
-// Whether the instruction at code (legacy and REX prefixes allowed) may only run in kernel
-// mode; reads no further than the opcode bytes.
-bool isPrivilegedInstruction(const std::uint8_t* code);
 
 }  // namespace qv

@@ -1,4 +1,4 @@
-#include "console/terminal/terminal_keyboard.h"
+#include "console/linux/terminal_keyboard.h"
 
 #include <poll.h>
 #include <unistd.h>

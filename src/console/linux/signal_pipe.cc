@@ -1,4 +1,4 @@
-#include "console/terminal/signal_pipe.h"
+#include "console/linux/signal_pipe.h"
 
 #include <fcntl.h>
 #include <signal.h>

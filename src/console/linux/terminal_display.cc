@@ -1,4 +1,4 @@
-#include "console/terminal/terminal_display.h"
+#include "console/linux/terminal_display.h"
 
 #include <poll.h>
 #include <unistd.h>

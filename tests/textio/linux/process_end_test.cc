@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "support/pty_session.h"
-#include "textio/fault_map.h"
+#include "textio/linux/fault_map.h"
 #include "textio/fpu_control.h"
 #include "textio/io_result.h"
 #include "textio/run_error.h"

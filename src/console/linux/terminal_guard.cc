@@ -1,4 +1,4 @@
-#include "console/terminal/terminal_guard.h"
+#include "console/linux/terminal_guard.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

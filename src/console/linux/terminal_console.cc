@@ -1,4 +1,4 @@
-#include "console/terminal/terminal_console.h"
+#include "console/linux/terminal_console.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "console/terminal/signal_pipe.h"
+#include "console/linux/signal_pipe.h"
 #include "textio/run_error.h"
 
 namespace qv {

@@ -9,7 +9,8 @@
 #include <iterator>
 
 #include "textio/call_stack.h"
-#include "textio/fault_map.h"
+#include "textio/linux/fault_map.h"
+#include "textio/x86/privileged_instruction.h"
 #include "textio/fpu_control.h"
 #include "textio/run_error.h"
 

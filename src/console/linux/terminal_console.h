@@ -9,9 +9,9 @@
 #pragma once
 
 #include "console/console_platform.h"
-#include "console/terminal/terminal_display.h"
-#include "console/terminal/terminal_guard.h"
-#include "console/terminal/terminal_keyboard.h"
+#include "console/linux/terminal_display.h"
+#include "console/linux/terminal_guard.h"
+#include "console/linux/terminal_keyboard.h"
 
 namespace qv {
 
