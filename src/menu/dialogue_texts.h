@@ -1,18 +1,13 @@
-// Every text the dialogue shows, and its colours, in one place: the menu and the three methods
-// write only what stands here. Each text is written whole with field width 0, so the lengths
+// Every text the menu shows, in one place (the methods' own texts and the colours are in
+// methods/method_texts.h). Each text is written whole with field width 0, so the lengths
 // checked below are exactly what reaches the screen.
 #pragma once
 
-#include <cstdint>
 #include <string_view>
 
-namespace qv::dialogue {
+#include "methods/method_texts.h"
 
-// Colour numbers of the 16-colour console palette (bit 0 blue, 1 green, 2 red, 3 intensity).
-inline constexpr std::uint8_t lightGreen = 10;
-inline constexpr std::uint8_t lightRed = 12;
-inline constexpr std::uint8_t yellow = 14;
-inline constexpr std::uint8_t white = 15;
+namespace qv::dialogue {
 
 // The menu.
 inline constexpr std::string_view banner =
@@ -38,14 +33,6 @@ inline constexpr std::string_view exitQuestion = "Type 'esci' to exit or press e
 inline constexpr std::string_view exitWordLower = "esci";
 inline constexpr std::string_view exitWordUpper = "ESCI";
 
-// The methods' own texts.
-inline constexpr std::string_view resultLabel = "phi~= ";
-inline constexpr std::string_view sequenceHeaderStart = "Sequenza di Fibonacci fino al ";
-inline constexpr std::string_view sequenceHeaderEnd = "esimo elemento:";
-inline constexpr std::string_view elementSeparator = "  ";
-inline constexpr std::string_view ratioPause =
-    "Premi invio per calcolare phi dalla sequenza di Fibonacci...";
-
 // The layout of the screen depends on these lengths (the 80-character question fills a row of
 // a standard console and wraps), so a slip of one blank must not go unnoticed.
 static_assert(banner.size() == 79);
@@ -56,7 +43,5 @@ static_assert(continuedFractionTitle.size() == 17 && nestedRadicalsTitle.size() 
 static_assert(fibonacciTitle.size() == 21);
 static_assert(repetitionsPrompt.size() == 64 && elementsPrompt.size() == 67);
 static_assert(exitQuestion.size() == 46);
-static_assert(resultLabel.size() == 6 && sequenceHeaderStart.size() == 30);
-static_assert(sequenceHeaderEnd.size() == 15 && ratioPause.size() == 60);
 
 }  // namespace qv::dialogue

@@ -7,7 +7,7 @@
 // elements would either refuse large n or have to grow with it.
 #include <cstdint>
 
-#include "menu/dialogue_texts.h"
+#include "methods/method_texts.h"
 #include "methods/methods.h"
 #include "textio/extended.h"
 #include "textio/run_error.h"

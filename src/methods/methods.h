@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "console/console_state.h"
-#include "menu/dialogue_texts.h"
+#include "methods/method_texts.h"
 #include "textio/extended.h"
 #include "textio/run_error.h"
 #include "textio/text_channel.h"
