@@ -9,6 +9,7 @@ namespace qv {
 
 namespace {
 
+constexpr std::uint8_t kBell = 0x07;
 constexpr std::uint8_t kEsc = 0x1B;
 constexpr std::uint8_t kDel = 0x7F;
 constexpr std::uint8_t kBackspace = 0x08;
@@ -25,6 +26,17 @@ bool isCsiFinal(std::uint8_t b) {
 bool isUtf8Lead(std::uint8_t b) {
   return b >= 0xC2 && b <= 0xF4;
 }
+
+// The string reports a terminal sends: ESC ] (OSC: colours, titles, the clipboard) and ESC P
+// (DCS: settings, capabilities, its version). Both always begin with a parameter byte, which
+// keeps Alt+] and Alt+P followed by a letter apart from them.
+bool opensString(std::uint8_t introducer, std::uint8_t first) {
+  if (introducer == ']') return first >= '0' && first <= '9';
+  return introducer == 'P' && first >= 0x20 && first <= 0x3F;
+}
+
+// A mouse report in the oldest encoding, ESC [ M and three bytes of 32 and above.
+constexpr std::size_t kMouseReportLength = 6;
 
 // Scan codes of a US keyboard for the printable ASCII characters: a shifted character shares
 // its key with the unshifted one.
@@ -197,29 +209,46 @@ void KeyDecoder::feed(std::span<const std::uint8_t> bytes, KeyQueue& queue) {
 }
 
 bool KeyDecoder::needMore() const {
-  return heldCount_ > 0 || discarding_;
+  return heldCount_ > 0 || discarding_ || string_ != StringState::none;
 }
 
 void KeyDecoder::reset() {
   heldCount_ = 0;
   lastWasCarriageReturn_ = false;
   discarding_ = false;
+  string_ = StringState::none;
 }
 
 void KeyDecoder::flushPending(KeyQueue& queue) {
   discarding_ = false;
+  string_ = StringState::none;
   if (heldCount_ == 0) return;
-  // Esc, or Esc with '[' or 'O' that no more bytes followed: keys typed with Alt. Anything
-  // longer is a sequence cut short, and a partial UTF-8 character is invalid: both dropped.
+  // Esc, or Esc with '[', 'O', ']' or 'P' that no more bytes followed: keys typed with Alt.
+  // Anything longer is a sequence cut short, and a partial UTF-8 character is invalid: both
+  // dropped.
   if (held_[0] == kEsc && heldCount_ == 1) {
     emitByte(kEsc, 0, queue);
-  } else if (held_[0] == kEsc && heldCount_ == 2 && (held_[1] == '[' || held_[1] == 'O')) {
+  } else if (held_[0] == kEsc && heldCount_ == 2 && held_[1] < 0x80) {
     emitByte(held_[1], controlKey::leftAltPressed, queue);
   }
   heldCount_ = 0;
 }
 
+// A string ends with BEL or ST (ESC \). An Esc followed by anything else cuts the string short
+// and starts a sequence of its own.
+void KeyDecoder::skipStringByte(std::uint8_t byte, KeyQueue& queue) {
+  if (string_ == StringState::escape) {
+    string_ = StringState::none;
+    if (byte == '\\') return;
+    held_[heldCount_++] = kEsc;
+    return feedByte(byte, queue);
+  }
+  if (byte == kBell) string_ = StringState::none;
+  if (byte == kEsc) string_ = StringState::escape;
+}
+
 void KeyDecoder::feedByte(std::uint8_t byte, KeyQueue& queue) {
+  if (string_ != StringState::none) return skipStringByte(byte, queue);
   if (discarding_) return discardByte(byte, queue);
   if (heldCount_ == 0) {
     if (byte < 0x80 && byte != kEsc) return emitByte(byte, 0, queue);
@@ -261,6 +290,15 @@ KeyDecoder::Step KeyDecoder::decodeEscape(KeyQueue& queue) {
   const std::uint8_t second = held_[1];
   if (second == '[') return decodeCsi(queue);
   if (second == 'O') return decodeSs3(queue);
+  if (second == ']' || second == 'P') {
+    if (heldCount_ == 2) return Step::needMore;
+    if (opensString(second, held_[2])) {
+      string_ = StringState::body;
+      return Step::done;
+    }
+    emitByte(second, controlKey::leftAltPressed, queue);
+    return Step::reprocessLast;
+  }
   if (second == kEsc) {  // Esc pressed twice: the first one stands alone
     emitByte(kEsc, 0, queue);
     return Step::reprocessLast;
@@ -273,6 +311,10 @@ KeyDecoder::Step KeyDecoder::decodeEscape(KeyQueue& queue) {
 KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
   if (heldCount_ == 2) return Step::needMore;
   const std::uint8_t last = held_[heldCount_ - 1];
+  if (held_[2] == 'M') {  // a mouse report: its three bytes are no keys
+    if (heldCount_ > 3 && last < 0x20) return Step::reprocessLast;
+    return heldCount_ < kMouseReportLength ? Step::needMore : Step::done;
+  }
   if (held_[2] == '[') {  // the Linux console's F1..F5: ESC [ [ A..E
     if (heldCount_ == 3) return Step::needMore;
     if (last >= 'A' && last <= 'E') pushKey(functionKeyOf(last - 'A' + 1), 0, queue);

@@ -34,8 +34,9 @@ class KeyDecoder {
     terminal,  // a keyboard in raw mode: CR is Enter, LF is Ctrl-J
     text,      // text from a pipe or a file: every line end (LF, CR, CR LF) is one Enter
   };
-  // How long a lone Esc waits for the rest of a sequence.
-  static constexpr int escTimeoutMs = 25;
+  // How long a lone Esc waits for the rest of a sequence: long enough for the bytes of one key
+  // to arrive apart over a slow link or ssh, short enough not to be felt.
+  static constexpr int escTimeoutMs = 100;
 
   explicit KeyDecoder(Source source = Source::terminal) : source_(source) {}
 
@@ -43,11 +44,11 @@ class KeyDecoder {
   // Never adds more events than it is given bytes, so a caller that reads at most
   // queue.room() bytes loses no key.
   void feed(std::span<const std::uint8_t> bytes, KeyQueue& queue);
-  // True while a partial sequence is held: the caller waits escTimeoutMs for more bytes and
-  // calls flushPending() if none come.
+  // True while a partial sequence is held (or a terminal's string report is being skipped):
+  // the caller waits escTimeoutMs for more bytes and calls flushPending() if none come.
   bool needMore() const;
-  // The held bytes were all there is: a lone Esc (or Alt plus a key) and whatever followed.
-  // Adds at most one event.
+  // The held bytes were all there is: a lone Esc (or Alt plus a key) and whatever followed; a
+  // report cut short is dropped. Adds at most one event.
   void flushPending(KeyQueue& queue);
 
   // Back to the start state: nothing held, no line end pending.
@@ -64,12 +65,15 @@ class KeyDecoder {
   Step decodeUtf8(std::size_t start, std::uint32_t alt, KeyQueue& queue);
   void emitByte(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue);
   void discardByte(std::uint8_t byte, KeyQueue& queue);
+  void skipStringByte(std::uint8_t byte, KeyQueue& queue);
 
   Source source_;
   std::uint8_t held_[32] = {};
   std::size_t heldCount_ = 0;
   bool lastWasCarriageReturn_ = false;  // text source: CR LF is one line end
   bool discarding_ = false;             // inside a sequence too long to hold: skip to its end
+  // Inside an OSC or DCS string that a terminal sent: skipped, never held, up to its end.
+  enum class StringState { none, body, escape } string_ = StringState::none;
 };
 
 }  // namespace qv

@@ -139,6 +139,16 @@ TEST(KeyDecoder, TerminalSequencesWholeAndSplitAtEveryByte) {
        "\033[99~x\033[<0;10;5Mx\033[?1;2cx\033[I\033[Ox\033[200~a\033[201~"
        "\033[1;5Xx\033[[Zx\033[12;40Rx",
        {kX, kX, kX, kX, kA, kX, kX, kX}},
+      // Reports a terminal sends when another program left them on: mouse reports (the
+      // oldest form carries raw bytes, even above 127), colours, settings, its version; a
+      // string cut short by another sequence gives way to it. Alt+] and Alt+P stay keys.
+      {"terminal reports",
+       "\033[M !!x\033[M#\377\377x\033]11;rgb:0000/0000/0000\007x\033]10;rgb:f/f/f\033\\x"
+       "\033P1$r0m\033\\x\033P>|term(1)\033\\x\033]0;a\033[A",
+       {kX, kX, kX, kX, kX, kX, kUp}},
+      {"alt with the string introducers",
+       "\033]a\033Px",
+       {Key{VK::none, ScanCode(27), ']', kAlt}, kA, letter('P', 'P', 25, kAlt), kX}},
       {"broken by enter", "\033[1\r", {kEnter}},
       {"longer than the hold: dropped whole", tooLong, {kQ, kEnter, kQ}}};
   for (const auto& c : cases) {
@@ -164,6 +174,9 @@ TEST(KeyDecoder, HeldSequenceAfterTimeout) {
       {"\033[", {{VirtualKey::none, ScanCode(26), '[', kAlt}}},  // Alt+[ is ESC [ and no more
       {"\033[1;", {}},                                           // a sequence cut short
       {"\033O5", {}},
+      {"\033]", {{VirtualKey::none, ScanCode(27), ']', kAlt}}},
+      {"\033]11;rgb:00", {}},  // reports cut short
+      {"\033[M !", {}},
       {"\033\342\225", {}}};
   for (const auto& [bytes, keys] : cases) {
     KeyDecoder decoder;
