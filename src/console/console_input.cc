@@ -109,6 +109,7 @@ void endLine(TextChannel& channel) {
 
 std::int32_t consoleReadLine(TextChannel& channel) {
   ConsoleState& s = consoleState;
+  followScreenBufferSize();
   getScreenCursor(s.currentColumn, s.currentRow);
   channel.bufferPosition = 0;
   channel.bufferEnd = 0;
@@ -116,6 +117,8 @@ std::int32_t consoleReadLine(TextChannel& channel) {
     if (channel.bufferPosition > channel.bufferEnd) channel.bufferEnd = channel.bufferPosition;
     setScreenCursor(s.currentColumn, s.currentRow);
     const std::uint8_t code = nextKeyCode();
+    // Resized while waiting for the key: the edit position's cell moved with the screen.
+    if (followScreenBufferSize()) getScreenCursor(s.currentColumn, s.currentRow);
     if (code == charCode::carriageReturn) break;
     editLine(channel, code);
   }

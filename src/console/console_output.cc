@@ -64,6 +64,7 @@ void clearByShifting() {
 
 std::int32_t consoleWrite(TextChannel& channel) {
   ConsoleState& s = consoleState;
+  followScreenBufferSize();
   getScreenCursor(s.currentColumn, s.currentRow);
   const std::int32_t pending = std::clamp(channel.bufferPosition, 0, channelBufferSize);
   for (std::int32_t i = 0; i < pending; ++i) putConsoleChar(channel.buffer[i]);
@@ -144,6 +145,7 @@ void gotoWindowPosition(std::uint8_t x, std::uint8_t y) {
 
 void clearScreen() {
   const ConsoleState& s = consoleState;
+  followScreenBufferSize();
   if (s.platformIsNt) {
     // The block lands wholly outside the window, so every cell of it takes the fill.
     scrollWindow(

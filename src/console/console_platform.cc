@@ -31,6 +31,10 @@ ConsolePlatform* installedPlatform = &noConsole;
 
 }  // namespace
 
+bool ConsolePlatform::takeScreenBufferResize(Handle, ScreenBufferInfo&) {
+  return false;
+}
+
 ConsolePlatform& consolePlatform() {
   return *installedPlatform;
 }

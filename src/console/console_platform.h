@@ -160,6 +160,11 @@ class ConsolePlatform {
 
   // False when the handle is no console screen buffer.
   virtual bool getScreenBufferInfo(Handle output, ScreenBufferInfo& info) = 0;
+  // A notice that the screen buffer has taken a new size since the last notice (a terminal
+  // window that was resized): true once, with the new size and where the cursor stands now
+  // (the platform keeps the cells that fit and clamps the cursor). Cheap enough for every
+  // driver call. The default is a buffer that never changes size.
+  virtual bool takeScreenBufferResize(Handle output, ScreenBufferInfo& info);
   // One cell; the cursor does not move; no wrap, scroll or control meaning.
   virtual void writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) = 0;
   // The source block is read whole, then written with its top-left cell on destination, only

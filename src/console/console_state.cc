@@ -81,6 +81,19 @@ void setTextColor(std::uint8_t color) {
       (color & colourBits) | (consoleState.textAttribute & backgroundBits));
 }
 
+bool followScreenBufferSize() {
+  ConsoleState& state = consoleState;
+  ScreenBufferInfo info{};
+  if (!consolePlatform().takeScreenBufferResize(state.consoleOutputHandle, info)) return false;
+  state.screenWidth = info.size.x;
+  state.screenHeight = info.size.y;
+  state.windowRight = state.windowLeft + state.screenWidth - 1;
+  state.windowBottom = state.windowTop + state.screenHeight - 1;
+  state.cursorColumn = info.cursorPosition.x;
+  state.cursorRow = info.cursorPosition.y;
+  return true;
+}
+
 std::int32_t queryScreenWidth() {
   ScreenBufferInfo info{};
   if (!consolePlatform().getScreenBufferInfo(consoleState.consoleOutputHandle, info)) {

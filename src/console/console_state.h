@@ -38,6 +38,11 @@ std::int32_t queryPlatformId();
 void bindConsoleChannel(TextChannel& channel);
 std::int32_t consoleOpen(TextChannel& channel);
 
+// The console follows a screen buffer that changes size (a terminal window that is resized):
+// when the platform gives notice of a new size, the size, the window (still the whole buffer)
+// and the cursor fields take it on. True when they did. The drivers call it at their start.
+bool followScreenBufferSize();
+
 // Puts the console record back to its all-zero start (for tests).
 void resetConsoleState();
 

@@ -184,6 +184,17 @@ bool MemoryConsole::getScreenBufferInfo(Handle output, ScreenBufferInfo& info) {
   return true;
 }
 
+bool MemoryConsole::takeScreenBufferResize(Handle output, ScreenBufferInfo& info) {
+  if (!resized_ || !getScreenBufferInfo(output, info)) return false;
+  resized_ = false;
+  return true;
+}
+
+void MemoryConsole::resize(int columns, int rows) {
+  grid_.resize(columns, rows, {' ', std::uint8_t(attributeWord_ & 0xFF)});
+  resized_ = true;
+}
+
 void MemoryConsole::writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) {
   if (isScreenBuffer(output)) grid_.writeCell(position, cell);
 }

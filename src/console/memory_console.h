@@ -57,12 +57,16 @@ class MemoryConsole final : public ConsolePlatform {
   std::string rowText(int row) const;  // the characters of a row, trailing blanks dropped
   ConsoleCell cell(int column, int row) const { return grid_.cell(column, row); }
   ConsoleCoord cursor() const { return grid_.cursor(); }
+  // The window is resized: the grid takes the size (see ScreenGrid::resize), and the console
+  // hears of it at its next driver call.
+  void resize(int columns, int rows);
 
   // ConsolePlatform.
   Handle standardHandle(std::int32_t which) override;
   Handle openConsoleOutput() override;
   std::int32_t platformId() override { return platformId_; }
   bool getScreenBufferInfo(Handle output, ScreenBufferInfo& info) override;
+  bool takeScreenBufferResize(Handle output, ScreenBufferInfo& info) override;
   void writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) override;
   void scrollScreenBuffer(Handle output, ConsoleRect source, const ConsoleRect* clip,
                           ConsoleCoord destination, ConsoleCell fill) override;
@@ -88,6 +92,7 @@ class MemoryConsole final : public ConsolePlatform {
   bool outputRedirected_ = false;
   bool infoFails_ = false;
   bool consoleOutMissing_ = false;
+  bool resized_ = false;
 };
 
 }  // namespace qv

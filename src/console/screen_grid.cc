@@ -22,15 +22,56 @@ Box boxOf(ConsoleRect r) {
   return {r.left, r.top, r.right, r.bottom};
 }
 
+bool operator==(Box a, Box b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+constexpr std::uint8_t backgroundBits = 0xF0;
+
 }  // namespace
 
 ScreenGrid::ScreenGrid(int columns, int rows, ConsoleCell blank, int scrollLogRows)
-    : columns_(std::max(columns, 1)),
-      rows_(std::max(rows, 1)),
+    : columns_(std::clamp(columns, 1, maxColumns)),
+      rows_(std::clamp(rows, 1, maxRows)),
       cells_(size_t(columns_) * rows_, blank),
       dirty_(size_t(rows_), 1),
-      logCapacity_(std::max(scrollLogRows, 1)),
+      logRowsWanted_(scrollLogRows),
+      logCapacity_(std::max(scrollLogRows, rows_)),
       log_(size_t(logCapacity_) * columns_, blank) {}
+
+void ScreenGrid::resize(int columns, int rows, ConsoleCell blank) {
+  columns = std::clamp(columns, 1, maxColumns);
+  rows = std::clamp(rows, 1, maxRows);
+  const int cursorRow = std::clamp<int>(cursor_.y, 0, rows_ - 1);
+  const int leaving = std::max(0, cursorRow + 1 - rows);
+  for (int row = 0; row < leaving; ++row) logRow(row);
+  const int keptColumns = std::min(columns, columns_);
+
+  // The log's rows keep their places in the sequence of rows that left.
+  const int logCapacity = std::max(logRowsWanted_, rows);
+  std::vector<ConsoleCell> log(size_t(logCapacity) * columns, blank);
+  const long kept = std::min<long>({scrolledOff_, logCapacity_, logCapacity});
+  for (long index = scrolledOff_ - kept; index < scrolledOff_; ++index) {
+    std::copy_n(&log_[size_t(index % logCapacity_) * columns_], keptColumns,
+                &log[size_t(index % logCapacity) * columns]);
+  }
+
+  std::vector<ConsoleCell> cells(size_t(columns) * rows, blank);
+  for (int row = 0; row < std::min(rows, rows_ - leaving); ++row) {
+    std::copy_n(rowCells(leaving + row), keptColumns, &cells[size_t(row) * columns]);
+  }
+
+  columns_ = columns;
+  rows_ = rows;
+  top_ = 0;
+  cells_ = std::move(cells);
+  dirty_.assign(size_t(rows_), 1);
+  changed_ = true;
+  logCapacity_ = logCapacity;
+  log_ = std::move(log);
+  cursor_ = {std::int16_t(std::clamp<int>(cursor_.x, 0, columns_ - 1)),
+             std::int16_t(cursorRow - leaving)};
+}
 
 void ScreenGrid::writeCell(ConsoleCoord position, ConsoleCell cell) {
   if (!contains(position.x, position.y)) return;
@@ -72,6 +113,23 @@ void ScreenGrid::scrollWholeScreenUp(int count, ConsoleCell fill) {
   }
 }
 
+bool ScreenGrid::rowIsBlank(int row, ConsoleCell fill) const {
+  const ConsoleCell* cells = rowCells(row);
+  return std::all_of(cells, cells + columns_, [fill](ConsoleCell cell) {
+    return cell.character == ' ' &&
+           (cell.attribute & backgroundBits) == (fill.attribute & backgroundBits);
+  });
+}
+
+// What is on display leaves the top, down to its last row that shows anything: the blank rows
+// below it would only put a gap into the scrollback.
+void ScreenGrid::clearIntoLog(ConsoleCell fill) {
+  int shown = rows_;
+  while (shown > 0 && rowIsBlank(shown - 1, fill)) --shown;
+  for (int row = 0; row < shown; ++row) logRow(row);
+  this->fill(fill);
+}
+
 void ScreenGrid::scroll(ConsoleRect sourceRect, const ConsoleRect* clipRect,
                         ConsoleCoord destination, ConsoleCell fill) {
   const Box screen{0, 0, columns_ - 1, rows_ - 1};
@@ -80,25 +138,28 @@ void ScreenGrid::scroll(ConsoleRect sourceRect, const ConsoleRect* clipRect,
   Box clip = intersect(clipRect ? boxOf(*clipRect) : screen, screen);
   if (clip.empty()) return;
 
-  // The common case, a whole-screen scroll up, rotates the ring; those rows go to the log.
+  const int width = source.right - source.left + 1;
+  const int height = source.bottom - source.top + 1;
+  const Box target{destination.x, destination.y, destination.x + width - 1,
+                   destination.y + height - 1};
+  // The common cases move the whole screen up: by part of its height, which rotates the ring,
+  // or out of it altogether, which clears it. Either way the rows that leave go to the log.
+  const bool wholeScreen = source == screen && clip == screen;
   const int up = source.top - destination.y;
-  if (source.left == 0 && source.top == 0 && source.right == columns_ - 1 &&
-      source.bottom == rows_ - 1 && clip.left == 0 && clip.top == 0 && clip.right == columns_ - 1 &&
-      clip.bottom == rows_ - 1 && destination.x == 0 && up > 0 && up < rows_) {
+  if (wholeScreen && destination.x == 0 && up > 0 && up < rows_) {
     scrollWholeScreenUp(up, fill);
     return;
   }
-
-  const int width = source.right - source.left + 1;
-  const int height = source.bottom - source.top + 1;
+  if (wholeScreen && target.bottom < 0) {
+    clearIntoLog(fill);
+    return;
+  }
   std::vector<ConsoleCell>& block = scratch_;  // reused: no allocation once it has grown
   block.resize(size_t(width) * height);
   for (int y = 0; y < height; ++y) {
     const ConsoleCell* from = rowCells(source.top + y) + source.left;
     std::copy(from, from + width, &block[size_t(y) * width]);
   }
-  const Box target{destination.x, destination.y, destination.x + width - 1,
-                   destination.y + height - 1};
   const Box filled = intersect(source, clip);
   for (int y = filled.top; y <= filled.bottom; ++y) {
     for (int x = filled.left; x <= filled.right; ++x) {

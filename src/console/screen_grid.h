@@ -1,9 +1,15 @@
 // A screen buffer held in memory: the cells, the cursor, and what changed since the renderer
 // last looked. Rows live in a ring, so that scrolling the whole screen up costs one row, not
-// the whole grid; the rows that leave the top that way are kept in a bounded log, so that a
-// terminal can receive them in its scrollback.
+// the whole grid; the rows that leave the top that way (and the rows on display when the whole
+// screen is cleared) are kept in a bounded log, so that a terminal can receive them in its
+// scrollback.
+//
+// Its size is bounded whatever a terminal reports: at most maxColumns by maxRows cells (2 MiB),
+// so that a huge window costs no more than that; such a window shows the grid in its top-left
+// part.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -14,7 +20,19 @@ namespace qv {
 
 class ScreenGrid {
  public:
-  ScreenGrid(int columns, int rows, ConsoleCell blank, int scrollLogRows = 1024);
+  static constexpr int maxColumns = 1024;
+  static constexpr int maxRows = 1024;
+  // Rows the log holds at least (always at least one screenful, so that a clear fits in it).
+  static constexpr int defaultScrollLogRows = 1024;
+
+  // Sizes beyond the bounds above are cut to them.
+  ScreenGrid(int columns, int rows, ConsoleCell blank, int scrollLogRows = defaultScrollLogRows);
+
+  // A new size (cut to the bounds). The cells that fit are kept, new ones are blank. When the
+  // cursor's row would fall off the bottom, the rows above it move up and out through the log,
+  // as a terminal that gets fewer rows moves its own into its scrollback; so the cursor keeps
+  // its row, and its column is clamped. Everything is marked changed.
+  void resize(int columns, int rows, ConsoleCell blank);
 
   int columns() const { return columns_; }
   int rows() const { return rows_; }
@@ -25,7 +43,9 @@ class ScreenGrid {
   ConsoleCell cell(int column, int row) const { return rowCells(row)[column]; }
   std::span<const ConsoleCell> row(int row) const { return {rowCells(row), size_t(columns_)}; }
 
-  // The platform's drawing operations (see ConsolePlatform); positions outside are ignored.
+  // The platform's drawing operations (see ConsolePlatform); positions outside are ignored. A
+  // scroll that moves the whole screen out above its top is a clear: the rows down to the last
+  // one that is not blank go into the log first, as on a terminal that scrolls them away.
   void writeCell(ConsoleCoord position, ConsoleCell cell);
   void scroll(ConsoleRect source, const ConsoleRect* clip, ConsoleCoord destination,
               ConsoleCell fill);
@@ -47,6 +67,8 @@ class ScreenGrid {
   long scrolledOffCount() const { return scrolledOff_; }
   int scrollLogCapacity() const { return logCapacity_; }
   bool scrollLogFull() const { return scrolledOff_ >= logCapacity_; }
+  // Rows the log takes before it drops the oldest; a scroll adds at most rows() of them.
+  long scrollLogRoom() const { return std::max(0L, logCapacity_ - scrolledOff_); }
   // i counts from the oldest row still kept: 0 <= i < min(scrolledOffCount(), capacity).
   std::span<const ConsoleCell> scrolledOffRow(long i) const;
 
@@ -59,7 +81,9 @@ class ScreenGrid {
     changed_ = true;
   }
   void scrollWholeScreenUp(int count, ConsoleCell fill);
+  void clearIntoLog(ConsoleCell fill);
   void logRow(int row);
+  bool rowIsBlank(int row, ConsoleCell fill) const;
 
   int columns_;
   int rows_;
@@ -69,6 +93,7 @@ class ScreenGrid {
   bool changed_ = true;
   ConsoleCoord cursor_{0, 0};
 
+  int logRowsWanted_;
   int logCapacity_;
   std::vector<ConsoleCell> log_;      // ring of logCapacity_ rows
   std::vector<ConsoleCell> scratch_;  // the block a general scroll moves

@@ -1,7 +1,9 @@
 // The console's start-up (what the console reports becomes the console state; a console that
 // cannot be reached ends the program with one line on standard error), then drawing through
 // standardOutput: cells, the wrap, the scroll, colours, the cursor, clearing.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "console_fixture.h"
 
@@ -127,6 +129,57 @@ TEST_F(OutputTest, WindowPositionOutsideTheWindowLeavesTheCursor) {
     EXPECT_EQ(consoleState.cursorColumn, column);
     EXPECT_EQ(consoleState.cursorRow, row);
   }
+}
+
+// The rows that left the top of the screen buffer so far, oldest first: what a terminal's
+// scrollback receives.
+std::vector<std::string> rowsThatLeft(const ScreenGrid& grid) {
+  std::vector<std::string> rows;
+  for (long i = 0; i < std::min<long>(grid.scrolledOffCount(), grid.scrollLogCapacity()); ++i) {
+    std::string text;
+    for (ConsoleCell cell : grid.scrolledOffRow(i)) text += char(cell.character);
+    rows.push_back(text.substr(0, text.find_last_not_of(' ') + 1));
+  }
+  return rows;
+}
+
+// A terminal window that is resized: the rows that fit stay, the cursor keeps its row (the rows
+// above it leave the top), later output wraps and scrolls at the new size, and a clear blanks
+// the whole new window after its rows, down to the last that shows anything, left the top.
+TEST_F(OutputTest, FollowsAScreenBufferThatChangesSizeAndClearsIntoTheRowsThatLeft) {
+  start({.columns = 20, .rows = 5});
+  for (const char* line : {"uno", "due", "tre", "quattro"}) writeLine(line);
+  console->resize(10, 3);
+  write("abcdefghijkl");
+  EXPECT_EQ(row(0), "quattro");
+  EXPECT_EQ(row(1), "abcdefghij");
+  EXPECT_EQ(row(2), "kl");
+  EXPECT_EQ(cursor(), (ConsoleCoord{2, 2}));
+
+  console->resize(30, 6);
+  writeLine("");
+  write(std::string(35, '*'));
+  EXPECT_EQ(row(3), std::string(30, '*'));
+  EXPECT_EQ(row(4), "*****");
+  setTextColor(14);
+  clearScreen();
+  EXPECT_EQ(cursor(), (ConsoleCoord{0, 0}));
+  EXPECT_EQ(console->cell(29, 5), (ConsoleCell{' ', 0x0E}));
+  EXPECT_EQ(rowsThatLeft(console->grid()),
+            (std::vector<std::string>{"uno", "due", "tre", "quattro", "abcdefghij", "kl",
+                                      std::string(30, '*'), "*****"}));
+}
+
+TEST_F(OutputTest, AHugeScreenBufferIsCutToItsBoundsAndUsedFromItsTopLeft) {
+  start({.columns = 20000, .rows = 20000});
+  EXPECT_EQ(consoleState.screenWidth, ScreenGrid::maxColumns);
+  EXPECT_EQ(consoleState.screenHeight, ScreenGrid::maxRows);
+  write(std::string(ScreenGrid::maxColumns + 1, 'w'));
+  EXPECT_EQ(row(1), "w");
+  console->resize(40000, 2);
+  write("");
+  EXPECT_EQ(consoleState.windowRight, ScreenGrid::maxColumns);
+  EXPECT_EQ(consoleState.windowBottom, 2);
 }
 
 // Fills the screen with marks, clears it, and counts the cells left blank in the new colours.

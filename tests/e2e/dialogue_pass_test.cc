@@ -137,5 +137,55 @@ TEST(DialoguePass, FibonacciPausesAndOtherAnswersStartANewPassOnAClearedScreen) 
   EXPECT_TRUE(endsWith(session, 0));
 }
 
+// Nothing the terminal showed is lost: the shell's rows, then every pass, whole and in order,
+// are in the scrollback when the program ends; the screen after each clear is as before.
+TEST(DialoguePass, TheShellsRowsAndEveryPassStayInTheScrollbackWholeAndInOrder) {
+  PtySession session;
+  const std::vector<Row> shellRows = {{"$ ls", Ink::terminalDefault},
+                                      {"Makefile  src", Ink::terminalDefault},
+                                      {"$ ./quorvendalist", Ink::terminalDefault}};
+  for (const Row& row : shellRows) session.screen().feed(row.text + "\r\n");
+  ASSERT_TRUE(startMethod(session, "a", repetitionsPrompt, "3"));
+  ASSERT_TRUE(waitForExitQuestion(session, "phi~= 1.666666666666667"));
+  session.sendLine("");
+  ASSERT_TRUE(startMethod(session, "b", repetitionsPrompt, "2"));
+  ASSERT_TRUE(waitForExitQuestion(session, "phi~= 1.414213562373095"));
+  session.sendLine("esci");
+  ASSERT_TRUE(endsWith(session, 0));
+
+  std::vector<Row> rows = shellRows;
+  for (const Row& row :
+       passRows("a", "FUNZIONE CONTINUA", repetitionsPrompt, "3",
+                iterateRows({"2.000000000000000", "1.500000000000000", "1.666666666666667"}))) {
+    rows.push_back(row);
+  }
+  std::vector<Row> second = passRows("b", "RADICI NIDIFICATE", repetitionsPrompt, "2",
+                                     iterateRows({"1.000000000000000", "1.414213562373095"}));
+  second.back().text = "=>esci";
+  rows.insert(rows.end(), second.begin(), second.end());
+  EXPECT_TRUE(rowsFrom(session, 0, rows));
+}
+
+// NO_COLOR set and not empty: every cell in the terminal's own colours. Set but empty: colours.
+TEST(DialoguePass, NoColorDrawsInTheTerminalsOwnColoursWhenItIsNotEmpty) {
+  for (const bool empty : {false, true}) {
+    SCOPED_TRACE(empty ? "NO_COLOR=" : "NO_COLOR=1");
+    PtyOptions options;
+    options.environment = {empty ? "NO_COLOR=" : "NO_COLOR=1"};
+    PtySession session(options);
+    ASSERT_TRUE(waitForMenu(session));
+    std::vector<Row> rows = menuRows("");
+    for (Row& row : rows) {
+      if (row.ink && !empty) row.ink = Ink::terminalDefault;
+    }
+    EXPECT_TRUE(rowsFrom(session, int(session.screen().scrollbackCells().size()), rows));
+    EXPECT_EQ(session.screen().cell(screenRows - 1, 0).bg, empty ? 0 : -1);
+    session.sendLine("");
+    ASSERT_TRUE(waitForExitQuestion(session, exitQuestion));
+    session.sendLine("esci");
+    EXPECT_TRUE(endsWith(session, 0));
+  }
+}
+
 }  // namespace
 }  // namespace qv::e2e

@@ -41,11 +41,13 @@ bool drainInto(int fd, std::string& out) {
   }
 }
 
-[[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args) {
+[[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args,
+                              const std::vector<std::string>& environment = {}) {
   signal(SIGPIPE, SIG_DFL);  // the tests ignore it; the program must not inherit that
   setenv("TERM", "xterm-256color", 1);
   setenv("LANG", "C.UTF-8", 1);
   unsetenv("LC_ALL");
+  for (const std::string& setting : environment) putenv(const_cast<char*>(setting.c_str()));
   std::vector<char*> argv = {const_cast<char*>(program.c_str())};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -118,7 +120,7 @@ void PtySession::start(const PtyOptions& options) {
   if (pid_ == 0) {
     if (input[0] >= 0) dup2(input[0], STDIN_FILENO);
     if (output[1] >= 0) dup2(output[1], STDOUT_FILENO);
-    execProgram(options.program, options.arguments);
+    execProgram(options.program, options.arguments, options.environment);
   }
   if (input[0] >= 0) close(input[0]);
   if (output[1] >= 0) close(output[1]);
@@ -232,9 +234,9 @@ testing::AssertionResult PtySession::waitForText(std::string_view text, double s
 
 testing::AssertionResult PtySession::waitForExit(double seconds) {
   // After the end, what the program wrote is still in the buffers: read until they close.
-  testing::AssertionResult ended = waitFor(
-      [this](const VtermScreen&) { return reaped_ && masterClosed_ && outputPipe_ < 0; },
-      "the end of the program", seconds);
+  testing::AssertionResult ended =
+      waitFor([this](const VtermScreen&) { return reaped_ && masterClosed_ && outputPipe_ < 0; },
+              "the end of the program", seconds);
   // Something else may still hold the terminal open after the program has ended.
   return reaped_ ? testing::AssertionSuccess() : ended;
 }
@@ -270,6 +272,10 @@ testing::AssertionResult PtySession::terminalSettingsRestored() const {
 
 void PtySession::resize(int rows, int cols) {
   screen_.resize(rows, cols);
+  resizeWindowOnly(rows, cols);
+}
+
+void PtySession::resizeWindowOnly(int rows, int cols) {
   winsize size{};
   size.ws_row = static_cast<unsigned short>(rows);
   size.ws_col = static_cast<unsigned short>(cols);

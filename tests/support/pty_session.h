@@ -56,7 +56,8 @@ struct PtyOptions {
   std::optional<std::string> pipedInput;
   // Standard output to a pipe that the session collects (stdoutText()), instead of the pty.
   bool captureStdout = false;
-  // The program finds TERM=xterm-256color and LANG=C.UTF-8.
+  // The program finds TERM=xterm-256color and LANG=C.UTF-8, and these ("NAME=value").
+  std::vector<std::string> environment;
 };
 
 class PtySession {
@@ -103,6 +104,8 @@ class PtySession {
 
   // The terminal changes size: the emulator and the pty (which sends SIGWINCH).
   void resize(int rows, int cols);
+  // Only the size the pty reports changes (a window far larger than the emulator can hold).
+  void resizeWindowOnly(int rows, int cols);
   void signal(int signalNumber);
 
   // Screen, cursor and any captured standard output: for failure messages.

@@ -113,6 +113,18 @@ void VtermScreen::resize(int rows, int cols) {
   vterm_set_size(vt_, rows, cols);
 }
 
+void VtermScreen::typeOnKeypad(std::string_view keys) {
+  constexpr std::string_view operators = "*+,-./\r=";  // in the order of libvterm's keys
+  for (char key : keys) {
+    const std::size_t at = operators.find(key);
+    if (key >= '0' && key <= '9') {
+      vterm_keyboard_key(vt_, VTermKey(VTERM_KEY_KP_0 + (key - '0')), VTERM_MOD_NONE);
+    } else if (at != std::string_view::npos) {
+      vterm_keyboard_key(vt_, VTermKey(VTERM_KEY_KP_MULT + int(at)), VTERM_MOD_NONE);
+    }
+  }
+}
+
 VtermCell VtermScreen::cell(int row, int col) const {
   VTermScreenCell raw{};
   vterm_screen_get_cell(screen_, VTermPos{row, col}, &raw);

@@ -54,7 +54,11 @@ class VtermScreen {
   // True once the program switched to the alternate screen (it should not).
   bool usedAlternateScreen() const { return usedAltScreen_; }
 
-  // Bytes the emulator sends back (answers to queries such as ESC[6n).
+  // Keys of the numeric keypad, as the terminal sends them in its current keypad mode (through
+  // the output callback): digits, * + , - . / =, and '\r' for the keypad Enter.
+  void typeOnKeypad(std::string_view keys);
+
+  // Bytes the emulator sends back (answers to queries such as ESC[6n, keys).
   void setOutputCallback(std::function<void(std::string_view)> callback) {
     output_ = std::move(callback);
   }

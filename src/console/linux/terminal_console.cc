@@ -86,6 +86,20 @@ bool TerminalConsole::getScreenBufferInfo(Handle output, ScreenBufferInfo& info)
   return true;
 }
 
+// The drivers ask at the start of every call: the place where a new window size reaches the
+// console, so that the next output already wraps and scrolls at it.
+bool TerminalConsole::takeScreenBufferResize(Handle, ScreenBufferInfo& info) {
+  if (!started_) return false;
+  handleSignals();
+  if (!gridResized_) return false;
+  gridResized_ = false;
+  const ScreenGrid& grid = display_.grid();
+  info.size = {std::int16_t(grid.columns()), std::int16_t(grid.rows())};
+  info.cursorPosition = grid.cursor();
+  info.attributes = startAttribute;
+  return true;
+}
+
 bool TerminalConsole::startSession(int displayFd) {
   if (!signalPipe::install()) return false;
   if (!guard_.capture(displayFd, standard_[0])) {
@@ -104,7 +118,8 @@ bool TerminalConsole::startSession(int displayFd) {
   display_.open(displayFd, size.columns, size.rows);
   keyboard_.open(standard_[0]);
   started_ = true;
-  display_.begin();
+  gridResized_ = false;
+  display_.start();
   return true;
 }
 
@@ -115,9 +130,11 @@ void TerminalConsole::writeCell(Handle, ConsoleCell cell, ConsoleCoord position)
 void TerminalConsole::scrollScreenBuffer(Handle, ConsoleRect source, const ConsoleRect* clip,
                                          ConsoleCoord destination, ConsoleCell fill) {
   if (!started_) return;
-  display_.grid().scroll(source, clip, destination, fill);
-  // Rows that left the top must reach the terminal's scrollback before the log drops them.
-  if (display_.grid().scrollLogFull()) display_.present();
+  // Rows that leave the top must reach the terminal's scrollback before the log drops them;
+  // one scroll moves at most a screenful.
+  ScreenGrid& grid = display_.grid();
+  if (grid.scrollLogRoom() < grid.rows()) display_.present();
+  grid.scroll(source, clip, destination, fill);
 }
 
 void TerminalConsole::fillCharacter(Handle, std::uint8_t character, std::int32_t count,
@@ -204,7 +221,9 @@ void TerminalConsole::resume() {
 
 void TerminalConsole::applyTerminalSize() {
   TerminalSize size{};
-  if (readTerminalSize(display_.fd(), size)) display_.resize(size.columns, size.rows);
+  if (readTerminalSize(display_.fd(), size) && display_.resize(size.columns, size.rows)) {
+    gridResized_ = true;
+  }
   display_.present();
 }
 

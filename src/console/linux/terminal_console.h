@@ -25,6 +25,7 @@ class TerminalConsole final : public ConsolePlatform {
   std::int32_t platformId() override { return 2; }
 
   bool getScreenBufferInfo(Handle output, ScreenBufferInfo& info) override;
+  bool takeScreenBufferResize(Handle output, ScreenBufferInfo& info) override;
   void writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) override;
   void scrollScreenBuffer(Handle output, ConsoleRect source, const ConsoleRect* clip,
                           ConsoleCoord destination, ConsoleCell fill) override;
@@ -55,6 +56,7 @@ class TerminalConsole final : public ConsolePlatform {
   int standard_[3];
   int controllingTerminal_ = -1;  // opened when standard output is no terminal
   bool started_ = false;
+  bool gridResized_ = false;  // not yet told to the console
   TerminalGuard guard_;
   TerminalDisplay display_;
   TerminalKeyboard keyboard_;

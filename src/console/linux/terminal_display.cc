@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace qv {
 
@@ -17,6 +18,12 @@ timespec coarseNow() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // read from memory, no system call
   return now;
+}
+
+// The NO_COLOR convention: set and not empty, it asks for the terminal's own colours.
+bool coloursWanted() {
+  const char* noColour = std::getenv("NO_COLOR");
+  return noColour == nullptr || *noColour == '\0';
 }
 
 long nanosecondsBetween(const timespec& earlier, const timespec& later) {
@@ -44,7 +51,7 @@ void writeFully(int fd, std::string_view bytes) {
 void TerminalDisplay::open(int fd, int columns, int rows) {
   fd_ = fd;
   grid_.emplace(columns, rows, startBlank);
-  renderer_.emplace(columns, rows);
+  renderer_.emplace(columns, rows, coloursWanted());
   out_.reserve(outputReserve);
   lastPresent_ = coarseNow();
 }
@@ -73,6 +80,12 @@ void TerminalDisplay::presentIfDue() {
   if (nanosecondsBetween(lastPresent_, coarseNow()) >= presentIntervalNs) present();
 }
 
+void TerminalDisplay::start() {
+  if (fd_ < 0) return;
+  renderer_->scrollAwayDisplay(out_);
+  begin();
+}
+
 void TerminalDisplay::begin() {
   if (fd_ < 0) return;
   renderer_->begin(out_);
@@ -92,11 +105,15 @@ void TerminalDisplay::end() {
   writeOut();
 }
 
-void TerminalDisplay::resize(int columns, int rows) {
-  if (fd_ < 0) return;
-  renderer_->resize(columns, rows);
-  renderer_->invalidate();  // the terminal may have reflowed or cut what it showed
+bool TerminalDisplay::resize(int columns, int rows) {
+  if (fd_ < 0) return false;
+  renderer_->resize(columns, rows);  // what the terminal shows is repainted whole
+  // Rows that the resize moves out of the grid go through its log, which must have room.
+  if (grid_->scrollLogRoom() < grid_->rows()) present();
+  const int oldColumns = grid_->columns(), oldRows = grid_->rows();
+  grid_->resize(columns, rows, startBlank);
   repaintPending_ = true;
+  return grid_->columns() != oldColumns || grid_->rows() != oldRows;
 }
 
 void TerminalDisplay::writeOut() {

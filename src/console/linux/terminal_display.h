@@ -19,7 +19,8 @@ class TerminalDisplay {
   // How far the terminal may lag behind the grid while the program keeps drawing.
   static constexpr long presentIntervalNs = 16'000'000;
 
-  // A blank grid of this size (the terminal's at start-up) in light grey on black.
+  // A blank grid of this size (the terminal's at start-up, within the grid's bounds) in light
+  // grey on black; in the terminal's own colours when NO_COLOR is set and not empty.
   void open(int fd, int columns, int rows);
   void close();
   bool isOpen() const { return fd_ >= 0; }
@@ -30,12 +31,15 @@ class TerminalDisplay {
   void present();
   // The same, once the last present is more than presentIntervalNs old; cheap otherwise.
   void presentIfDue();
+  // The first begin: what the terminal showed goes into its scrollback, then begin().
+  void start();
   // The terminal's state is unknown or was handed back: set it up again and repaint all.
   void begin();
   // The last frame, then the terminal's own colours, auto-wrap and cursor back.
   void end();
-  // The terminal has a new size; the grid keeps its own.
-  void resize(int columns, int rows);
+  // The terminal has a new size, and the grid takes it on (see ScreenGrid::resize). True when
+  // the grid's size changed.
+  bool resize(int columns, int rows);
 
  private:
   void writeOut();

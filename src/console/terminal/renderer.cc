@@ -1,7 +1,11 @@
 // Every escape sequence this renderer sends (all of them understood by xterm and its
 // descendants, tmux, screen, rxvt and the Linux console):
+//   CR, LF x (rows-1)  at start-up: the rows above the cursor (what the shell showed) scroll
+//                      into the terminal's scrollback instead of being painted over
 //   ESC [ ? 7 l        auto-wrap off (begin), so a cell in the last column never wraps
 //   ESC [ ? 7 h        auto-wrap on (end)
+//   ESC =              application keypad on (begin): keypad Enter sends ESC O M, not LF
+//   ESC >              application keypad off (end)
 //   ESC [ r            scroll margins back to the whole screen (begin); homes the cursor
 //   ESC [ ? 25 l       hide the cursor while cells are drawn
 //   ESC [ ? 25 h       show the cursor again
@@ -10,10 +14,13 @@
 //   CR, CR LF          to column 0 of the cursor's row, or of the row below it (this LF never
 //                      starts from the bottom row, so it only moves the cursor down)
 //   ESC [ K            erase to the end of the row: a row's trailing blanks, drawn in the pen's
-//                      colours (the erased cells take the current background)
+//                      colours (the erased cells take the current background); also the part
+//                      of a row right of the largest screen buffer
+//   ESC [ J            erase below: the rows of a terminal taller than the largest screen buffer
 //   ESC [ 0 ; f ; b m  set both colours from a clean state; ESC [ f m and ESC [ b m change one
 //                      f: 30-37 normal, 90-97 bright foreground; b: 40-47, 100-107 background
-//   ESC [ 0 m          colours back to the terminal's own (end)
+//   ESC [ 0 m          colours back to the terminal's own (end; the only pen without colours,
+//                      when NO_COLOR asks for none)
 //   LF                 at the bottom row: the terminal scrolls natively, so that the top row
 //                      goes into its scrollback
 // Cells are sent as the UTF-8 glyphs of code page 437: no byte of the grid ever reaches the
@@ -106,13 +113,20 @@ void appendNumber(std::string& out, int value) {
 
 }  // namespace
 
-Renderer::Renderer(int terminalColumns, int terminalRows) {
+Renderer::Renderer(int terminalColumns, int terminalRows, bool colours) : colours_(colours) {
   resize(terminalColumns, terminalRows);
 }
 
 void Renderer::resize(int terminalColumns, int terminalRows) {
-  columns_ = std::max(terminalColumns, 1);
-  rows_ = std::max(terminalRows, 1);
+  terminalRows = std::max(terminalRows, 1);
+  // A terminal that loses rows moves its top ones into its scrollback as far as it takes to
+  // keep the cursor's row: they must not be sent there again.
+  if (cursorRow_ >= 0) viewTop_ += std::max(0, cursorRow_ + 1 - terminalRows);
+  terminalColumns_ = std::max(terminalColumns, 1);
+  terminalRows_ = terminalRows;
+  // What lies beyond the largest screen buffer is kept blank, not tracked cell by cell.
+  columns_ = std::min(terminalColumns_, ScreenGrid::maxColumns);
+  rows_ = std::min(terminalRows_, ScreenGrid::maxRows);
   shown_.assign(std::size_t(columns_) * rows_, kOutside);
   wanted_.assign(std::size_t(columns_), kOutside);
   known_.assign(std::size_t(rows_), 0);
@@ -122,18 +136,25 @@ void Renderer::resize(int terminalColumns, int terminalRows) {
 void Renderer::invalidate() {
   std::fill(known_.begin(), known_.end(), 0);
   compareAll_ = true;
+  belowKnown_ = false;
   cursorRow_ = cursorColumn_ = -1;
   pen_ = -1;
   cursorVisibility_ = Visibility::unknown;
 }
 
+void Renderer::scrollAwayDisplay(std::string& out) {
+  out += '\r';
+  out.append(std::size_t(terminalRows_ - 1), '\n');
+  invalidate();
+}
+
 void Renderer::begin(std::string& out) {
-  out += "\x1b[?7l\x1b[r";
+  out += "\x1b[?7l\x1b=\x1b[r";
   invalidate();
 }
 
 void Renderer::end(const ScreenGrid& grid, std::string& out) {
-  out += "\x1b[0m\x1b[?7h";
+  out += "\x1b[0m\x1b[?7h\x1b>";
   pen_ = -1;
   const View view = viewFor(grid);
   cursorRow_ = -1;  // the console cursor is placed even if the terminal was left elsewhere
@@ -155,6 +176,13 @@ void Renderer::render(const ScreenGrid& grid, std::string& out) {
     syncRow(row, inside ? grid.row(view.top + row) : std::span<const ConsoleCell>{}, view, out);
   }
   compareAll_ = false;
+  if (!belowKnown_ && terminalRows_ > rows_) {
+    hideCursor(out);
+    moveTo(rows_, 0, out);
+    setPen(kOutside.attribute, out);
+    out += "\x1b[J";
+  }
+  belowKnown_ = true;
 
   placeCursor(grid, view, out);
   if (cursorVisibility_ != Visibility::shown) {
@@ -194,8 +222,10 @@ void Renderer::scrollIntoScrollback(const ScreenGrid& grid, const View& view, st
   compareAll_ = true;  // whatever happens below, rows and change flags no longer line up
   const long distance = leftTop + view.top - viewTop_;
   // Native scrolling moves whole terminal rows: only when the terminal shows nothing but grid
-  // rows, from the same column as before.
-  if (distance <= 0 || view.rows != rows_ || view.left != viewLeft_) return;
+  // rows, from the same column as before, down to its bottom row.
+  if (distance <= 0 || view.rows != rows_ || rows_ != terminalRows_ || view.left != viewLeft_) {
+    return;
+  }
 
   const long lost = leftTop - std::min<long>(leftTop, grid.scrollLogCapacity());
   long step = std::max(0L, lost - viewTop_);
@@ -238,6 +268,12 @@ void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View&
   ConsoleCell* shown = &shown_[std::size_t(row) * columns_];
   const bool known = known_[std::size_t(row)] != 0;
   known_[std::size_t(row)] = 1;
+  if (!known && terminalColumns_ > columns_) {  // the rest of a row too wide to track
+    hideCursor(out);
+    moveTo(row, columns_, out);
+    setPen(kOutside.attribute, out);
+    out += "\x1b[K";
+  }
   auto differs = [&](int column) { return !known || shown[column] != want[column]; };
 
   int lastChange = columns_ - 1;
@@ -364,6 +400,11 @@ void Renderer::moveTo(int row, int column, std::string& out) {
 
 void Renderer::setPen(std::uint8_t attribute, std::string& out) {
   if (pen_ == attribute) return;
+  if (!colours_) {  // one pen for every attribute: the terminal's own colours
+    if (pen_ < 0) out += "\x1b[0m";
+    pen_ = attribute;
+    return;
+  }
   const int foreground = foregroundCode(attribute);
   const int background = backgroundCode(attribute);
   out += "\x1b[";

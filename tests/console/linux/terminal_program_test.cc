@@ -4,7 +4,11 @@
 #include <signal.h>
 #include <termios.h>
 
+#include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/pty_session.h"
@@ -87,29 +91,105 @@ TEST(TerminalProgram, InterruptsAndTerminationSignalsEndThroughTheEndPath) {
   }
 }
 
-TEST(TerminalProgram, SurvivesResizingDownToOneCellAndRepaintsWhenItGrowsAgain) {
+// Types numbered lines, each answered on the screen before the next is typed.
+testing::AssertionResult typeLines(PtySession& session, int& line, int count) {
+  for (int i = 0; i < count; ++i) {
+    const std::string text = "riga " + std::to_string(++line);
+    session.sendLine(text);
+    if (auto shown = session.waitForText("letto: [" + text + "]"); !shown) return shown;
+  }
+  return testing::AssertionSuccess();
+}
+
+TEST(TerminalProgram, FollowsTheWindowSizeAndEveryRowReachesTheScrollbackOnceInOrder) {
   PtySession session(echo());
   ASSERT_TRUE(session.waitForText("eco>"));
-  session.sendLine("prima");
-  ASSERT_TRUE(session.waitForText("letto: [prima]"));
-  const struct { int rows, cols; } sizes[] = {{1, 1}, {2, 3}, {1, 80}, {25, 1}};
-  std::vector<std::string> typed;
+  int line = 0;
+  ASSERT_TRUE(typeLines(session, line, 30));
+  session.resize(30, 100);  // wider: a long line wraps at the new width
+  const std::string wide(95, 'w');
+  session.sendLine(wide);
+  ASSERT_TRUE(session.waitForText("letto: [" + wide.substr(0, 92)));
+  EXPECT_TRUE(session.screen().contains("www]")) << session.report();
+  ASSERT_TRUE(typeLines(session, line, 30));  // and the rows fill the new height
+  EXPECT_EQ(session.screen().cursor().row, 29) << session.report();
+  session.resize(10, 60);  // the rows above the cursor leave the top
+  ASSERT_TRUE(typeLines(session, line, 12));
+  session.resize(25, 80);
+  ASSERT_TRUE(typeLines(session, line, 2));
+
+  std::vector<std::string> expected;
+  for (int i = 1; i <= line; ++i) expected.push_back(std::to_string(i) + "]");
+  EXPECT_EQ(rowsStartingWith(session.screen(), "letto: [riga "), expected) << session.report();
+  session.sendLine("fine");
+  EXPECT_TRUE(endsNormally(session, 0));
+}
+
+TEST(TerminalProgram, SurvivesResizingDownToOneCell) {
+  PtySession session(echo());
+  ASSERT_TRUE(session.waitForText("eco>"));
+  const struct { int rows, cols; } sizes[] = {{1, 1}, {2, 3}, {1, 80}, {25, 1}, {25, 80}};
   for (const auto& size : sizes) {
     const size_t before = session.received().size();
     session.resize(size.rows, size.cols);
     ASSERT_TRUE(
         session.waitFor([&](const VtermScreen&) { return session.received().size() > before; },
                         "output at the new size"));
-    typed.push_back(std::to_string(size.cols) + "x" + std::to_string(size.rows));
-    session.sendLine("passo " + typed.back());
-    typed.back() += "]";
+    session.send("x\r");
   }
-  session.resize(25, 80);
-  ASSERT_TRUE(session.waitForText("letto: [passo " + typed.back()));
-  ASSERT_TRUE(session.waitForText("letto: [prima]")) << "the whole screen buffer is shown again";
-  // The emulator keeps the rows that a shrinking window pushed out: count the screen alone.
-  session.screen().clearScrollback();
-  EXPECT_EQ(rowsStartingWith(session.screen(), "letto: [passo "), typed);
+  session.sendLine("dopo");
+  ASSERT_TRUE(session.waitForText("letto: [dopo]"));
+  session.sendLine("fine");
+  EXPECT_TRUE(endsNormally(session, 0));
+}
+
+// A window of any size costs at most the bounded screen buffer: the program uses its top-left
+// part.
+TEST(TerminalProgram, AHugeWindowTakesNoMoreMemoryThanTheBoundedScreenBuffer) {
+  PtySession session;
+  ASSERT_TRUE(session.waitForText("=>"));
+  const size_t before = session.received().size();
+  session.resizeWindowOnly(20000, 20000);
+  ASSERT_TRUE(
+      session.waitFor([&](const VtermScreen&) { return session.received().size() > before; },
+                      "the repaint at the new size"));
+  std::ifstream status("/proc/" + std::to_string(session.pid()) + "/status");
+  long peakKiB = -1;
+  for (std::string text; std::getline(status, text);) {
+    std::sscanf(text.c_str(), "VmHWM: %ld kB", &peakKiB);
+  }
+  EXPECT_GT(peakKiB, 0);
+  EXPECT_LT(peakKiB, 64 * 1024);
+  session.send("\resci\r");
+  EXPECT_TRUE(endsNormally(session, 0));
+}
+
+// An arrow key whose bytes arrive apart (ssh, a slow link) is still the arrow key.
+TEST(TerminalProgram, AKeyWhoseBytesArriveApartIsStillOneKey) {
+  PtySession session(echo());
+  ASSERT_TRUE(session.waitForText("eco>"));
+  session.send("abc");
+  ASSERT_TRUE(session.waitForText("eco> abc"));
+  const auto sentAt = std::chrono::steady_clock::now();
+  session.send("\x1b[");
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  session.send("D");
+  if (std::chrono::steady_clock::now() - sentAt > std::chrono::milliseconds(95)) {
+    GTEST_SKIP() << "the machine was too busy to keep the two halves 40 ms apart";
+  }
+  session.send("X\r");
+  ASSERT_TRUE(session.waitForText("letto: [abX]"));
+  session.sendLine("fine");
+  EXPECT_TRUE(endsNormally(session, 0));
+}
+
+// In the keypad's application mode its keys type what they show and its Enter takes the line
+// (in the terminal's normal mode that Enter is a line feed, which only moves down a row).
+TEST(TerminalProgram, TheKeypadTypesWhatItShowsAndItsEnterTakesTheLine) {
+  PtySession session(echo());
+  ASSERT_TRUE(session.waitForText("eco>"));
+  session.screen().typeOnKeypad("12+3*4/5-6.7\r");
+  ASSERT_TRUE(session.waitForText("letto: [12+3*4/5-6.7]"));
   session.sendLine("fine");
   EXPECT_TRUE(endsNormally(session, 0));
 }
