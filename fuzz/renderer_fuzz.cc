@@ -224,8 +224,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   terminal.send();
   while (input.remaining_bytes() > 0) {
     operate(input, grid, terminal);
-    // The display presents before the log of rows that left the top overflows.
-    if (input.ConsumeBool() && grid.scrollLogFull()) terminal.render(grid);
+    // The display presents before a scroll could overflow the log of rows that left the top.
+    if (input.ConsumeBool() && grid.scrollLogRoom() < grid.rows()) terminal.render(grid);
   }
   terminal.render(grid);
   terminal.renderer.end(grid, terminal.out);
