@@ -296,7 +296,8 @@ KeyDecoder::Step KeyDecoder::decodeEscape(KeyQueue& queue) {
       string_ = StringState::body;
       return Step::done;
     }
-    emitByte(second, controlKey::leftAltPressed, queue);
+    // Alt+] or Alt+P with a key close behind: the key counts. The Alt key (which the line
+    // editor ignores) is dropped, so that one byte never gives two keys.
     return Step::reprocessLast;
   }
   if (second == kEsc) {  // Esc pressed twice: the first one stands alone

@@ -141,14 +141,13 @@ TEST(KeyDecoder, TerminalSequencesWholeAndSplitAtEveryByte) {
        {kX, kX, kX, kX, kA, kX, kX, kX}},
       // Reports a terminal sends when another program left them on: mouse reports (the
       // oldest form carries raw bytes, even above 127), colours, settings, its version; a
-      // string cut short by another sequence gives way to it. Alt+] and Alt+P stay keys.
+      // string cut short by another sequence gives way to it. A key close behind Alt+] or
+      // Alt+P stays a key.
       {"terminal reports",
        "\033[M !!x\033[M#\377\377x\033]11;rgb:0000/0000/0000\007x\033]10;rgb:f/f/f\033\\x"
        "\033P1$r0m\033\\x\033P>|term(1)\033\\x\033]0;a\033[A",
        {kX, kX, kX, kX, kX, kX, kUp}},
-      {"alt with the string introducers",
-       "\033]a\033Px",
-       {Key{VK::none, ScanCode(27), ']', kAlt}, kA, letter('P', 'P', 25, kAlt), kX}},
+      {"alt with the string introducers", "\033]a\033Px", {kA, kX}},
       {"broken by enter", "\033[1\r", {kEnter}},
       {"longer than the hold: dropped whole", tooLong, {kQ, kEnter, kQ}}};
   for (const auto& c : cases) {
