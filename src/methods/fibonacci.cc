@@ -46,7 +46,7 @@ class FibonacciPair {
 };
 
 // Writes the header and the elements F(1) to F(max(n, 2)) on one line, each followed by the
-// separator and shown at once.
+// separator and shown at once, then an empty line.
 [[gnu::always_inline]] inline void listElements(std::int32_t n) {
   writeString(0, standardOutput, dialogue::sequenceHeaderStart);
   writeInteger(0, standardOutput, n);
@@ -75,12 +75,12 @@ class FibonacciPair {
   }
   writeLineEnd(standardOutput);
   checkIo();
+  writeLineEnd(standardOutput);
+  checkIo();
 }
 
 // Waits for Enter; whatever is typed on that line is dropped.
 [[gnu::always_inline]] inline void pauseForEnter() {
-  writeLineEnd(standardOutput);
-  checkIo();
   writeString(0, standardOutput, dialogue::ratioPause);
   flushAfterWrite(standardOutput);
   checkIo();
@@ -90,12 +90,8 @@ class FibonacciPair {
   checkIo();
 }
 
-}  // namespace
-
-void approximateByFibonacci(std::int32_t n) {
-  listElements(n);
-  pauseForEnter();
-
+// The ratios F(i) / F(i-1) for i = 2 to n, then the closing line.
+[[gnu::always_inline]] inline void writeRatios(std::int32_t n) {
   // F(2) / F(1): what the closing line shows when n is below 2 and no ratio is computed.
   double ratio = 1.0;
   FibonacciPair pair;
@@ -109,6 +105,19 @@ void approximateByFibonacci(std::int32_t n) {
     }
   }
   methodOutput::writeClosing(ratio);
+}
+
+}  // namespace
+
+void approximateByFibonacci(std::int32_t n) {
+  listElements(n);
+  pauseForEnter();
+  writeRatios(n);
+}
+
+void approximateByFibonacciWithoutPause(std::int32_t n) {
+  listElements(n);
+  writeRatios(n);
 }
 
 }  // namespace qv

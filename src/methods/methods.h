@@ -18,6 +18,9 @@ extern std::int32_t loopIndex;
 void approximateByContinuedFraction(std::int32_t n);
 void approximateByNestedRadicals(std::int32_t n);
 void approximateByFibonacci(std::int32_t n);
+// The same lines without the pause before the ratios (and without its line), for a run that
+// nobody watches: nothing is read.
+void approximateByFibonacciWithoutPause(std::int32_t n);
 
 // Puts loopIndex back to its start value of 0 (for tests).
 void resetLoopIndex();
