@@ -27,6 +27,10 @@ void mapOsError();
 Handle standardHandle(std::int32_t which);
 // Run once before the standard channels are bound.
 void prepareStandardHandles();
+// From now on a write to a pipe whose reader has gone ends the process at once, without a word,
+// the way it ends any program in a pipeline (`yes | head -1`). For runs whose output is read by
+// other programs; the dialogue sees such a write as an error number instead.
+void endOnClosedReader();
 // noHandle, with the error through mapOsError, when the file cannot be opened.
 Handle openNamedFile(const char* path, FileAccess access, bool create);
 void closeFileHandle(Handle handle);
@@ -34,5 +38,7 @@ std::int32_t writeHandle(Handle handle, const std::uint8_t* bytes, std::int32_t 
 std::int32_t readHandle(Handle handle, std::uint8_t* bytes, std::int32_t count);
 void seekToEnd(Handle handle);
 bool isCharacterDevice(Handle handle);
+// A terminal that a person reads, narrower than a character device (/dev/null is one too).
+bool isTerminal(Handle handle);
 
 }  // namespace qv

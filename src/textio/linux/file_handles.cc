@@ -64,6 +64,15 @@ void prepareStandardHandles() {
   signal(SIGPIPE, SIG_IGN);
 }
 
+void endOnClosedReader() {
+  signal(SIGPIPE, SIG_DFL);
+  // A blocked signal would turn the end back into an error number.
+  sigset_t pipeSignal;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &pipeSignal, nullptr);
+}
+
 Handle openNamedFile(const char* path, FileAccess access, bool create) {
   const int handle = open(path, openFlags(access, create), 0666);
   if (handle < 0) recordOsError(errno);
@@ -111,6 +120,10 @@ void seekToEnd(Handle handle) {
 bool isCharacterDevice(Handle handle) {
   struct stat status;
   return fstat(handle, &status) == 0 && S_ISCHR(status.st_mode);
+}
+
+bool isTerminal(Handle handle) {
+  return isatty(handle) == 1;
 }
 
 }  // namespace qv
