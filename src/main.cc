@@ -1,10 +1,8 @@
 // quorvendalist: three ways of approximating the golden ratio, in a console dialogue.
-#include "console/console_state.h"
 #include "console/linux/terminal_console.h"
-#include "menu/menu_loop.h"
-#include "textio/startup.h"
+#include "menu/command.h"
 
-int main() {
+int main(int argc, char** argv) {
   qv::useTerminalConsole();
-  qv::startProgram(qv::initConsole, qv::runMenuLoop);
+  qv::runProgram(argc, argv);
 }

@@ -297,7 +297,9 @@ testing::AssertionResult PtySession::failure(std::string_view what) const {
   return testing::AssertionFailure() << "waited in vain for " << what << "\n" << report();
 }
 
-DetachedRun runWithoutTerminal(const std::string& program, double seconds) {
+DetachedRun runWithoutTerminal(const std::string& program, double seconds,
+                               const std::vector<std::string>& arguments,
+                               const std::string& standardOutput) {
   DetachedRun run;
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0) return run;
@@ -310,9 +312,9 @@ DetachedRun runWithoutTerminal(const std::string& program, double seconds) {
   if (pid == 0) {
     setsid();  // a new session has no controlling terminal until it opens one itself
     dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-    dup2(out[1], STDOUT_FILENO);
+    dup2(standardOutput.empty() ? out[1] : open(standardOutput.c_str(), O_WRONLY), STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
-    execProgram(program, {});
+    execProgram(program, arguments);
   }
   close(out[1]);
   close(err[1]);

@@ -143,7 +143,10 @@ struct DetachedRun {
 };
 
 // Runs a program in a new session with no controlling terminal (so /dev/tty cannot be
-// opened), standard input from /dev/null and standard output and error collected.
-DetachedRun runWithoutTerminal(const std::string& program, double seconds = 10.0);
+// opened), standard input from /dev/null and standard output and error collected; standard
+// output goes to the file standardOutput instead when one is named.
+DetachedRun runWithoutTerminal(const std::string& program, double seconds = 10.0,
+                               const std::vector<std::string>& arguments = {},
+                               const std::string& standardOutput = "");
 
 }  // namespace qv

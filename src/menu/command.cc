@@ -1,0 +1,142 @@
+// A command run goes through the same start-up as the dialogue (fault handling, the
+// floating-point mode the digits depend on, the module table) and the same end path. Only the
+// console module is replaced: instead of taking the terminal, it binds the standard channels to
+// the standard handles as plain text. The methods then write through standardOutput exactly as
+// in the dialogue, so the digits come from the very same statements.
+#include "menu/command.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "console/console_state.h"
+#include "menu/command_texts.h"
+#include "menu/menu_loop.h"
+#include "methods/csv_rows.h"
+#include "methods/methods.h"
+#include "textio/file_driver.h"
+#include "textio/line_feed_driver.h"
+#include "textio/run_error.h"
+#include "textio/startup.h"
+#include "textio/text_channel.h"
+
+#ifndef QV_PROGRAM_VERSION
+#error "the build sets QV_PROGRAM_VERSION from the project's version"
+#endif
+
+namespace qv {
+
+CommandRequest commandRequest;
+
+namespace {
+
+using MethodRun = void (*)(std::int32_t n);
+
+// The rows of a --csv run, on standard output.
+TextChannel csvRows;
+
+// Module 4 of a command run. Standard output carries what scripts read, so a run-time error
+// report goes to standard error, beside the problem reports. A terminal sees each line as it
+// ends; files and pipes get whole buffers.
+void bindCommandChannels() {
+  const bool terminal = isTerminal(standardOutputHandle);
+  bindLineFeedOutput(standardOutput, standardOutputHandle, terminal);
+  bindLineFeedOutput(csvRows, standardOutputHandle, terminal);
+  bindLineFeedOutput(reportOutput, standardErrorHandle, true);
+  bindLineFeedOutput(standardError, standardErrorHandle, true);
+  endOnClosedReader();
+}
+
+void writeLine(TextChannel& channel, std::string_view text) {
+  writeString(0, channel, text);
+  writeLineEnd(channel);
+  checkIo();
+}
+
+// Files and pipes get whole buffers, so the last one is handed over here: the end path flushes
+// nothing.
+void finishOutput(TextChannel& channel) {
+  flushLineFeedOutput(channel);
+  checkIo();
+}
+
+void writeUsage() {
+  for (std::string_view line : commandText::usage) writeLine(standardOutput, line);
+}
+
+void writeVersion() {
+  writeString(0, standardOutput, commandText::programName);
+  writeString(0, standardOutput, " ");
+  writeString(0, standardOutput, QV_PROGRAM_VERSION);
+  writeLineEnd(standardOutput);
+  checkIo();
+}
+
+void reportProblem() {
+  const commandText::ProblemText text = commandText::problemText(commandRequest.problem);
+  writeString(0, standardError, commandText::programName);
+  writeString(0, standardError, ": ");
+  writeString(0, standardError, text.before);
+  writeString(0, standardError, commandRequest.subject);
+  writeString(0, standardError, text.after);
+  writeLineEnd(standardError);
+  checkIo();
+  writeLine(standardError, commandText::tryHelp);
+  exitCode = 2;
+}
+
+// Nobody answers a pause in a script, so method c runs without it.
+MethodRun scriptedMethod(char letter) {
+  switch (letter) {
+    case 'a':
+      return approximateByContinuedFraction;
+    case 'b':
+      return approximateByNestedRadicals;
+    default:
+      return approximateByFibonacciWithoutPause;
+  }
+}
+
+void runMethod() {
+  TextChannel& output = commandRequest.csv ? csvRows : standardOutput;
+  if (commandRequest.csv) {
+    writeLine(csvRows, csvHeader);
+    bindCsvRows(standardOutput, csvRows);
+  }
+  scriptedMethod(commandRequest.method)(commandRequest.n);
+  finishOutput(output);
+}
+
+void runCommand() {
+  switch (commandRequest.action) {
+    case CommandAction::help:
+      writeUsage();
+      finishOutput(standardOutput);
+      break;
+    case CommandAction::version:
+      writeVersion();
+      finishOutput(standardOutput);
+      break;
+    case CommandAction::runMethod:
+      runMethod();
+      break;
+    case CommandAction::usageError:
+    case CommandAction::dialogue:
+      reportProblem();
+      break;
+  }
+  terminateProgram();
+}
+
+}  // namespace
+
+void runProgram(int argc, char** argv) {
+  if (argc > 1) {
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    commandRequest = parseCommandLine(arguments);
+  }
+  if (commandRequest.action == CommandAction::dialogue) startProgram(initConsole, runMenuLoop);
+  startProgram(bindCommandChannels, runCommand);
+}
+
+}  // namespace qv

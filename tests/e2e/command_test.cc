@@ -1,0 +1,150 @@
+// The program as a command, with no terminal at all: the usage and the version, every problem
+// with the command line, a method's lines and rows on standard output, and how a run ends when
+// its output cannot go anywhere.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/pty_session.h"
+
+namespace qv {
+namespace {
+
+const std::string tryHelp = "Try 'quorvendalist --help' for more information.\n";
+
+DetachedRun runCommand(const std::vector<std::string>& arguments) {
+  return runWithoutTerminal(programPath(), 10.0, arguments);
+}
+
+TEST(Command, HelpAndVersionGoToStandardOutput) {
+  const DetachedRun help = runCommand({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.stderrText, "");
+  EXPECT_TRUE(help.stdoutText.starts_with("Usage: quorvendalist [--csv] [METHOD N]\n"))
+      << help.stdoutText;
+  for (const char* mentioned : {"--csv", "--help", "--version", "Exit status:", "esci"}) {
+    EXPECT_NE(help.stdoutText.find(mentioned), std::string::npos) << mentioned;
+  }
+  EXPECT_EQ(runCommand({"-h"}).stdoutText, help.stdoutText);
+
+  // The version is the project's, the one the manual page and the package carry.
+  for (const char* option : {"--version", "-V"}) {
+    const DetachedRun version = runCommand({option});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.stdoutText, "quorvendalist " QV_PROJECT_VERSION "\n");
+    EXPECT_EQ(version.stderrText, "");
+  }
+}
+
+TEST(Command, EveryProblemIsOneLineOnStandardErrorAndExitCode2) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string line;
+  };
+  const Case cases[] = {
+      {{"--bogus"}, "quorvendalist: unrecognized option '--bogus'"},
+      {{"-x"}, "quorvendalist: invalid option -- 'x'"},
+      {{"--csv=yes", "a", "1"}, "quorvendalist: option '--csv' doesn't allow an argument"},
+      {{"--csv"}, "quorvendalist: missing METHOD and N"},
+      {{"a"}, "quorvendalist: missing N after 'a'"},
+      {{"d", "5"}, "quorvendalist: invalid METHOD 'd': choose a, b or c"},
+      {{"a", "1e3"},
+       "quorvendalist: invalid N '1e3': a 32-bit integer, with '$' for hexadecimal or '%' for "
+       "binary"},
+      {{"c", "7", "8"}, "quorvendalist: extra operand '8'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const DetachedRun run = runCommand(c.arguments);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.stdoutText, "");
+    EXPECT_EQ(run.stderrText, c.line + "\n" + tryHelp);
+  }
+}
+
+TEST(Command, AMethodWritesItsLinesOrRowsWithLineFeedsOnly) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string output;
+  };
+  const Case cases[] = {
+      {{"a", "2"}, "2.000000000000000\n1.500000000000000\n\nphi~= 1.500000000000000\n"},
+      {{"b", "-1"}, "\nphi~= 0.000000000000000\n"},
+      {{"c", "%11"},
+       "Sequenza di Fibonacci fino al 3esimo elemento:\n1  1  2  \n\n1.000000000000000\n"
+       "2.000000000000000\n\nphi~= 2.000000000000000\n"},
+      {{"--csv", "a", "2"}, "i,value\n1,2.000000000000000\n2,1.500000000000000\n"},
+      {{"c", "3", "--csv"}, "i,value\n2,1.000000000000000\n3,2.000000000000000\n"},
+      {{"--csv", "c", "1"}, "i,value\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    const DetachedRun run = runCommand(c.arguments);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.stderrText, "");
+    EXPECT_EQ(run.stdoutText, c.output);
+  }
+}
+
+// Like `yes | head -1`: the reader takes one line and goes away, and the run ends at once by
+// SIGPIPE, without a word, even when whoever started it ignores that signal (the tests do).
+TEST(Command, AReaderThatGoesAwayEndsTheRunQuietly) {
+  ASSERT_EQ(signal(SIGPIPE, SIG_IGN) == SIG_ERR, false);
+  int out[2], err[2];
+  ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+  ASSERT_EQ(pipe2(err, O_CLOEXEC), 0);
+  const std::string program = programPath();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    execl(program.c_str(), program.c_str(), "a", "2147483647", nullptr);
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  char first[18] = {};
+  ASSERT_EQ(read(out[0], first, sizeof first), ssize_t(sizeof first));
+  EXPECT_EQ(std::string(first, sizeof first), "2.000000000000000\n");
+  close(out[0]);
+
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  pid_t ended = 0;
+  while ((ended = waitpid(pid, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (ended == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << "status " << status;
+  char message[256];
+  EXPECT_EQ(read(err[0], message, sizeof message), 0) << "nothing on standard error";
+  close(err[0]);
+}
+
+// A full disk is an output that failed: run-time error 101, reported on standard error since
+// standard output is where the failure is.
+TEST(Command, OutputThatCannotBeWrittenIsRunTimeError101OnStandardError) {
+  const DetachedRun run = runWithoutTerminal(programPath(), 10.0, {"b", "100000"}, "/dev/full");
+  EXPECT_EQ(run.exitCode, 101);
+  const std::string prefix = "Runtime error 101 at 0x";
+  ASSERT_TRUE(run.stderrText.starts_with(prefix)) << run.stderrText;
+  const std::string address = run.stderrText.substr(prefix.size(), 8);
+  EXPECT_EQ(run.stderrText.substr(prefix.size() + 8, 14), "\n  0x" + address + "\n")
+      << run.stderrText;
+  EXPECT_TRUE(run.stderrText.ends_with("\n\n")) << run.stderrText;
+}
+
+}  // namespace
+}  // namespace qv
