@@ -1,13 +1,36 @@
-# Two commands do everything: `make run` and `make test`. Both install what is missing first.
+# `make run` builds the program alone and starts it; `make test` builds everything and runs every
+# test. Both install the Debian packages that are missing first.
 PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev \
-            clang libclang-rt-14-dev
+            clang libclang-rt-14-dev dpkg-dev lintian mandoc
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: run test build deps test-default test-sanitize sanitize clang fuzz fuzz-run bench bench-terminal clean
+.PHONY: run program documents install package test build deps test-default test-sanitize \
+        sanitize clang fuzz fuzz-run bench bench-terminal clean
 
-run: build
-	./build/default/quorvendalist
+run: program
+	@./build/default/quorvendalist
+
+# Only the program and its libraries, quietly: CMake's and make's chatter goes away, compiler
+# errors and warnings (standard error) still show.
+program: deps
+	@echo "Building quorvendalist (the program only; 'make test' builds everything)..."
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS) --target quorvendalist >/dev/null
+
+documents: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS) --target qv_documents >/dev/null
+
+# The program and its manual page under $(DESTDIR)$(PREFIX), through CMake's install rules.
+install: program documents
+	DESTDIR="$(DESTDIR)" cmake --install build/default --prefix "$(PREFIX)"
+
+# The Debian package, in build/default/package.
+package: program documents
+	cpack --config build/default/CPackConfig.cmake
 
 test: test-default
 

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# `make package`: the Debian package that CPack builds holds the program, its manual page, the
+# copyright file and the changelog, owned by root; its Depends come from the shared libraries
+# the program links; lintian finds no error in it; and the program unpacked from it runs.
+# Arguments: the build folder, the project's version.
+set -euo pipefail
+build=$1
+version=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "$*"; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; exit 1; }
+deb="$work/quorvendalist_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || fail "no package $deb: $(ls "$work")"
+
+[ "$(dpkg-deb -f "$deb" Package)" = quorvendalist ] || fail "wrong package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "wrong version"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libstdc++6; do
+  grep -q "$library (>= " <<<"$depends" || fail "Depends lacks $library: $depends"
+done
+
+# Every entry: its mode, its owner and its path, directories included.
+contents=$(dpkg-deb -c "$deb" | awk '{print $1, $2, $6}')
+expected="drwxr-xr-x root/root ./usr/
+drwxr-xr-x root/root ./usr/bin/
+-rwxr-xr-x root/root ./usr/bin/quorvendalist
+drwxr-xr-x root/root ./usr/share/
+drwxr-xr-x root/root ./usr/share/doc/
+drwxr-xr-x root/root ./usr/share/doc/quorvendalist/
+-rw-r--r-- root/root ./usr/share/doc/quorvendalist/changelog.gz
+-rw-r--r-- root/root ./usr/share/doc/quorvendalist/copyright
+drwxr-xr-x root/root ./usr/share/man/
+drwxr-xr-x root/root ./usr/share/man/man1/
+-rw-r--r-- root/root ./usr/share/man/man1/quorvendalist.1.gz"
+[ "$contents" = "$expected" ] || fail "$(printf 'contents:\n%s\nexpected:\n%s' "$contents" "$expected")"
+
+dpkg-deb -x "$deb" "$work/root"
+program="$work/root/usr/bin/quorvendalist"
+[ "$("$program" --version)" = "quorvendalist $version" ] || fail "--version: $("$program" --version)"
+run=$("$program" a 3)
+[ "$run" = "$(printf '2.000000000000000\n1.500000000000000\n1.666666666666667\n\nphi~= 1.666666666666667')" ] ||
+  fail "a 3 wrote: $run"
+gzip -dc "$work/root/usr/share/man/man1/quorvendalist.1.gz" | mandoc -T lint
+gzip -dc "$work/root/usr/share/doc/quorvendalist/changelog.gz" | head -n 1 |
+  grep -q "^quorvendalist ($version) " || fail "the changelog's first entry is not $version"
+
+lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; exit 1; }
+echo "$(basename "$deb"): contents, Depends ($depends), unpacked program and lintian all right"
