@@ -1,6 +1,7 @@
 // Loaded into a program with LD_PRELOAD, counts its heap allocations and, as the process ends,
-// writes the counts to the file named by QV_ALLOC_COUNT_FILE:
-//   malloc M / calloc C / realloc R / new N / total T   (one "name count" pair a line)
+// writes the counts to the file named by QV_ALLOC_COUNT_FILE, with the peak resident size that
+// the process reached (VmHWM, in KiB, 0 when unknown):
+//   malloc M / calloc C / realloc R / new N / total T / peak_kib P   (one "name count" a line)
 // The program ends through _exit, which runs no destructor, so _exit and _Exit are taken over
 // too. Memory is handed out by the C library's own allocator, so free needs no counterpart.
 #include <fcntl.h>
@@ -47,6 +48,32 @@ char* appendCount(char* out, const char* name, std::uint64_t value) {
   return out;
 }
 
+// VmHWM from /proc/self/status, read without the C library's buffered streams.
+std::uint64_t peakResidentKiB() {
+  const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  char text[8192];
+  const ssize_t length = read(fd, text, sizeof text - 1);
+  close(fd);
+  if (length <= 0) return 0;
+  text[length] = '\0';
+  constexpr char key[] = "VmHWM:";
+  for (const char* line = text; *line != '\0';) {
+    bool match = true;
+    for (std::size_t i = 0; i + 1 < sizeof key && match; ++i) match = line[i] == key[i];
+    if (match) {
+      std::uint64_t value = 0;
+      for (const char* c = line + sizeof key - 1; *c != '\n' && *c != '\0'; ++c) {
+        if (*c >= '0' && *c <= '9') value = value * 10 + std::uint64_t(*c - '0');
+      }
+      return value;
+    }
+    while (*line != '\0' && *line != '\n') ++line;
+    if (*line == '\n') ++line;
+  }
+  return 0;
+}
+
 void reportCounts() {
   if (reported.exchange(true)) return;
   const char* path = std::getenv("QV_ALLOC_COUNT_FILE");
@@ -59,6 +86,7 @@ void reportCounts() {
   end = appendCount(end, "realloc", r);
   end = appendCount(end, "new", n);
   end = appendCount(end, "total", m + c + r + n);
+  end = appendCount(end, "peak_kib", peakResidentKiB());
   const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return;
   for (const char* from = text; from < end;) {

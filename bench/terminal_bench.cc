@@ -1,5 +1,6 @@
 // The real program on a real (pseudo-)terminal: how fast it pours out a long run of method a,
-// what it costs while it waits at the menu, how much memory it takes, how soon its menu is up.
+// what it costs while it waits at the menu, how much memory it takes, how soon its menu is up;
+// and the same run of method a written for scripts (`quorvendalist a N` into a pipe).
 //
 //   terminal_bench [--program PATH] [--lines N] [--runs R] [--startup-runs K]
 //                  [--idle-seconds S] [--preload PATH]
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "terminal/pipe_child.h"
 #include "terminal/process_usage.h"
 #include "terminal/pty_child.h"
 #include "terminal/reference_output.h"
@@ -83,6 +85,15 @@ ChildEnd runMethodA(const Options& options, long n,
   return end;
 }
 
+// `quorvendalist a n` into a pipe that the bench drains.
+ChildEnd runScripted(const Options& options, long n,
+                     const std::vector<std::string>& environment = {}) {
+  ChildEnd end = runIntoPipe({options.program, "a", std::to_string(n)}, environment, runSeconds);
+  if (!end.exitedWith(0))
+    fail("the scripted run did not end with exit code 0 (n = " + std::to_string(n) + ")");
+  return end;
+}
+
 ChildEnd runPrintfLoop(const Options& options) {
   PtyChild child = PtyChild::exec({selfPath(), printIteratesFlag, std::to_string(options.lines)});
   ChildEnd end = child.finish(runSeconds);
@@ -121,25 +132,30 @@ struct Series {
   }
 };
 
-// The three runs take turns, so that a change in the machine's load meets all of them.
+// The four runs take turns, so that a change in the machine's load meets all of them.
 void measureThroughput(const Options& options) {
   std::printf("Throughput: n = %ld lines, 80x25 pty, median of %d runs each\n", options.lines,
               options.runs);
-  Series program, printfLoop, singleWrite;
+  Series program, printfLoop, singleWrite, scripted;
   for (int run = 0; run < options.runs; ++run) {
     program.add(runMethodA(options, options.lines));
     printfLoop.add(runPrintfLoop(options));
     singleWrite.add(runSingleWrite(iterateLines(options.lines)));
+    scripted.add(runScripted(options, options.lines));
   }
   program.print("program");
   printfLoop.print("printf loop");
   singleWrite.print("single write");
+  scripted.print("for scripts");
   const double toPrintf = median(program.wall) / median(printfLoop.wall);
   const double toWrite = median(program.wall) / median(singleWrite.wall);
   std::printf("  program / printf loop  = %.2fx (goal <= 0.5x): %s\n", toPrintf,
               verdict(toPrintf <= 0.5));
   std::printf("  program / single write = %.2fx (goal <= 1.5x): %s\n", toWrite,
               verdict(toWrite <= 1.5));
+  const double toDialogue = median(scripted.wall) / median(program.wall);
+  std::printf("  for scripts (into a pipe) / program (on the pty) = %.2fx (goal <= 1x): %s\n",
+              toDialogue, verdict(toDialogue <= 1));
 }
 
 void measureIdle(const Options& options) {
@@ -168,20 +184,25 @@ std::map<std::string, long> readCounts(const std::string& path) {
   return counts;
 }
 
-std::optional<long> countAllocations(const Options& options, long n) {
+using MethodRun = ChildEnd (*)(const Options&, long, const std::vector<std::string>&);
+
+// The counts of the preloaded counter for one run; none when it wrote nothing.
+std::optional<std::map<std::string, long>> countAllocations(const Options& options, MethodRun run,
+                                                            long n) {
   char path[] = "/tmp/qv_alloc_count_XXXXXX";
   const int fd = mkstemp(path);
   if (fd < 0) return std::nullopt;
   close(fd);
-  runMethodA(options, n,
-             {"LD_PRELOAD=" + options.preload, std::string("QV_ALLOC_COUNT_FILE=") + path});
+  run(options, n, {"LD_PRELOAD=" + options.preload, std::string("QV_ALLOC_COUNT_FILE=") + path});
   std::map<std::string, long> counts = readCounts(path);
   unlink(path);
   if (!counts.count("total")) return std::nullopt;
-  std::printf("  n = %-8ld malloc %ld, calloc %ld, realloc %ld, new %ld: total %ld\n", n,
+  std::printf("  n = %-8ld malloc %ld, calloc %ld, realloc %ld, new %ld: total %ld", n,
               counts["malloc"], counts["calloc"], counts["realloc"], counts["new"],
               counts["total"]);
-  return counts["total"];
+  std::printf(run == runScripted ? "; peak RSS (VmHWM at the exit) %ld KiB\n" : "\n",
+              counts["peak_kib"]);
+  return counts;
 }
 
 // The run of the throughput measurement, stopped at the exit question to read the program's
@@ -212,10 +233,23 @@ void measureMemory(const Options& options) {
     std::printf("  allocation counts: skipped (no counter in a sanitizer build)\n");
     return;
   }
-  const std::optional<long> few = countAllocations(options, 1000);
-  const std::optional<long> many = countAllocations(options, options.lines);
+  const auto few = countAllocations(options, runMethodA, 1000);
+  const auto many = countAllocations(options, runMethodA, options.lines);
   if (!few || !many) return fail("no allocation counts (is " + options.preload + " built?)");
-  std::printf("  allocations do not grow with n: %s\n", verdict(*many <= *few));
+  std::printf("  allocations do not grow with n: %s\n",
+              verdict(many->at("total") <= few->at("total")));
+
+  // A run for scripts ends as soon as its output is out: the counter reads its peak at the end.
+  std::printf("Memory of the runs for scripts (into a pipe)\n");
+  const auto fewScripted = countAllocations(options, runScripted, 1000);
+  const auto manyScripted = countAllocations(options, runScripted, options.lines);
+  if (!fewScripted || !manyScripted) return fail("no counts for the runs for scripts");
+  const long growthKiB = manyScripted->at("peak_kib") - fewScripted->at("peak_kib");
+  std::printf(
+      "  peak RSS grows by %ld KiB from n = 1000 (goal <= 64 KiB), allocations by %ld: "
+      "%s\n",
+      growthKiB, manyScripted->at("total") - fewScripted->at("total"),
+      verdict(growthKiB <= 64 && manyScripted->at("total") <= fewScripted->at("total")));
 }
 
 // Milliseconds from the fork until "=>" stands on the terminal; the keys then end the child.
