@@ -8,8 +8,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace qv::bench {
 
@@ -23,13 +21,7 @@ ChildEnd runIntoPipe(const std::vector<std::string>& argv,
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(ends[1], STDOUT_FILENO);
-    for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    std::fprintf(stderr, "cannot start %s: %s\n", args[0], std::strerror(errno));
-    _exit(127);
+    execProgram(argv, environment);
   }
   close(ends[1]);
   const Clock::time_point deadline =

@@ -34,20 +34,23 @@ bool ChildEnd::exitedWith(int code) const {
   return reaped && WIFEXITED(status) && WEXITSTATUS(status) == code;
 }
 
+void execProgram(const std::vector<std::string>& argv,
+                 const std::vector<std::string>& environment) {
+  setenv("TERM", "xterm-256color", 1);
+  setenv("LANG", "C.UTF-8", 1);
+  unsetenv("LC_ALL");
+  for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  std::fprintf(stderr, "cannot start %s: %s\n", args[0], std::strerror(errno));
+  _exit(127);
+}
+
 PtyChild PtyChild::exec(const std::vector<std::string>& argv,
                         const std::vector<std::string>& environment) {
-  return start([&] {
-    setenv("TERM", "xterm-256color", 1);
-    setenv("LANG", "C.UTF-8", 1);
-    unsetenv("LC_ALL");
-    for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    std::fprintf(stderr, "cannot start %s: %s\n", args[0], std::strerror(errno));
-    _exit(127);
-  });
+  return start([&] { execProgram(argv, environment); });
 }
 
 PtyChild PtyChild::fork(const std::function<int()>& body) {

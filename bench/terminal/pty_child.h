@@ -29,6 +29,11 @@ struct ChildEnd {
   bool exitedWith(int code) const;
 };
 
+// In a child process: becomes the program with these arguments, TERM=xterm-256color,
+// LANG=C.UTF-8 and the extra NAME=value entries.
+[[noreturn]] void execProgram(const std::vector<std::string>& argv,
+                              const std::vector<std::string>& environment);
+
 class PtyChild {
  public:
   // The program with these arguments, TERM=xterm-256color, LANG=C.UTF-8 and the extra

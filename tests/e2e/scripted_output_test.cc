@@ -58,6 +58,7 @@ TEST(ScriptedOutput, IsWhatTheDialogueShowsLineByLine) {
   PtySession session(wide);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.letter + " " + c.n);
+    if (&c != cases) session.sendLine("");  // on to the next pass
     std::vector<std::string> lines = commandLines(c.letter, c.n);
     ASSERT_GE(lines.size(), 2u);
     const bool fibonacci = c.letter == "c";
@@ -82,11 +83,7 @@ TEST(ScriptedOutput, IsWhatTheDialogueShowsLineByLine) {
     }
     expected.insert(expected.end(), {{}, {}, {}, {exitQuestion, {}}, {"=>", {}}});
     EXPECT_TRUE(rowsFrom(session, lastRowWithText(everyRow(session.screen()), prompt), expected));
-    session.sendLine("");
   }
-  ASSERT_TRUE(waitForWideMenu(session));
-  session.sendLine("x");
-  ASSERT_TRUE(waitForExitQuestion(session, "=>x"));
   session.sendLine("esci");
   EXPECT_TRUE(endsWith(session, 0));
 }
