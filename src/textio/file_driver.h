@@ -28,8 +28,9 @@ Handle standardHandle(std::int32_t which);
 // Run once before the standard channels are bound.
 void prepareStandardHandles();
 // From now on a write to a pipe whose reader has gone ends the process at once, without a word,
-// the way it ends any program in a pipeline (`yes | head -1`). For runs whose output is read by
-// other programs; the dialogue sees such a write as an error number instead.
+// the way it ends any program in a pipeline (`yes | head -1`), unless whoever started the
+// program chose otherwise (on Linux: SIGPIPE ignored). For runs whose output is read by other
+// programs; the dialogue sees such a write as an error number.
 void endOnClosedReader();
 // noHandle, with the error through mapOsError, when the file cannot be opened.
 Handle openNamedFile(const char* path, FileAccess access, bool create);

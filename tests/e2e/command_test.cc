@@ -92,14 +92,18 @@ TEST(Command, AMethodWritesItsLinesOrRowsWithLineFeedsOnly) {
 }
 
 // Like `yes | head -1`: the reader takes one line and goes away, and the run ends at once by
-// SIGPIPE, without a word, even when whoever started it ignores that signal.
-TEST(Command, AReaderThatGoesAwayEndsTheRunQuietly) {
-  const DetachedRun run = runWithoutTerminal(
-      "/bin/bash", 10.0,
-      {"-c", "trap '' PIPE; \"$0\" a 2147483647 | head -n 1; echo \"${PIPESTATUS[0]}\"",
-       programPath()});
-  EXPECT_EQ(run.stdoutText, "2.000000000000000\n141\n");
-  EXPECT_EQ(run.stderrText, "");
+// SIGPIPE, without a word. A parent that ignores SIGPIPE hears of it as an error instead, once.
+TEST(Command, AReaderThatGoesAwayEndsTheRun) {
+  const std::string pipeline = "\"$0\" a 2147483647 | head -n 1; echo \"${PIPESTATUS[0]}\"";
+  const DetachedRun quiet = runWithoutTerminal("/bin/bash", 10.0, {"-c", pipeline, programPath()});
+  EXPECT_EQ(quiet.stdoutText, "2.000000000000000\n141\n");
+  EXPECT_EQ(quiet.stderrText, "");
+
+  const DetachedRun told =
+      runWithoutTerminal("/bin/bash", 10.0, {"-c", "trap '' PIPE; " + pipeline, programPath()});
+  EXPECT_EQ(told.stdoutText, "2.000000000000000\n101\n");
+  EXPECT_TRUE(told.stderrText.starts_with("Runtime error 101 at 0x")) << told.stderrText;
+  EXPECT_EQ(told.stderrText.find("Runtime error", 1), std::string::npos) << told.stderrText;
 }
 
 // A full disk is an output that failed: run-time error 101, reported on standard error since

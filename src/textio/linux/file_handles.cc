@@ -29,6 +29,10 @@ bool waitUntilReady(Handle handle, short events) {
   return ready > 0;
 }
 
+// What SIGPIPE did when the program started, before prepareStandardHandles ignored it.
+sighandler_t inheritedPipeAction = SIG_DFL;
+bool pipeActionRecorded = false;
+
 int openFlags(FileAccess access, bool create) {
   int flags = O_CLOEXEC | O_NOCTTY;
   switch (access) {
@@ -61,10 +65,15 @@ Handle standardHandle(std::int32_t which) {
 
 void prepareStandardHandles() {
   // A reader that went away must show up as an error number from the write, not kill us.
-  signal(SIGPIPE, SIG_IGN);
+  const sighandler_t found = signal(SIGPIPE, SIG_IGN);
+  if (!pipeActionRecorded) inheritedPipeAction = found;
+  pipeActionRecorded = true;
 }
 
 void endOnClosedReader() {
+  // Whoever started the program may have chosen to ignore the signal, and then wants to hear of
+  // a vanished reader as an error, as every other program tells it.
+  if (inheritedPipeAction == SIG_IGN) return;
   signal(SIGPIPE, SIG_DFL);
   // A blocked signal would turn the end back into an error number.
   sigset_t pipeSignal;
