@@ -37,7 +37,7 @@ TextChannel csvRows;
 
 // Module 4 of a command run. Standard output carries what scripts read, so a run-time error
 // report goes to standard error, beside the problem reports. A terminal sees each line as it
-// ends; files and pipes get whole buffers.
+// ends; files and pipes get large blocks.
 void bindCommandChannels() {
   const bool terminal = isTerminal(standardOutputHandle);
   bindLineFeedOutput(standardOutput, standardOutputHandle, terminal);
@@ -53,7 +53,7 @@ void writeLine(TextChannel& channel, std::string_view text) {
   checkIo();
 }
 
-// Files and pipes get whole buffers, so the last one is handed over here: the end path flushes
+// Files and pipes get large blocks, so the last one is handed over here: the end path flushes
 // nothing.
 void finishOutput(TextChannel& channel) {
   flushLineFeedOutput(channel);
@@ -121,7 +121,7 @@ void runCommand() {
       runMethod();
       break;
     case CommandAction::usageError:
-    case CommandAction::dialogue:
+    case CommandAction::dialogue:  // never here: the dialogue is a main program of its own
       reportProblem();
       break;
   }
