@@ -1,7 +1,8 @@
 // The narrow platform layer under the console: a screen buffer of cells and a queue of key
 // events. Positions are 0-based (column, row); rectangles are inclusive on all four sides.
-// Two implementations: an in-memory one for tests (memory_console.h) and the real terminal
-// (terminal/terminal_console.h).
+// An in-memory implementation for tests (memory_console.h), and the system's console: the
+// terminal on Linux (linux/terminal_console.h), the console API on Windows
+// (win/windows_console.h).
 #pragma once
 
 #include <cstdint>

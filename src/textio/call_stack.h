@@ -1,15 +1,13 @@
-// The frame-pointer chain of the program's stack, as the run-time error report walks it. The
-// walk never leaves the stretch of stack between the failing code and start-up's own frame, so
-// a corrupt or foreign frame pointer ends it instead of reading arbitrary memory.
+// The active calls of the program's stack, as the run-time error report walks them. The walk
+// never leaves the stretch of stack between the failing code and start-up's own frame, so a
+// corrupt or foreign frame ends it instead of reading arbitrary memory.
+//
+// A frame is what the platform needs to find a procedure's caller: a frame record (frame
+// pointer and return address) on Linux, a register context unwound through the executable's
+// unwind tables on Windows (linux/call_stack_walk.cc, win/call_stack_walk.cc).
 #pragma once
 
 namespace qv {
-
-// What a frame pointer points at on x86-64 with frame pointers kept.
-struct StackFrame {
-  const StackFrame* caller;
-  const void* returnAddress;
-};
 
 // Start-up's own frame: the walk stops there, so the last line is the main program's return
 // into start-up.
@@ -21,14 +19,15 @@ const void* outermostFrame();
 void setWalkFloor(const void* floor);
 const void* walkFloor();
 
-// The frame at that address if it lies on the stack strictly above previous and floor and
-// strictly below the outermost frame; nullptr otherwise, which ends the walk.
-const StackFrame* frameOnStack(const void* frame, const void* previous, const void* floor);
+// The frame of the procedure that called this function's caller: where the back-trace of a
+// failing statement starts (checkIo and runError call it). Valid until the next call.
+[[gnu::noinline]] const void* frameOfCallersCaller();
 
-// The frame of the function that called the one owning this frame.
-inline const void* callerFrameOf(const void* frame) {
-  return static_cast<const StackFrame*>(frame)->caller;
-}
+// Calls visit with the return address of the procedure that owns frame, then of each of its
+// callers in turn, until visit returns false or the walk reaches start-up's frame. A return
+// address may be nullptr (a frame that says nothing about its caller).
+using ReturnAddressVisitor = bool (*)(const void* returnAddress, void* data);
+void walkCallStack(const void* frame, const void* floor, ReturnAddressVisitor visit, void* data);
 
 void resetCallStack();
 

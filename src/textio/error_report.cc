@@ -42,18 +42,25 @@ String255 formatCodeAddress(std::uint32_t address) {
   return text;
 }
 
-// Reads frame records that the sanitizers know nothing about; frameOnStack keeps every read
-// on the live stack.
-__attribute__((no_sanitize("address"))) void dumpCallStack(TextChannel& channel,
-                                                           const void* frame) {
-  const int limit = isCharacterDevice(channel.handle) ? deviceFrameLines : fileFrameLines;
+namespace {
+
+struct FrameLines {
+  TextChannel* channel;
+  int left;
+};
+
+bool writeFrameLine(const void* returnAddress, void* data) {
+  auto& lines = *static_cast<FrameLines*>(data);
+  if (returnAddress != nullptr) writeCodeAddressLine(*lines.channel, codeAddress(returnAddress));
+  return --lines.left > 0;
+}
+
+}  // namespace
+
+void dumpCallStack(TextChannel& channel, const void* frame) {
+  FrameLines lines{&channel, isCharacterDevice(channel.handle) ? deviceFrameLines : fileFrameLines};
   const void* floor = walkFloor() != nullptr ? walkFloor() : __builtin_frame_address(0);
-  const StackFrame* current = frameOnStack(frame, nullptr, floor);
-  for (int lines = 0; current != nullptr && lines < limit; ++lines) {
-    const void* returnAddress = current->returnAddress;
-    if (returnAddress != nullptr) writeCodeAddressLine(channel, codeAddress(returnAddress));
-    current = frameOnStack(current->caller, current, floor);
-  }
+  walkCallStack(frame, floor, writeFrameLine, &lines);
 }
 
 void writeErrorReport(TextChannel& channel) {

@@ -21,6 +21,7 @@ namespace {
 
 RestoreStep restoreStep = nullptr;
 volatile std::sig_atomic_t terminating = 0;
+int requestedStatus = -1;  // the status of an end asked for from outside; -1 when none
 
 // Taken before it runs, so that a fault inside it cannot bring it back.
 void runRestoreStepOnce() {
@@ -35,6 +36,10 @@ int processStatus(std::uint16_t code) {
   return (status == 0 && code != 0) ? 0xFF : status;
 }
 
+int endStatus(std::uint16_t code) {
+  return requestedStatus != -1 ? requestedStatus : processStatus(code);
+}
+
 }  // namespace
 
 void setTerminalRestoreStep(RestoreStep step) {
@@ -47,7 +52,7 @@ bool terminationStarted() {
 
 void endAtOnce(std::uint16_t code) {
   runRestoreStepOnce();
-  endProcess(processStatus(exitCode != 0 ? exitCode : code));
+  endProcess(endStatus(exitCode != 0 ? exitCode : code));
 }
 
 // The statement that failed is the one this call returns into; its frame starts the walk.
@@ -55,13 +60,11 @@ __attribute__((noinline)) void checkIo() {
   if (ioResult == 0) return;
   const std::uint16_t number = ioResult;
   ioResult = 0;
-  raiseRunError(number, codeAddress(__builtin_return_address(0)),
-                callerFrameOf(__builtin_frame_address(0)));
+  raiseRunError(number, codeAddress(__builtin_return_address(0)), frameOfCallersCaller());
 }
 
 __attribute__((noinline)) void runError(std::uint16_t number) {
-  raiseRunError(number, codeAddress(__builtin_return_address(0)),
-                callerFrameOf(__builtin_frame_address(0)));
+  raiseRunError(number, codeAddress(__builtin_return_address(0)), frameOfCallersCaller());
 }
 
 void haltProgram(std::uint8_t code) {
@@ -91,7 +94,12 @@ void terminateProgram() {
     writeErrorReport(reportOutput);
   }
   removeFaultHandling();
-  endProcess(processStatus(exitCode));
+  endProcess(endStatus(exitCode));
+}
+
+void terminateOnRequest(int status) {
+  if (!terminationStarted()) requestedStatus = status;
+  terminateProgram();
 }
 
 void resetRunErrorState() {
@@ -102,6 +110,7 @@ void resetRunErrorState() {
   errorFrame = nullptr;
   restoreStep = nullptr;
   terminating = 0;
+  requestedStatus = -1;
   ioResult = 0;
   resetCallStack();
 }

@@ -31,6 +31,9 @@ extern const void* errorFrame;      // the frame where the back-trace walk start
 // The one end path: finalise the modules, put the terminal back, write the report when an
 // error is pending, remove the fault handling, end with exitCode.
 [[noreturn]] void terminateProgram();
+// The one end path for a program that its environment asked to stop (Ctrl-C, a closed console
+// window): the process ends with the status the platform gives such a program, not exitCode.
+[[noreturn]] void terminateOnRequest(int status);
 
 void writeErrorReport(TextChannel& channel);
 void dumpCallStack(TextChannel& channel, const void* frame);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "console/linux/signal_pipe.h"
+#include "console/system_console.h"
 #include "textio/run_error.h"
 
 namespace qv {
@@ -251,6 +252,10 @@ TerminalConsole& processConsole() {
 
 void useTerminalConsole() {
   setConsolePlatform(&processConsole());
+}
+
+void useSystemConsole() {
+  useTerminalConsole();
 }
 
 void resetTerminalConsole() {

@@ -1,0 +1,107 @@
+#include "console/win/console_keyboard.h"
+
+#include <algorithm>
+
+namespace qv {
+
+namespace {
+
+// Keys as events with their virtual-key and scan codes: no line editing or echo by the
+// console, no mouse, window or escape-sequence input. Processed input stays on, so Ctrl-C and
+// Ctrl-Break reach the control handler as Windows users know it.
+constexpr DWORD programInputMode = ENABLE_PROCESSED_INPUT | ENABLE_EXTENDED_FLAGS;
+constexpr DWORD keptInputModes = ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE;
+
+constexpr int readLimit = 256;
+// Every byte gives at most one event, apart from what a flush of held bytes and the line end
+// added at the end of text may give: that much room is kept free.
+constexpr int reservedRoom = 34;
+
+InputRecord fromConsoleRecord(const INPUT_RECORD& record) {
+  InputRecord converted{};
+  converted.eventType = static_cast<InputEventType>(record.EventType);
+  if (record.EventType == KEY_EVENT) {
+    const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+    converted.keyEvent = {key.bKeyDown != FALSE,
+                          key.wRepeatCount,
+                          static_cast<VirtualKey>(key.wVirtualKeyCode),
+                          static_cast<ScanCode>(key.wVirtualScanCode),
+                          static_cast<std::uint8_t>(key.uChar.AsciiChar),
+                          key.dwControlKeyState};
+  }
+  return converted;
+}
+
+bool isLineEnd(std::uint8_t byte) {
+  return byte == '\n' || byte == '\r';
+}
+
+}  // namespace
+
+void ConsoleKeyboard::open(HANDLE input) {
+  *this = ConsoleKeyboard();
+  input_ = input;
+  console_ = GetConsoleMode(input, &savedMode_) != FALSE;
+}
+
+void ConsoleKeyboard::applyMode() {
+  if (!console_) return;
+  if (SetConsoleMode(input_, programInputMode | (savedMode_ & keptInputModes))) modeSet_ = true;
+}
+
+void ConsoleKeyboard::restoreMode() {
+  if (!modeSet_) return;
+  SetConsoleMode(input_, savedMode_);
+  modeSet_ = false;
+}
+
+bool ConsoleKeyboard::count(std::uint32_t& events) {
+  if (!console_) {
+    events = std::uint32_t(queue_.size());
+    return true;
+  }
+  DWORD waiting = 0;
+  if (!GetNumberOfConsoleInputEvents(input_, &waiting)) return false;
+  events = waiting;
+  return true;
+}
+
+bool ConsoleKeyboard::read(InputRecord& record) {
+  if (!console_) return queue_.pop(record);
+  INPUT_RECORD raw{};
+  DWORD got = 0;
+  if (!ReadConsoleInputA(input_, &raw, 1, &got) || got != 1) return false;
+  record = fromConsoleRecord(raw);
+  return true;
+}
+
+void ConsoleKeyboard::wait(HANDLE wake) {
+  if (!console_) {
+    if (queue_.empty() && !ended_) readText();
+    return;
+  }
+  const HANDLE watched[2] = {input_, wake};
+  WaitForMultipleObjects(2, watched, FALSE, INFINITE);
+}
+
+void ConsoleKeyboard::readText() {
+  const int room = std::min(queue_.room() - reservedRoom, readLimit);
+  if (room <= 0) return;
+  std::uint8_t bytes[readLimit];
+  DWORD got = 0;
+  // A pipe whose writer has gone fails with a broken pipe: the text has ended like a file's.
+  if (!ReadFile(input_, bytes, DWORD(room), &got, nullptr) || got == 0) {
+    ended_ = true;
+    decoder_.flushPending(queue_);
+    // A last line of text without its line end is still a line that was typed.
+    if (lineOpen_) {
+      const std::uint8_t lineEnd = '\n';
+      decoder_.feed({&lineEnd, 1}, queue_);
+    }
+    return;
+  }
+  decoder_.feed({bytes, got}, queue_);
+  lineOpen_ = !isLineEnd(bytes[got - 1]);
+}
+
+}  // namespace qv

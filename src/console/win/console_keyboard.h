@@ -1,0 +1,43 @@
+// The key side of the Windows console: key events straight from the console's input queue, or,
+// when standard input is a pipe or a file, its text decoded into the same events (every line
+// end is Enter, and the text ends with its last byte).
+#pragma once
+
+#include <windows.h>
+
+#include "console/terminal/key_decoder.h"
+
+namespace qv {
+
+class ConsoleKeyboard {
+ public:
+  void open(HANDLE input);
+  void close() { *this = ConsoleKeyboard(); }
+  bool isConsole() const { return console_; }
+  // The console's input mode as found; the program's own is set until restore().
+  void applyMode();
+  void restoreMode();
+
+  // Waiting events, none removed; false when the count cannot be had.
+  bool count(std::uint32_t& events);
+  bool read(InputRecord& record);
+  // Blocks until an event may be waiting or wake is signalled. For text input that is a read
+  // of what the pipe or file gives next.
+  void wait(HANDLE wake);
+  // No event can come any more: text input that has ended and been taken.
+  bool ended() const { return ended_ && queue_.empty(); }
+
+ private:
+  void readText();
+
+  HANDLE input_ = INVALID_HANDLE_VALUE;
+  bool console_ = false;
+  DWORD savedMode_ = 0;
+  bool modeSet_ = false;
+  KeyDecoder decoder_{KeyDecoder::Source::text};
+  KeyQueue queue_;
+  bool ended_ = false;
+  bool lineOpen_ = false;  // text since the last line end
+};
+
+}  // namespace qv

@@ -1,0 +1,182 @@
+// Processor faults on Windows. A vectored exception handler sees a fault of the program's own
+// code first; an unhandled-exception filter catches what faults elsewhere (inside a system
+// library called with a bad argument) and nothing else handled. Either only records the fault
+// and sends the faulting thread on to resumeAfterFault, which raises the run-time error outside
+// the exception dispatch, so the report and the end are the ordinary ones.
+#include "textio/fault_handler.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "textio/call_stack.h"
+#include "textio/fpu_control.h"
+#include "textio/run_error.h"
+#include "textio/win/exception_map.h"
+
+#if !defined(__x86_64__)
+#error "the fault handling reads and redirects x86-64 register contexts"
+#endif
+
+namespace qv {
+namespace {
+
+// Below this much free stack, the run-time error is raised on the recovery stack instead.
+constexpr std::uintptr_t minimumHeadroom = 64 * 1024;
+// What the system keeps for the handler when the stack overflows.
+constexpr ULONG overflowGuarantee = 32 * 1024;
+// Left untouched below the faulting code's stack pointer: room for the callee's home area.
+constexpr std::uintptr_t redZone = 128;
+
+alignas(16) std::uint8_t recoveryStack[256 * 1024];
+
+PendingFault pendingFaults[maxPendingFaults];
+CONTEXT faultContexts[maxPendingFaults];  // the frames the back-traces start from
+volatile LONG pendingCount = 0;
+std::uintptr_t stackLow = 0;   // the main thread's stack: the bottom of its reservation,
+std::uintptr_t stackHigh = 0;  // and start-up's own frame
+std::uintptr_t imageLow = 0;   // the executable's code and data
+std::uintptr_t imageHigh = 0;
+PVOID vectoredHandler = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
+bool installed = false;
+
+bool onProgramStack(std::uintptr_t address) {
+  return address >= stackLow && address < stackHigh;
+}
+
+bool inProgramImage(const void* address) {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  return at >= imageLow && at < imageHigh;
+}
+
+void findProgramImage() {
+  const auto* base = reinterpret_cast<const std::uint8_t*>(GetModuleHandleA(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  imageLow = reinterpret_cast<std::uintptr_t>(base);
+  imageHigh = imageLow + nt->OptionalHeader.SizeOfImage;
+}
+
+void findMainStack(const void* top) {
+  MEMORY_BASIC_INFORMATION region{};
+  VirtualQuery(&region, &region, sizeof region);  // region lives on this very stack
+  stackLow = reinterpret_cast<std::uintptr_t>(region.AllocationBase);
+  stackHigh = reinterpret_cast<std::uintptr_t>(top);
+}
+
+// Where the run-time error is raised: just below the faulting code's stack (as if the faulting
+// instruction had made a call) when there is room, else at the top of the recovery stack.
+std::uintptr_t resumeStackPointer(std::uintptr_t faultSp, bool overflow) {
+  std::uintptr_t sp = faultSp - redZone;
+  const bool roomy = !overflow && sp > stackLow + minimumHeadroom;
+  if (!roomy) sp = reinterpret_cast<std::uintptr_t>(recoveryStack + sizeof recoveryStack);
+  return (sp & ~std::uintptr_t{15}) - sizeof(std::uintptr_t);
+}
+
+[[noreturn]] void resumeAfterFault() {
+  if (pendingCount == 0) terminateProgram();  // nothing recorded: cannot happen
+  pendingCount = pendingCount - 1;
+  const PendingFault fault = pendingFaults[pendingCount];
+  if (fault.floatingPoint) loadFpuControl();
+  setWalkFloor(fault.stackPointer);
+  raiseRunError(fault.number, codeAddress(fault.address), fault.frame);
+}
+
+// An x87 fault is reported at the next x87 instruction; the unit remembers the one at fault.
+const void* faultingInstruction(const EXCEPTION_RECORD& record, const CONTEXT& context,
+                                bool floatingPoint) {
+  const XMM_SAVE_AREA32& fpu = context.FltSave;
+  const std::uint64_t x87Instruction =
+      fpu.ErrorOffset | (std::uint64_t(fpu.ErrorSelector) | std::uint64_t(fpu.Reserved1) << 16)
+                            << 32;
+  const auto* x87 = reinterpret_cast<const void*>(x87Instruction);
+  if (floatingPoint && (fpu.StatusWord & fpuExceptionFlags) != 0 && inProgramImage(x87)) {
+    return x87;
+  }
+  return record.ExceptionAddress;
+}
+
+// Left set, the flags would raise the same fault again at the first floating-point
+// instruction after the resumption.
+void clearPendingFpuFaults(CONTEXT& context) {
+  context.FltSave.StatusWord &= static_cast<WORD>(~fpuPendingStatus);
+  context.FltSave.ControlWord = fpuControlSetting;
+  context.FltSave.MxCsr = mxcsrSetting;
+  context.MxCsr = mxcsrSetting;
+}
+
+LONG takeFault(EXCEPTION_POINTERS* pointers, bool ownCodeOnly) {
+  EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
+  CONTEXT& context = *pointers->ContextRecord;
+  const FaultMapping mapping =
+      mapException({static_cast<std::uint32_t>(record.ExceptionCode), context.FltSave.ControlWord,
+                    context.FltSave.StatusWord, context.MxCsr});
+  if (mapping.number == 0) return EXCEPTION_CONTINUE_SEARCH;
+  // A fault inside a system library may be one that the library handles itself.
+  if (ownCodeOnly && !inProgramImage(record.ExceptionAddress)) return EXCEPTION_CONTINUE_SEARCH;
+  if (terminationStarted()) endAtOnce(mapping.number);
+  // Only faults on the main thread's stack can be resumed; with no room left to record the
+  // fault there is nothing sound to resume with either.
+  if (!onProgramStack(context.Rsp) || pendingCount >= maxPendingFaults) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+
+  const void* address = faultingInstruction(record, context, mapping.floatingPoint);
+  const LONG slot = pendingCount;
+  faultContexts[slot] = context;
+  faultContexts[slot].Rip = reinterpret_cast<DWORD64>(address);
+  pendingFaults[slot] = {address, mapping.number, mapping.floatingPoint, &faultContexts[slot],
+                         reinterpret_cast<const void*>(context.Rsp)};
+  pendingCount = slot + 1;
+  if (mapping.floatingPoint) clearPendingFpuFaults(context);
+
+  const std::uintptr_t sp = resumeStackPointer(context.Rsp, mapping.number == errorStackOverflow);
+  *reinterpret_cast<const void**>(sp) = address;  // a return address for debuggers
+  context.Rsp = sp;
+  context.Rip = reinterpret_cast<DWORD64>(&resumeAfterFault);
+  record.ExceptionCode = 0;
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+LONG CALLBACK firstChanceHandler(EXCEPTION_POINTERS* pointers) {
+  return takeFault(pointers, true);
+}
+
+LONG WINAPI unhandledFilter(EXCEPTION_POINTERS* pointers) {
+  return takeFault(pointers, false);
+}
+
+}  // namespace
+
+void installFaultHandling(const void* top) {
+  findProgramImage();
+  findMainStack(top);
+  codeAddress(nullptr);  // settles the load address now rather than after a fault
+  ULONG guarantee = overflowGuarantee;
+  SetThreadStackGuarantee(&guarantee);
+  vectoredHandler = AddVectoredExceptionHandler(1, firstChanceHandler);
+  previousFilter = SetUnhandledExceptionFilter(unhandledFilter);
+  installed = true;
+}
+
+void removeFaultHandling() {
+  if (!installed) return;
+  if (vectoredHandler != nullptr) RemoveVectoredExceptionHandler(vectoredHandler);
+  SetUnhandledExceptionFilter(previousFilter);
+  vectoredHandler = nullptr;
+  previousFilter = nullptr;
+  installed = false;
+}
+
+int pendingFaultCount() {
+  return pendingCount;
+}
+
+void resetFaultHandling() {
+  removeFaultHandling();
+  pendingCount = 0;
+  stackLow = stackHigh = 0;
+}
+
+}  // namespace qv
