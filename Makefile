@@ -8,7 +8,8 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: run program documents install package test build deps test-default test-sanitize \
-        sanitize clang fuzz fuzz-run bench bench-terminal clean
+        sanitize clang fuzz fuzz-run bench bench-terminal windows test-windows bench-windows \
+        deps-windows clean
 
 run: program
 	@./build/default/quorvendalist
@@ -62,6 +63,22 @@ bench: build
 
 bench-terminal: build
 	./build/default/terminal_bench
+
+# The Windows console executable, cross-built with mingw-w64 (build/windows/quorvendalist.exe);
+# its portable test suites run under Wine, then the Linux-side tests drive it in a Wine console
+# inside a pseudo-terminal.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64
+
+windows: deps deps-windows
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+test-windows: windows build
+	ctest --preset windows -j $(JOBS)
+	ctest --preset wine-e2e
+
+deps-windows:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
 
 FUZZ_SECONDS ?= 30
 fuzz-run: fuzz

@@ -22,7 +22,8 @@ find_build_dir() {
 }
 
 # The server and the Wine services outlive the command that starts them: they must not keep
-# any descriptor it inherited (a lock held on the build machine, the pipe of a test runner).
+# any descriptor it inherited (a lock held on the build machine, the output pipe a test runner
+# waits on).
 close_inherited_descriptors() {
   local fd
   for fd in /proc/$$/fd/*; do
@@ -60,17 +61,20 @@ case $action in
   --start)
     (
       close_inherited_descriptors
+      exec </dev/null >/dev/null 2>&1
       mkdir -p "$WINEPREFIX"
       # Kept for a minute after the last program, so a suite that is cut off leaves nothing.
-      "$server" -p60
-      "$wine" wineboot -i </dev/null >/dev/null 2>&1
+      "$server" -p60 || true  # one that runs already will do
+      # Makes a new prefix once (it takes a while), and starts the Wine services here, so that
+      # no program of the suite starts them with its own output inherited.
+      "$wine" wineboot
     )
     ;;
   --stop)
     if [ -d "$WINEPREFIX" ]; then "$server" -k 2>/dev/null || true; fi
     ;;
   run)
-    if [ ! -d "$WINEPREFIX" ]; then
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
       (close_inherited_descriptors; "$wine" wineboot -i </dev/null >/dev/null 2>&1)
     fi
     exec "$wine" "$@"

@@ -1,12 +1,12 @@
 # Cross-building the Windows console executable with Debian's mingw-w64 (g++-mingw-w64-x86-64).
-# The win32-threads variant of the compiler is enough: the program has one thread of its own, and
-# the console's control handler runs on a thread that Windows makes.
+# The posix-threads variant of the compiler: GoogleTest needs std::mutex, which the win32 variant
+# of gcc 12 lacks. Linked statically, its threading library adds no DLL.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(QV_MINGW_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${QV_MINGW_TRIPLET}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${QV_MINGW_TRIPLET}-g++-win32)
+set(CMAKE_C_COMPILER ${QV_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QV_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${QV_MINGW_TRIPLET}-windres)
 set(CMAKE_ADDR2LINE ${QV_MINGW_TRIPLET}-addr2line)
 

@@ -36,6 +36,9 @@ TEST_F(OutputTest, StartRedirectedOutputStillDrawsOnTheConsole) {
 }
 
 TEST_F(OutputTest, StartUnreachableConsoleWritesOneLineToStandardErrorAndExitsWithOne) {
+  // A death test on Windows reads what the child wrote in text mode, which makes CR LF an LF;
+  // the exact bytes are checked on the real program (tests/wine).
+  const char* lineEnd = "\r?\n$";
   const struct {
     bool redirected, infoFails, consoleMissing;
     const char* message;
@@ -48,11 +51,11 @@ TEST_F(OutputTest, StartUnreachableConsoleWritesOneLineToStandardErrorAndExitsWi
     console->setScreenBufferInfoFails(c.infoFails);
     console->setConsoleOutputMissing(c.consoleMissing);
     EXPECT_EXIT(initConsole(), ::testing::ExitedWithCode(1),
-                std::string("^") + c.message + "\r\n$");
+                std::string("^") + c.message + lineEnd);
   }
   setConsolePlatform(nullptr);
   EXPECT_EXIT(initConsole(), ::testing::ExitedWithCode(1),
-              "^No way to get the console handle\r\n$");
+              std::string("^No way to get the console handle") + lineEnd);
 }
 
 TEST_F(OutputTest, WrapsOnTheLastColumnAndAFullLineThenLineEndLeavesOneEmptyRow) {

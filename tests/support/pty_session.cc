@@ -89,7 +89,8 @@ std::string helperBesideTests(std::string_view name) {
   return path.substr(0, path.rfind('/') + 1) + "tests/" + std::string(name);
 }
 
-PtySession::PtySession(PtyOptions options) : screen_(options.rows, options.cols) {
+PtySession::PtySession(PtyOptions options)
+    : screen_(options.rows, options.cols), typeOnlyWhenRaw_(options.typeOnlyWhenRaw) {
   screen_.setOutputCallback([this](std::string_view answer) { send(answer); });
   start(options);
 }
@@ -140,6 +141,10 @@ void PtySession::start(const PtyOptions& options) {
 void PtySession::send(std::string_view bytes) {
   if (master_ < 0) return;
   const auto deadline = deadlineIn(defaultTimeout);
+  while (typeOnlyWhenRaw_ && (currentSettings().c_lflag & ICANON) != 0 && !reaped_ &&
+         Clock::now() < deadline) {
+    pumpFor(std::chrono::milliseconds(5));
+  }
   while (!bytes.empty()) {
     ssize_t n = write(master_, bytes.data(), bytes.size());
     if (n > 0) {

@@ -56,6 +56,10 @@ struct PtyOptions {
   std::optional<std::string> pipedInput;
   // Standard output to a pipe that the session collects (stdoutText()), instead of the pty.
   bool captureStdout = false;
+  // Keys are sent only while the terminal is in raw mode (no ICANON), for programs that switch
+  // it only while they read (a Wine console): typed earlier, the line discipline would echo
+  // them and turn CR into LF.
+  bool typeOnlyWhenRaw = false;
   // The program finds TERM=xterm-256color and LANG=C.UTF-8, and these ("NAME=value").
   std::vector<std::string> environment;
 };
@@ -127,6 +131,7 @@ class PtySession {
   int outputPipe_ = -1;  // read end, while standard output is captured
   std::string pendingInput_;
   bool masterClosed_ = false;
+  bool typeOnlyWhenRaw_ = false;
   bool reaped_ = false;
   int status_ = 0;
   termios initial_{};

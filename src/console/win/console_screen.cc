@@ -88,9 +88,12 @@ void ConsoleScreen::present() {
   if (!grid.changed()) return;
   // Rows that a whole-screen scroll moved keep their dirty flags: the console moves them too.
   if (const long up = std::min<long>(grid.scrolledOffCount(), grid.rows()); up > 0) {
+    // The rows that stay move to the top; every row emptied below them is dirty and written
+    // below. (Kept inside the buffer: Wine's console shows a move out of it wrongly.)
     const SMALL_RECT whole = {0, 0, SHORT(grid.columns() - 1), SHORT(grid.rows() - 1)};
-    CHAR_INFO fill = toCharInfo({' ', 0x07});  // every emptied row is dirty and written below
-    ScrollConsoleScreenBufferA(output_, &whole, &whole, {0, SHORT(-up)}, &fill);
+    const SMALL_RECT staying = {0, SHORT(up), whole.Right, whole.Bottom};
+    CHAR_INFO fill = toCharInfo({' ', 0x07});
+    if (up < grid.rows()) ScrollConsoleScreenBufferA(output_, &staying, &whole, {0, 0}, &fill);
   }
   const int rowsPerCall = int(staging_.size()) / grid.columns();
   for (int row = 0; row < grid.rows();) {

@@ -1,6 +1,6 @@
-// The renderer against a terminal emulator: whatever happens to the grid, after a render the
-// terminal shows the same cells, colours and cursor, and its scrollback holds the rows that
-// scrolled off, in order; and every code page glyph takes one cell.
+// The renderer against a terminal emulator (libvterm, on the Linux host): whatever happens to the
+// grid, after a render the terminal shows the same cells, colours and cursor, and its scrollback
+// holds the rows that scrolled off, in order; and every code page glyph takes one cell.
 #include "console/terminal/renderer.h"
 
 #include <gtest/gtest.h>

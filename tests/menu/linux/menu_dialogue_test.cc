@@ -1,5 +1,5 @@
 // The choices the dialogue reacts to: which menu lines start a method, which answers leave,
-// and how the prompt for n reads its number. The lines are piped into the real program, which
+// and how the prompt for n reads its number. The lines are piped into the real Linux program, which
 // ends when they run out; its rows are then read off the terminal from the last banner on.
 #include <gtest/gtest.h>
 

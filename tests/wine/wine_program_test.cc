@@ -1,0 +1,270 @@
+// The Windows executable in a Wine console inside a pseudo-terminal, read through the same
+// terminal emulator as the Linux end-to-end tests: whole passes with their colours and the
+// cursor, the pause, the line editor, an Alt plus keypad code, the exits and the run-time error
+// report, and the digits against the Linux build's.
+//
+// A terminal cannot send everything a Windows keyboard can: Wine gives Esc without its
+// character, Home and End as tmux sends them by default without a key code, and nothing for
+// the numeric keypad. Those keys go straight into the console's input queue through the
+// key_feeder helper, as the keyboard would put them there.
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/e2e_dialogue.h"
+
+namespace qv::e2e {
+namespace {
+
+const std::string wineRun = QV_SOURCE_DIR "/cmake/wine-run.sh";
+const std::string windowsProgram = QV_WINDOWS_BUILD_DIR "/quorvendalist.exe";
+const std::string keyFeeder = QV_WINDOWS_BUILD_DIR "/tests/key_feeder.exe";
+
+// Wine starts a program in about a second once its server runs; the server is kept running for
+// the whole suite.
+constexpr double wineStart = 60.0;
+
+class WineServer : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ASSERT_EQ(std::system((wineRun + " --start " QV_WINDOWS_BUILD_DIR).c_str()), 0);
+  }
+  void TearDown() override { std::system((wineRun + " --stop " QV_WINDOWS_BUILD_DIR).c_str()); }
+};
+const auto* const wineServer = ::testing::AddGlobalTestEnvironment(new WineServer);
+
+std::string temporaryPath(const char* name) {
+  const char* dir = std::getenv("TMPDIR");
+  return std::string(dir != nullptr ? dir : "/tmp") + "/qv-wine-" + std::to_string(getpid()) + "-" +
+         name;
+}
+
+PtyOptions underWine(std::vector<std::string> arguments, int rows = screenRows) {
+  PtyOptions options;
+  options.program = wineRun;
+  options.arguments = std::move(arguments);
+  options.rows = rows;
+  options.typeOnlyWhenRaw = true;
+  return options;
+}
+
+// The menu of the first pass appears once Wine has started the program.
+testing::AssertionResult waitForFirstMenu(PtySession& session) {
+  if (auto shown = session.waitForText("=>", wineStart); !shown) return shown;
+  return waitForMenu(session);
+}
+
+// Keys put into the console's input queue by key_feeder: the trigger file appears whole.
+struct FedKey {
+  unsigned vk, scan, character;
+  unsigned long state;
+};
+constexpr unsigned long leftAlt = 0x2;
+
+void feedKeys(const std::string& trigger, const std::vector<FedKey>& keys) {
+  const std::string partial = trigger + ".part";
+  FILE* file = std::fopen(partial.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  for (const FedKey& key : keys) {
+    for (const char* direction : {"down", "up"}) {
+      std::fprintf(file, "%s %x %x %x %lx\n", direction, key.vk, key.scan, key.character,
+                   key.state);
+    }
+  }
+  std::fclose(file);
+  ASSERT_EQ(std::rename(partial.c_str(), trigger.c_str()), 0);
+}
+
+std::string windowsPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path;
+}
+
+// The rows from the banner to the exit prompt of a pass of method a.
+std::vector<Row> passOfA(const std::string& count, const std::vector<std::string>& iterates) {
+  std::vector<Row> rows = menuRows("a");
+  rows.insert(rows.end(), {{},
+                           {"FUNZIONE CONTINUA", Ink::yellow},
+                           {repetitionsPrompt, Ink::white},
+                           {count, Ink::white},
+                           {},
+                           {}});
+  for (const std::string& x : iterates) rows.push_back({x, Ink::white});
+  rows.insert(rows.end(), {{}, {"phi~= " + iterates.back(), Ink::lightRed}, {}, {}, {}});
+  rows.insert(rows.end(), {{exitQuestion, Ink::yellow}, {"=>", Ink::yellow}});
+  return rows;
+}
+
+// Every row that shows a number the methods print (an iterate or the closing line).
+std::vector<std::string> printedNumbers(const PtySession& session) {
+  static const std::regex number("(phi~= )?-?[0-9]+\\.[0-9]{15}");
+  std::vector<std::string> numbers;
+  for (const CellRow& row : everyRow(session.screen())) {
+    const std::string text = textOf(row);
+    if (std::regex_match(text, number)) numbers.push_back(text);
+  }
+  return numbers;
+}
+
+TEST(WineProgram, APassOfMethodAShowsEveryRowInItsColoursAndEsciEndsWithCodeZero) {
+  PtySession session(underWine({windowsProgram}));
+  ASSERT_TRUE(waitForFirstMenu(session));
+  EXPECT_TRUE(rowsFrom(session, 0, menuRows("")));
+  ASSERT_TRUE(startMethod(session, "a", repetitionsPrompt, "5"));
+  ASSERT_TRUE(waitForExitQuestion(session, "phi~= 1.625000000000000"));
+  const std::vector<std::string> iterates = {"2.000000000000000", "1.500000000000000",
+                                             "1.666666666666667", "1.600000000000000",
+                                             "1.625000000000000"};
+  // Wine's console keeps no scrollback: the pass is two rows taller than the screen, and its
+  // first two rows have scrolled away.
+  std::vector<Row> rows = passOfA("5", iterates);
+  rows.erase(rows.begin(), rows.begin() + std::ptrdiff_t(rows.size() - screenRows));
+  EXPECT_TRUE(rowsFrom(session, 0, rows));
+  EXPECT_EQ(session.screen().cursor().row, screenRows - 1);
+  session.sendLine("esci");
+  EXPECT_TRUE(endsWith(session, 0));
+}
+
+// The Fibonacci pause waits for Enter; the line editor's keys as a terminal sends them: Ctrl-Y
+// clears, Backspace erases the last character, Home goes back and typing overwrites, End goes
+// forward, Left and Right move over the line.
+TEST(WineProgram, FibonacciPausesAndTheLineEditorEditsTheAnswer) {
+  PtySession session(underWine({windowsProgram}));
+  ASSERT_TRUE(waitForFirstMenu(session));
+  session.send("zzz\x19");  // Ctrl-Y
+  ASSERT_TRUE(session.waitFor([](const VtermScreen& s) { return s.rowText(8) == "=>"; },
+                              "the cleared line"));
+  session.send("bq\x7f");  // Backspace
+  ASSERT_TRUE(session.waitForText("=>b"));
+  session.send(
+      "\x1b[H"
+      "c\x1b[F\x1b[D\x1b[C");  // Home, c over b, End, Left, Right
+  ASSERT_TRUE(session.waitFor(
+      [](const VtermScreen& s) { return s.rowText(8) == "=>c" && s.cursor().col == 3; },
+      "\"c\" typed over \"b\", the cursor at the end"));
+  session.send("\r");
+  ASSERT_TRUE(session.waitFor(
+      [](const VtermScreen& s) { return s.contains(elementsPrompt) && s.cursor().col == 0; },
+      "the prompt of method c"));
+  session.sendLine("7");
+  ASSERT_TRUE(waitForPause(session));
+  EXPECT_FALSE(session.screen().contains("1.000000000000000")) << session.report();
+  session.send("\r");
+  ASSERT_TRUE(waitForExitQuestion(session, "phi~= 1.625000000000000"));
+  EXPECT_TRUE(session.screen().contains("1  1  2  3  5  8  13")) << session.report();
+  session.sendLine("ESCI");
+  EXPECT_TRUE(endsWith(session, 0));
+}
+
+// Alt held while 9 and 7 are typed on the numeric keypad types 'a' (97); Esc clears the line.
+// The console's input mode is the same after the program as before it.
+TEST(WineProgram, AltKeypadCodeTypesItsCharacterAndTheInputModeIsPutBack) {
+  const std::string trigger = temporaryPath("keys");
+  PtySession session(underWine({keyFeeder, windowsPath(trigger), windowsProgram}));
+  ASSERT_TRUE(waitForFirstMenu(session));
+  feedKeys(trigger, {{'Z', 0x2C, 'z', 0}, {0x1B, 0x01, 0x1B, 0}});  // z, then Esc
+  ASSERT_TRUE(session.waitFor([](const VtermScreen& s) { return s.rowText(8) == "=>"; },
+                              "the line cleared by Esc"));
+  const std::string alt = trigger + ".alt";
+  FILE* file = std::fopen((trigger + ".part").c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fprintf(file, "down 12 38 0 2\n");
+  for (unsigned digit : {9u, 7u}) {
+    const unsigned scan = digit == 9 ? 0x49 : 0x47;
+    std::fprintf(file, "down %x %x 0 %lx\nup %x %x 0 %lx\n", 0x60 + digit, scan, leftAlt,
+                 0x60 + digit, scan, leftAlt);
+  }
+  std::fprintf(file, "up 12 38 0 0\n");
+  std::fclose(file);
+  ASSERT_EQ(std::rename((trigger + ".part").c_str(), trigger.c_str()), 0);
+  ASSERT_TRUE(session.waitForText("=>a"));
+  session.send("\r");
+  ASSERT_TRUE(session.waitForText(repetitionsPrompt));
+  session.sendLine("1");
+  ASSERT_TRUE(waitForExitQuestion(session, "phi~= 2.000000000000000"));
+  session.sendLine("esci");
+  EXPECT_TRUE(endsWith(session, 0));
+  std::stringstream modes;
+  modes << std::ifstream(trigger + ".modes").rdbuf();
+  std::remove((trigger + ".modes").c_str());
+  const std::regex same("before=([0-9A-F]+) after=\\1\r?\n");
+  EXPECT_TRUE(std::regex_match(modes.str(), same)) << modes.str();
+}
+
+// The same lines on the terminal and in a file; a failure in the menu loop has one frame line.
+const std::regex wholeReport(
+    "Runtime error 106 at 0x([0-9A-F]{8})\r\n  0x\\1\r\n  0x[0-9A-F]{8}\r\n\r\n");
+
+TEST(WineProgram, InvalidNumberEndsWith106AndTheReportOnTheConsoleOrInTheFile) {
+  {
+    PtySession session(underWine({windowsProgram}));
+    ASSERT_TRUE(waitForFirstMenu(session));
+    ASSERT_TRUE(startMethod(session, "a", repetitionsPrompt, "12abc"));
+    EXPECT_TRUE(endsWith(session, 106));
+    const std::vector<CellRow> rows = everyRow(session.screen());
+    const int typed = lastRowWithText(rows, "12abc");
+    ASSERT_TRUE(typed >= 0 && rows.size() >= std::size_t(typed) + 5) << session.report();
+    std::string report;
+    for (int line = 1; line <= 4; ++line)
+      report += textOf(rows[std::size_t(typed + line)]) + "\r\n";
+    EXPECT_TRUE(std::regex_match(report, wholeReport)) << session.report();
+  }
+  const std::string path = temporaryPath("stdout");
+  {
+    PtyOptions options =
+        underWine({"-c", "exec \"$0\" \"$1\" >\"$2\"", wineRun, windowsProgram, path});
+    options.program = "/bin/sh";
+    options.typeOnlyWhenRaw = true;
+    PtySession session(options);
+    ASSERT_TRUE(waitForFirstMenu(session));
+    ASSERT_TRUE(startMethod(session, "a", repetitionsPrompt, "12abc"));
+    EXPECT_TRUE(endsWith(session, 106));
+    EXPECT_FALSE(session.screen().contains("Runtime error")) << session.report();
+  }
+  std::stringstream written;
+  written << std::ifstream(path, std::ios::binary).rdbuf();
+  std::remove(path.c_str());
+  EXPECT_TRUE(std::regex_match(written.str(), wholeReport)) << "the file holds:\n" << written.str();
+}
+
+TEST(WineProgram, WithoutAConsoleItSaysSoAndEndsWithCodeOne) {
+  const DetachedRun run = runWithoutTerminal(wineRun, wineStart, {windowsProgram});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.stderrText, "No way to get the console handle\r\n");
+  EXPECT_EQ(run.stdoutText, "");
+}
+
+// Every digit of methods a (n = 19) and b (n = 31) as the Linux build prints them; each pass
+// fits on a screen of 60 rows, so nothing scrolls away.
+TEST(WineProgram, TheDigitsEqualTheLinuxBuilds) {
+  for (const auto& [letter, count] : {std::pair{"a", "19"}, std::pair{"b", "31"}}) {
+    SCOPED_TRACE(letter);
+    PtyOptions linuxOptions;
+    linuxOptions.rows = 60;
+    linuxOptions.pipedInput = std::string(letter) + "\n" + count + "\nesci\n";
+    PtySession linuxRun(linuxOptions);
+    ASSERT_TRUE(endsWith(linuxRun, 0));
+    const std::vector<std::string> expected = printedNumbers(linuxRun);
+    ASSERT_EQ(expected.size(), std::size_t(std::stoi(count) + 1)) << linuxRun.report();
+
+    PtySession wineRun(underWine({windowsProgram}, 60));
+    ASSERT_TRUE(wineRun.waitForText("=>", wineStart));
+    wineRun.sendLine(letter);
+    ASSERT_TRUE(wineRun.waitForText(repetitionsPrompt));
+    wineRun.sendLine(count);
+    ASSERT_TRUE(wineRun.waitForText("phi~= "));
+    ASSERT_TRUE(wineRun.waitForText(exitQuestion));
+    EXPECT_EQ(printedNumbers(wineRun), expected) << wineRun.report();
+    wineRun.sendLine("esci");
+    EXPECT_TRUE(endsWith(wineRun, 0));
+  }
+}
+
+}  // namespace
+}  // namespace qv::e2e
