@@ -68,6 +68,7 @@ case $action in
       # Makes a new prefix once (it takes a while), and starts the Wine services here, so that
       # no program of the suite starts them with its own output inherited.
       "$wine" wineboot
+      "$wine" cmd.exe /c exit  # and the processes a console program starts on first use
     )
     ;;
   --stop)

@@ -86,6 +86,16 @@ std::string windowsPath(const std::string& unixPath) {
   return path;
 }
 
+// The console's input mode after the program is what it was before (key_feeder reports both).
+testing::AssertionResult inputModePutBack(const std::string& trigger) {
+  std::stringstream modes;
+  modes << std::ifstream(trigger + ".modes").rdbuf();
+  std::remove((trigger + ".modes").c_str());
+  static const std::regex same("before=([0-9A-F]+) after=\\1\r?\n");
+  if (std::regex_match(modes.str(), same)) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "input modes: " << modes.str();
+}
+
 // The rows from the banner to the exit prompt of a pass of method a.
 std::vector<Row> passOfA(const std::string& count, const std::vector<std::string>& iterates) {
   std::vector<Row> rows = menuRows("a");
@@ -190,11 +200,18 @@ TEST(WineProgram, AltKeypadCodeTypesItsCharacterAndTheInputModeIsPutBack) {
   ASSERT_TRUE(waitForExitQuestion(session, "phi~= 2.000000000000000"));
   session.sendLine("esci");
   EXPECT_TRUE(endsWith(session, 0));
-  std::stringstream modes;
-  modes << std::ifstream(trigger + ".modes").rdbuf();
-  std::remove((trigger + ".modes").c_str());
-  const std::regex same("before=([0-9A-F]+) after=\\1\r?\n");
-  EXPECT_TRUE(std::regex_match(modes.str(), same)) << modes.str();
+  EXPECT_TRUE(inputModePutBack(trigger));
+}
+
+// Ctrl-C typed on the terminal ends the program the way Windows ends a console program on
+// Ctrl-C, with its status (the low 8 bits of 0xC000013A under Wine), the input mode put back.
+TEST(WineProgram, CtrlCEndsTheProgramWithTheConsolePutBack) {
+  const std::string trigger = temporaryPath("ctrl-c");
+  PtySession session(underWine({keyFeeder, windowsPath(trigger), windowsProgram}));
+  ASSERT_TRUE(waitForFirstMenu(session));
+  session.send("\x03");
+  EXPECT_TRUE(endsWith(session, 0x3A));
+  EXPECT_TRUE(inputModePutBack(trigger));
 }
 
 // The same lines on the terminal and in a file; a failure in the menu loop has one frame line.

@@ -5,7 +5,8 @@
 // Starts the program in this console and ends with its exit code. Whenever the file TRIGGER
 // appears, its lines "down|up VK SCAN CHAR STATE" (hexadecimal) go into the console's input
 // queue as key events, and the file is deleted. At the end it writes the console's input mode
-// before and after the program to TRIGGER.modes ("before=HEX after=HEX").
+// before and after the program to TRIGGER.modes ("before=HEX after=HEX"). Ctrl-C and
+// Ctrl-Break are the program's to handle: the helper outlives them.
 #include <windows.h>
 
 #include <cstdio>
@@ -45,10 +46,15 @@ std::vector<INPUT_RECORD> readKeys(const char* path) {
   return keys;
 }
 
+BOOL WINAPI outliveControlEvents(DWORD event) {
+  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
+  SetConsoleCtrlHandler(outliveControlEvents, TRUE);
   const HANDLE keyboard =
       CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
