@@ -16,4 +16,10 @@ inline constexpr std::uint16_t errorIntegerOverflow = 215;
 inline constexpr std::uint16_t errorAccessViolation = 216;
 inline constexpr std::uint16_t errorBadInstruction = 217;
 
+// The run-time error a fault becomes, and whether the floating-point unit must be reset.
+struct FaultMapping {
+  std::uint16_t number = 0;  // 0: not a fault this program handles
+  bool floatingPoint = false;
+};
+
 }  // namespace qv

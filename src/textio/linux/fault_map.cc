@@ -3,20 +3,10 @@
 #include <csignal>
 
 #include "textio/fpu_control.h"
+#include "textio/x86/float_faults.h"
 
 namespace qv {
 namespace {
-
-// Several exceptions may be raised by one instruction; the most fundamental one names it.
-FaultMapping mapFloatFlags(unsigned unmaskedFlags) {
-  if (unmaskedFlags & fpuInvalid) return {errorInvalidOperation, true};
-  if (unmaskedFlags & fpuZeroDivide) return {errorDivisionByZero, true};
-  if (unmaskedFlags & fpuOverflow) return {errorFloatOverflow, true};
-  if (unmaskedFlags & fpuUnderflow) return {errorFloatUnderflow, true};
-  // A denormal operand shares its number with an access violation.
-  if (unmaskedFlags & fpuDenormal) return {errorAccessViolation, true};
-  return {};  // an inexact result alone is not a fault of this program
-}
 
 FaultMapping mapArithmeticCode(int code) {
   switch (code) {

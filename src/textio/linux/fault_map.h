@@ -31,11 +31,6 @@ struct FaultFacts {
   bool privilegedInstruction = false;  // the faulting instruction is one only the kernel may run
 };
 
-struct FaultMapping {
-  std::uint16_t number = 0;  // 0: not a fault this program handles
-  bool floatingPoint = false;
-};
-
 FaultMapping mapFault(const FaultFacts& facts);
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #include "textio/win/exception_map.h"
 
 #include "textio/fpu_control.h"
+#include "textio/x86/float_faults.h"
 
 namespace qv {
 namespace {
@@ -25,16 +26,6 @@ enum ExceptionCode : std::uint32_t {
   floatMultipleFaults = 0xC00002B4,
   floatMultipleTraps = 0xC00002B5,
 };
-
-// Several exceptions may be raised by one instruction; the most fundamental one names it.
-FaultMapping mapFloatFlags(unsigned unmaskedFlags) {
-  if (unmaskedFlags & fpuInvalid) return {errorInvalidOperation, true};
-  if (unmaskedFlags & fpuZeroDivide) return {errorDivisionByZero, true};
-  if (unmaskedFlags & fpuOverflow) return {errorFloatOverflow, true};
-  if (unmaskedFlags & fpuUnderflow) return {errorFloatUnderflow, true};
-  if (unmaskedFlags & fpuDenormal) return {errorAccessViolation, true};
-  return {};
-}
 
 // An SSE exception that Windows did not name: the context's MXCSR (then the x87 unit) tells.
 FaultMapping mapMultipleFloatExceptions(const ExceptionFacts& facts) {

@@ -17,11 +17,6 @@ struct ExceptionFacts {
   std::uint32_t mxcsr = 0;
 };
 
-struct FaultMapping {
-  std::uint16_t number = 0;  // 0: not a fault this program handles
-  bool floatingPoint = false;
-};
-
 FaultMapping mapException(const ExceptionFacts& facts);
 
 }  // namespace qv
