@@ -68,13 +68,15 @@ bool WindowsConsole::getScreenBufferInfo(Handle output, ScreenBufferInfo& info) 
     return false;
   }
   if (!started_) startSession(output, console);
-  // Once drawing has begun, the grid knows the cursor better than the console does.
-  const ScreenGrid& grid = screen_.grid();
-  info.size = {SHORT(grid.columns()), SHORT(grid.rows())};
-  info.cursorPosition = output == output_
-                            ? grid.cursor()
-                            : ConsoleCoord{console.dwCursorPosition.X, console.dwCursorPosition.Y};
+  info.size = {console.dwSize.X, console.dwSize.Y};
+  info.cursorPosition = {console.dwCursorPosition.X, console.dwCursorPosition.Y};
   info.attributes = console.wAttributes;
+  if (output == output_) {
+    // Once drawing has begun, the grid knows the screen better than the console does.
+    const ScreenGrid& grid = screen_.grid();
+    info.size = {SHORT(grid.columns()), SHORT(grid.rows())};
+    info.cursorPosition = grid.cursor();
+  }
   return true;
 }
 
