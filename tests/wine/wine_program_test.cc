@@ -141,7 +141,8 @@ TEST(WineProgram, APassOfMethodAShowsEveryRowInItsColoursAndEsciEndsWithCodeZero
   EXPECT_TRUE(endsWith(session, 0));
 }
 
-// The Fibonacci pause waits for Enter; the line editor's keys as a terminal sends them: Ctrl-Y
+// The Fibonacci pause waits for Enter, and Enter at the exit question clears the screen for the
+// next pass; the line editor's keys as a terminal sends them: Ctrl-Y
 // clears, Backspace erases the last character, Home goes back and typing overwrites, End goes
 // forward, Left and Right move over the line.
 TEST(WineProgram, FibonacciPausesAndTheLineEditorEditsTheAnswer) {
@@ -168,6 +169,11 @@ TEST(WineProgram, FibonacciPausesAndTheLineEditorEditsTheAnswer) {
   session.send("\r");
   ASSERT_TRUE(waitForExitQuestion(session, "phi~= 1.625000000000000"));
   EXPECT_TRUE(session.screen().contains("1  1  2  3  5  8  13")) << session.report();
+  // Enter starts a new pass on a cleared screen.
+  session.sendLine("");
+  ASSERT_TRUE(waitForMenu(session));
+  session.sendLine("x");
+  ASSERT_TRUE(waitForExitQuestion(session, "=>x"));
   session.sendLine("ESCI");
   EXPECT_TRUE(endsWith(session, 0));
 }

@@ -23,10 +23,6 @@ ConsoleCell fromCharInfo(const CHAR_INFO& info) {
           static_cast<std::uint8_t>(info.Attributes & 0xFF)};
 }
 
-SMALL_RECT toSmallRect(ConsoleRect r) {
-  return {r.left, r.top, r.right, r.bottom};
-}
-
 }  // namespace
 
 void ConsoleScreen::open(HANDLE output, ConsoleCoord size) {
@@ -117,18 +113,27 @@ void ConsoleScreen::presentIfDue() {
   if (grid_ && GetTickCount() - lastPresent_ >= presentIntervalMs) present();
 }
 
-void ConsoleScreen::scrollNatively(ConsoleRect source, const ConsoleRect* clip,
-                                   ConsoleCoord destination, ConsoleCell fill) {
+void ConsoleScreen::clearNatively(ConsoleRect area, ConsoleCell fill) {
   if (!grid_) return;
+  ScreenGrid& grid = *grid_;
   present();
-  const SMALL_RECT from = toSmallRect(source);
-  SMALL_RECT within{};
-  if (clip != nullptr) within = toSmallRect(*clip);
-  const CHAR_INFO with = toCharInfo(fill);
-  ScrollConsoleScreenBufferA(output_, &from, clip != nullptr ? &within : nullptr,
-                             {destination.x, destination.y}, &with);
-  grid_->scroll(source, clip, destination, fill);
-  grid_->clearChanges();
+  const int width = area.right - area.left + 1;
+  const bool wholeRows = area.left == 0 && width == grid.columns();
+  DWORD done = 0;
+  for (int row = area.top; row <= area.bottom; ++row) {
+    // Whole rows are one run of cells; otherwise each row is one.
+    const DWORD count = DWORD(wholeRows ? width * (area.bottom - area.top + 1) : width);
+    const COORD from = {area.left, SHORT(row)};
+    FillConsoleOutputCharacterA(output_, CHAR(fill.character), count, from, &done);
+    FillConsoleOutputAttribute(output_, fill.attribute, count, from, &done);
+    if (wholeRows) break;
+  }
+  for (int row = area.top; row <= area.bottom; ++row) {
+    for (int column = area.left; column <= area.right; ++column) {
+      grid.writeCell({SHORT(column), SHORT(row)}, fill);
+    }
+  }
+  grid.clearChanges();
 }
 
 }  // namespace qv

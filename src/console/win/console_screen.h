@@ -28,10 +28,9 @@ class ConsoleScreen {
   void present();
   // The same, once the last present is more than presentIntervalMs old; cheap otherwise.
   void presentIfDue();
-  // Scrolls and fills that are not whole-screen scroll-ups: the console does them itself,
-  // cheaper than rewriting every cell they touch. The grid follows, in step.
-  void scrollNatively(ConsoleRect source, const ConsoleRect* clip, ConsoleCoord destination,
-                      ConsoleCell fill);
+  // Blanks a rectangle with the fill cell: the console fills it itself (whole rows in one call
+  // each for characters and attributes), cheaper than rewriting every cell. The grid follows.
+  void clearNatively(ConsoleRect area, ConsoleCell fill);
 
  private:
   void readBuffer();

@@ -1,5 +1,6 @@
 #include "console/win/windows_console.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "console/system_console.h"
@@ -39,6 +40,22 @@ bool isWholeScreenScrollUp(const ScreenGrid& grid, ConsoleRect source, const Con
   };
   return whole(source) && (clip == nullptr || whole(*clip)) && destination.x == 0 &&
          destination.y < 0 && destination.y > -grid.rows();
+}
+
+// A scroll whose moved block lands wholly outside what it may change only blanks that area (the
+// way the screen is cleared); the area, within the buffer, is returned.
+bool isClear(const ScreenGrid& grid, ConsoleRect source, const ConsoleRect* clip,
+             ConsoleCoord destination, ConsoleRect& area) {
+  const ConsoleRect bounds = clip != nullptr ? *clip : source;
+  area = {std::max<std::int16_t>({source.left, bounds.left, 0}),
+          std::max<std::int16_t>({source.top, bounds.top, 0}),
+          std::min<std::int16_t>({source.right, bounds.right, std::int16_t(grid.columns() - 1)}),
+          std::min<std::int16_t>({source.bottom, bounds.bottom, std::int16_t(grid.rows() - 1)})};
+  if (area.left > area.right || area.top > area.bottom) return false;
+  const int movedRight = destination.x + (source.right - source.left);
+  const int movedBottom = destination.y + (source.bottom - source.top);
+  return movedRight < area.left || destination.x > area.right || movedBottom < area.top ||
+         destination.y > area.bottom;
 }
 
 }  // namespace
@@ -101,12 +118,15 @@ void WindowsConsole::scrollScreenBuffer(Handle output, ConsoleRect source, const
                                         ConsoleCoord destination, ConsoleCell fill) {
   if (!drawsOn(output)) return;
   ScreenGrid& grid = screen_.grid();
-  if (!isWholeScreenScrollUp(grid, source, clip, destination)) {
-    screen_.scrollNatively(source, clip, destination, fill);
+  ConsoleRect area{};
+  if (isClear(grid, source, clip, destination, area)) {
+    screen_.clearNatively(area, fill);
     return;
   }
+  // Any other move is the grid's; its rows reach the console as changed rows.
+  const bool scrollUp = isWholeScreenScrollUp(grid, source, clip, destination);
   grid.scroll(source, clip, destination, fill);
-  if (grid.scrollLogFull()) screen_.present();
+  if (scrollUp && grid.scrollLogFull()) screen_.present();
 }
 
 void WindowsConsole::fillCharacter(Handle output, std::uint8_t character, std::int32_t count,
