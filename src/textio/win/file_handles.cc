@@ -2,10 +2,17 @@
 // code in lastOsError and goes through mapOsError, so the caller sees an ioResult number and
 // never an exception.
 #include "textio/file_driver.h"
+#include "textio/process_end.h"
 #include "textio/win/handle.h"
 
 namespace qv {
 namespace {
+
+bool endWhenReaderGone = false;
+
+bool isClosedReader(DWORD error) {
+  return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+}
 
 void recordOsError(DWORD error) {
   lastOsError = static_cast<std::int32_t>(error);
@@ -42,6 +49,12 @@ Handle standardHandle(std::int32_t which) {
 // A reader that went away shows up as an error number from WriteFile already.
 void prepareStandardHandles() {}
 
+// Windows has no signal for it: the failed write itself ends the process, with the system's
+// number for a pipe that is being closed as its status.
+void endOnClosedReader() {
+  endWhenReaderGone = true;
+}
+
 Handle openNamedFile(const char* path, FileAccess access, bool create) {
   const HANDLE handle =
       CreateFileA(path, desiredAccess(access), FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -64,7 +77,9 @@ std::int32_t writeHandle(Handle handle, const std::uint8_t* bytes, std::int32_t 
     DWORD step = 0;
     if (!WriteFile(toWindowsHandle(handle), bytes + written, static_cast<DWORD>(count - written),
                    &step, nullptr)) {
-      recordOsError(GetLastError());
+      const DWORD error = GetLastError();
+      if (endWhenReaderGone && isClosedReader(error)) endProcess(ERROR_NO_DATA);
+      recordOsError(error);
       break;
     }
     // A device that takes nothing without an error would keep us here for ever.
@@ -95,6 +110,12 @@ void seekToEnd(Handle handle) {
 
 bool isCharacterDevice(Handle handle) {
   return GetFileType(toWindowsHandle(handle)) == FILE_TYPE_CHAR;
+}
+
+// A console; NUL and serial ports are character devices too.
+bool isTerminal(Handle handle) {
+  DWORD mode = 0;
+  return GetConsoleMode(toWindowsHandle(handle), &mode) != FALSE;
 }
 
 }  // namespace qv
