@@ -256,6 +256,16 @@ TEST(WineProgram, InvalidNumberEndsWith106AndTheReportOnTheConsoleOrInTheFile) {
   EXPECT_TRUE(std::regex_match(written.str(), wholeReport)) << "the file holds:\n" << written.str();
 }
 
+// Standard input from a pipe is typed text: each line is an answer, and when the text ends
+// without an exit word the program ends with code 0 (no key can come any more).
+TEST(WineProgram, PipedInputIsTypedTextAndItsEndEndsTheProgram) {
+  PtyOptions options = underWine({windowsProgram});
+  options.pipedInput = "a\n3\n";
+  PtySession session(options);
+  ASSERT_TRUE(session.waitForText("phi~= 1.666666666666667", wineStart));
+  EXPECT_TRUE(endsWith(session, 0));
+}
+
 TEST(WineProgram, WithoutAConsoleItSaysSoAndEndsWithCodeOne) {
   const DetachedRun run = runWithoutTerminal(wineRun, wineStart, {windowsProgram});
   EXPECT_EQ(run.exitCode, 1);
