@@ -5,6 +5,7 @@
 #include "console/console_input.h"
 #include "console/console_output.h"
 #include "console/console_platform.h"
+#include "textio/io_result.h"
 #include "textio/run_error.h"
 #include "textio/text_input.h"
 
@@ -24,10 +25,13 @@ constexpr std::int32_t fallbackScreenHeight = 25;
 constexpr std::uint8_t colourBits = 0x8F;  // foreground and background intensity
 constexpr std::uint8_t backgroundBits = 0x70;
 
+// The exit code is what tells a script that there was no console; the message is for a person
+// and may have nowhere to go (standard error closed or unwritable), which must not turn the
+// code into that of a write error.
 [[noreturn]] void failStartup(std::string_view message) {
   writeString(0, standardError, message);
   writeLineEnd(standardError);
-  checkIo();
+  ioResult = 0;
   haltProgram(1);
 }
 

@@ -20,6 +20,7 @@ const void* errorFrame = nullptr;
 namespace {
 
 RestoreStep restoreStep = nullptr;
+volatile RestoreStep emergencyRestoreStep = nullptr;
 volatile std::sig_atomic_t terminating = 0;
 int requestedStatus = -1;  // the status of an end asked for from outside; -1 when none
 
@@ -44,6 +45,15 @@ int endStatus(std::uint16_t code) {
 
 void setTerminalRestoreStep(RestoreStep step) {
   restoreStep = step;
+}
+
+void setEmergencyRestoreStep(RestoreStep step) {
+  emergencyRestoreStep = step;
+}
+
+void runEmergencyRestore() {
+  const RestoreStep step = emergencyRestoreStep;
+  if (step != nullptr) step();
 }
 
 bool terminationStarted() {
@@ -109,6 +119,7 @@ void resetRunErrorState() {
   errorAddress = 0;
   errorFrame = nullptr;
   restoreStep = nullptr;
+  emergencyRestoreStep = nullptr;
   terminating = 0;
   requestedStatus = -1;
   ioResult = 0;

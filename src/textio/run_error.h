@@ -45,6 +45,12 @@ std::uint32_t codeAddress(const void* instruction);  // offset from the executab
 // before the report is written. Calling it more than once must be harmless.
 using RestoreStep = void (*)();
 void setTerminalRestoreStep(RestoreStep step);
+// For a signal handler that ends the process at once, with nothing to return to (an abort(), a
+// fault that cannot be resumed, a fault signal sent by another process): the console registers
+// here how to put the terminal back with async-signal-safe calls only. Harmless when the
+// terminal is already back, or when nothing is registered.
+void setEmergencyRestoreStep(RestoreStep step);
+void runEmergencyRestore();
 
 // Once terminateProgram has begun, any further way out (a fault while the report is written, a
 // finalise step that halts) ends the process at once: the restore step if it has not run yet,

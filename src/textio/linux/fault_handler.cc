@@ -117,8 +117,10 @@ void clearPendingFpuFaults(ucontext_t& context) {
   fpu->mxcsr = mxcsrSetting;
 }
 
-// Leaves the signal to its default action: delivered as soon as the handler returns.
+// Leaves the signal to its default action: delivered as soon as the handler returns. Nothing
+// of the program runs after that, so the terminal is put back here.
 void passOn(int signal) {
+  runEmergencyRestore();
   struct sigaction action = {};
   action.sa_handler = SIG_DFL;
   sigemptyset(&action.sa_mask);

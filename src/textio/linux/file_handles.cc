@@ -48,6 +48,17 @@ int openFlags(FileAccess access, bool create) {
   return create ? flags | O_CREAT | O_TRUNC : flags;
 }
 
+// A standard descriptor that is closed would be taken by the next descriptor the program opens
+// (the signal pipe, the terminal), which would then be read as the keyboard or written as the
+// report: each one closed is opened on /dev/null instead, before anything else is opened.
+void openClosedStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    const int opened = open("/dev/null", O_RDWR);  // the lowest free number: this one
+    if (opened >= 0 && opened != fd) close(opened);
+  }
+}
+
 }  // namespace
 
 Handle standardHandle(std::int32_t which) {
@@ -64,6 +75,7 @@ Handle standardHandle(std::int32_t which) {
 }
 
 void prepareStandardHandles() {
+  openClosedStandardDescriptors();
   // A reader that went away must show up as an error number from the write, not kill us.
   const sighandler_t found = signal(SIGPIPE, SIG_IGN);
   if (!pipeActionRecorded) inheritedPipeAction = found;
