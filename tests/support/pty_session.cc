@@ -5,6 +5,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,8 +43,11 @@ bool drainInto(int fd, std::string& out) {
 }
 
 [[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args,
-                              const std::vector<std::string>& environment = {}) {
-  signal(SIGPIPE, SIG_DFL);  // the tests ignore it; the program must not inherit that
+                              const std::vector<std::string>& environment,
+                              const std::function<void()>& inChild) {
+  signal(SIGPIPE, SIG_DFL);          // the tests ignore it; the program must not inherit that
+  const rlimit noCoreFile = {0, 0};  // the tests end programs by SIGQUIT, SIGABRT and the like
+  setrlimit(RLIMIT_CORE, &noCoreFile);
   setenv("TERM", "xterm-256color", 1);
   setenv("LANG", "C.UTF-8", 1);
   unsetenv("LC_ALL");
@@ -51,6 +55,7 @@ bool drainInto(int fd, std::string& out) {
   std::vector<char*> argv = {const_cast<char*>(program.c_str())};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  if (inChild) inChild();
   execv(program.c_str(), argv.data());
   std::fprintf(stderr, "cannot start %s: %s\n", program.c_str(), std::strerror(errno));
   _exit(127);
@@ -121,7 +126,7 @@ void PtySession::start(const PtyOptions& options) {
   if (pid_ == 0) {
     if (input[0] >= 0) dup2(input[0], STDIN_FILENO);
     if (output[1] >= 0) dup2(output[1], STDOUT_FILENO);
-    execProgram(options.program, options.arguments, options.environment);
+    execProgram(options.program, options.arguments, options.environment, options.inChild);
   }
   if (input[0] >= 0) close(input[0]);
   if (output[1] >= 0) close(output[1]);
@@ -246,6 +251,17 @@ testing::AssertionResult PtySession::waitForExit(double seconds) {
   return reaped_ ? testing::AssertionSuccess() : ended;
 }
 
+testing::AssertionResult PtySession::waitForExitUnread(double seconds) {
+  const auto deadline = deadlineIn(seconds);
+  for (reap(false); !reaped_; reap(false)) {
+    if (Clock::now() >= deadline) {
+      return testing::AssertionFailure() << "the program still runs after " << seconds << " s";
+    }
+    poll(nullptr, 0, 5);
+  }
+  return testing::AssertionSuccess();
+}
+
 int PtySession::exitCode() const {
   return reaped_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }
@@ -260,19 +276,28 @@ termios PtySession::currentSettings() const {
   return now;
 }
 
-testing::AssertionResult PtySession::terminalSettingsRestored() const {
+bool PtySession::settingsAsAtStart() const {
   const termios now = currentSettings();
   const termios& then = initial_;
-  if (now.c_iflag == then.c_iflag && now.c_oflag == then.c_oflag && now.c_cflag == then.c_cflag &&
-      now.c_lflag == then.c_lflag && now.c_cc[VMIN] == then.c_cc[VMIN] &&
-      now.c_cc[VTIME] == then.c_cc[VTIME]) {
-    return testing::AssertionSuccess();
-  }
+  return now.c_iflag == then.c_iflag && now.c_oflag == then.c_oflag &&
+         now.c_cflag == then.c_cflag && now.c_lflag == then.c_lflag &&
+         now.c_cc[VMIN] == then.c_cc[VMIN] && now.c_cc[VTIME] == then.c_cc[VTIME];
+}
+
+testing::AssertionResult PtySession::terminalSettingsRestored() const {
+  if (settingsAsAtStart()) return testing::AssertionSuccess();
+  const termios now = currentSettings();
+  const termios& then = initial_;
   return testing::AssertionFailure()
          << std::hex << "the terminal settings differ from the start:"
          << " lflag 0x" << then.c_lflag << " -> 0x" << now.c_lflag << ", iflag 0x" << then.c_iflag
          << " -> 0x" << now.c_iflag << "\n"
          << report();
+}
+
+testing::AssertionResult PtySession::waitForSettingsRestored(double seconds) {
+  return waitFor([this](const VtermScreen&) { return settingsAsAtStart(); },
+                 "the terminal settings of the start", seconds);
 }
 
 void PtySession::resize(int rows, int cols) {
@@ -291,6 +316,12 @@ void PtySession::signal(int signalNumber) {
   if (pid_ > 0 && !reaped_) kill(pid_, signalNumber);
 }
 
+void PtySession::hangUp() {
+  if (master_ >= 0) close(master_);
+  master_ = -1;
+  masterClosed_ = true;
+}
+
 std::string PtySession::report() const {
   std::string text = screen_.dump();
   if (reaped_) text += "ended with status " + std::to_string(status_) + "\n";
@@ -302,9 +333,30 @@ testing::AssertionResult PtySession::failure(std::string_view what) const {
   return testing::AssertionFailure() << "waited in vain for " << what << "\n" << report();
 }
 
+testing::AssertionResult endsAsFound(PtySession& session, Ending ending) {
+  if (testing::AssertionResult ended = session.waitForExit(); !ended) return ended;
+  if (session.exitCode() != ending.exitCode || session.terminatingSignal() != ending.signal) {
+    return testing::AssertionFailure()
+           << "ended with exit code " << session.exitCode() << " and signal "
+           << session.terminatingSignal() << ", expected " << ending.exitCode << " and "
+           << ending.signal << "\n"
+           << session.report();
+  }
+  if (!session.screen().cursor().visible) {
+    return testing::AssertionFailure() << "the cursor is left hidden\n" << session.report();
+  }
+  const std::string& bytes = session.received();
+  const std::size_t wrapOff = bytes.rfind("\x1b[?7l"), wrapOn = bytes.rfind("\x1b[?7h");
+  if (wrapOff != std::string::npos && (wrapOn == std::string::npos || wrapOn < wrapOff)) {
+    return testing::AssertionFailure() << "auto-wrap is left off\n" << session.report();
+  }
+  return session.terminalSettingsRestored();
+}
+
 DetachedRun runWithoutTerminal(const std::string& program, double seconds,
                                const std::vector<std::string>& arguments,
-                               const std::string& standardOutput) {
+                               const std::string& standardOutput,
+                               const std::function<void()>& inChild) {
   DetachedRun run;
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0) return run;
@@ -319,7 +371,7 @@ DetachedRun runWithoutTerminal(const std::string& program, double seconds,
     dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
     dup2(standardOutput.empty() ? out[1] : open(standardOutput.c_str(), O_WRONLY), STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
-    execProgram(program, arguments);
+    execProgram(program, arguments, {}, inChild);
   }
   close(out[1]);
   close(err[1]);

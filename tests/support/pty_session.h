@@ -60,6 +60,9 @@ struct PtyOptions {
   // it only while they read (a Wine console): typed earlier, the line discipline would echo
   // them and turn CR into LF.
   bool typeOnlyWhenRaw = false;
+  // Runs in the child just before the program starts (descriptors to close or replace,
+  // signals to ignore, flags to set on the terminal).
+  std::function<void()> inChild;
   // The program finds TERM=xterm-256color and LANG=C.UTF-8, and these ("NAME=value").
   std::vector<std::string> environment;
 };
@@ -88,6 +91,9 @@ class PtySession {
   testing::AssertionResult waitForText(std::string_view text, double seconds = defaultTimeout);
   // Waits until the program has ended and all its output has been read.
   testing::AssertionResult waitForExit(double seconds = defaultTimeout);
+  // Waits until the program has ended while nobody reads the terminal (its output stays
+  // queued); waitForExit() afterwards reads it.
+  testing::AssertionResult waitForExitUnread(double seconds);
   // Exit code of a normal end, -1 otherwise (or while running).
   int exitCode() const;
   // Signal that killed it, 0 otherwise.
@@ -105,12 +111,16 @@ class PtySession {
   termios currentSettings() const;
   // The line-discipline settings that matter to a shell equal the ones the pty started with.
   testing::AssertionResult terminalSettingsRestored() const;
+  // Waits until they do (a program that hands the terminal back to a shell, for instance).
+  testing::AssertionResult waitForSettingsRestored(double seconds = defaultTimeout);
 
   // The terminal changes size: the emulator and the pty (which sends SIGWINCH).
   void resize(int rows, int cols);
   // Only the size the pty reports changes (a window far larger than the emulator can hold).
   void resizeWindowOnly(int rows, int cols);
   void signal(int signalNumber);
+  // The terminal goes away: the master side is closed, as when a terminal window is closed.
+  void hangUp();
 
   // Screen, cursor and any captured standard output: for failure messages.
   std::string report() const;
@@ -122,6 +132,7 @@ class PtySession {
   void readStdout();
   void feedPipedInput();
   void reap(bool block);
+  bool settingsAsAtStart() const;
   testing::AssertionResult failure(std::string_view what) const;
 
   VtermScreen screen_;
@@ -139,6 +150,18 @@ class PtySession {
   std::string stdout_;
 };
 
+// How a program ended: with an exit code, or killed by a signal.
+struct Ending {
+  int exitCode = -1;
+  int signal = 0;
+  static Ending code(int exitCode) { return {exitCode, 0}; }
+  static Ending by(int signal) { return {-1, signal}; }
+};
+
+// Waits for the end; then the program ended so and left the terminal as it was found: the
+// settings of the start, the cursor shown, auto-wrap back on.
+testing::AssertionResult endsAsFound(PtySession& session, Ending ending);
+
 // The outcome of a program run with no terminal at all.
 struct DetachedRun {
   int exitCode = -1;  // -1 when it did not end normally
@@ -149,9 +172,11 @@ struct DetachedRun {
 
 // Runs a program in a new session with no controlling terminal (so /dev/tty cannot be
 // opened), standard input from /dev/null and standard output and error collected; standard
-// output goes to the file standardOutput instead when one is named.
+// output goes to the file standardOutput instead when one is named; inChild runs in the child
+// just before the program starts.
 DetachedRun runWithoutTerminal(const std::string& program, double seconds = 10.0,
                                const std::vector<std::string>& arguments = {},
-                               const std::string& standardOutput = "");
+                               const std::string& standardOutput = "",
+                               const std::function<void()>& inChild = {});
 
 }  // namespace qv

@@ -1,44 +1,70 @@
 #include "console/linux/signal_pipe.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 
+#include "textio/linux/signal_end.h"
+#include "textio/run_error.h"
+
 namespace qv::signalPipe {
 
 namespace {
 
-constexpr int handledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH};
-constexpr int handledCount = sizeof handledSignals / sizeof handledSignals[0];
+// Every signal whose default action ends the process, but for the processor faults (SIGSEGV,
+// SIGBUS, SIGILL, SIGFPE, SIGTRAP), which the fault handler owns; the real-time signals are
+// added at run time.
+constexpr int endingSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT,   SIGABRT, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+    SIGXCPU,   SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS,
+};
+constexpr int stopSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
+constexpr int noticeSignals[] = {SIGCONT, SIGWINCH};
 
 int readEnd = -1;
 volatile std::sig_atomic_t writeEnd = -1;
 volatile std::sig_atomic_t firstEndingSignal = 0;
-volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t stopSignal = 0;
 volatile std::sig_atomic_t continued = 0;
 volatile std::sig_atomic_t resized = 0;
 
 bool isInstalled = false;
-struct sigaction previous[handledCount];
+bool ours[NSIG] = {};
+struct sigaction previous[NSIG];
 
-void onSignal(int signalNumber) {
+bool isStopSignal(int signalNumber) {
+  return signalNumber == SIGTSTP || signalNumber == SIGTTIN || signalNumber == SIGTTOU;
+}
+
+// abort() (an allocation that failed, a broken invariant) raises SIGABRT in this process;
+// another process sends it with kill.
+bool raisedHere(const siginfo_t* info) {
+  return info != nullptr && info->si_code <= 0 && info->si_pid == getpid();
+}
+
+void onSignal(int signalNumber, siginfo_t* info, void*) {
   const int savedErrno = errno;
-  switch (signalNumber) {
-    case SIGTSTP:
-      stopRequested = 1;
-      break;
-    case SIGCONT:
-      continued = 1;
-      break;
-    case SIGWINCH:
-      resized = 1;
-      break;
-    default:
-      if (firstEndingSignal == 0) firstEndingSignal = signalNumber;
-      break;
+  if (signalNumber == SIGABRT && raisedHere(info)) {
+    // abort() does not return to the program: there is no safe point to wait for.
+    runEmergencyRestore();
+    endProcessBySignal(signalNumber, 128 + signalNumber);
+  }
+  if (signalNumber == SIGCONT) {
+    continued = 1;
+    stopSignal = 0;
+  } else if (signalNumber == SIGWINCH) {
+    resized = 1;
+  } else if (isStopSignal(signalNumber)) {
+    stopSignal = signalNumber;
+  } else if (firstEndingSignal == 0) {
+    firstEndingSignal = signalNumber;
   }
   if (writeEnd >= 0) {
     const char wake = 0;
@@ -56,25 +82,44 @@ bool makePipe() {
   return true;
 }
 
+bool isIgnored(const struct sigaction& action) {
+  return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_IGN;
+}
+
+void handle(int signalNumber, bool keepIgnored) {
+  struct sigaction found {};
+  if (sigaction(signalNumber, nullptr, &found) != 0) return;
+  if (keepIgnored && isIgnored(found)) return;
+  struct sigaction action {};
+  action.sa_sigaction = onSignal;
+  action.sa_flags = SA_SIGINFO;  // and no SA_RESTART: blocked writes must come back
+  sigemptyset(&action.sa_mask);
+  if (sigaction(signalNumber, &action, nullptr) != 0) return;
+  previous[signalNumber] = found;
+  ours[signalNumber] = true;
+}
+
 }  // namespace
 
 bool install() {
   if (isInstalled) return true;
   if (!makePipe()) return false;
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  // Restarting keeps reads and writes elsewhere in the program free of EINTR; poll() in the
-  // key wait still returns early, which is what wakes it.
-  action.sa_flags = SA_RESTART;
-  for (int i = 0; i < handledCount; ++i) sigaction(handledSignals[i], &action, &previous[i]);
+  for (int signalNumber : endingSignals) handle(signalNumber, true);
+  for (int signalNumber = SIGRTMIN; signalNumber <= SIGRTMAX; ++signalNumber) {
+    handle(signalNumber, true);
+  }
+  for (int signalNumber : stopSignals) handle(signalNumber, true);
+  for (int signalNumber : noticeSignals) handle(signalNumber, false);
   isInstalled = true;
   return true;
 }
 
 void uninstall() {
   if (!isInstalled) return;
-  for (int i = 0; i < handledCount; ++i) sigaction(handledSignals[i], &previous[i], nullptr);
+  for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+    if (ours[signalNumber]) sigaction(signalNumber, &previous[signalNumber], nullptr);
+    ours[signalNumber] = false;
+  }
   isInstalled = false;
 }
 
@@ -94,7 +139,11 @@ void drain() {
 }
 
 bool pending() {
-  return firstEndingSignal != 0 || stopRequested || continued || resized;
+  return firstEndingSignal != 0 || stopSignal != 0 || continued || resized;
+}
+
+bool urgent() {
+  return firstEndingSignal != 0 || stopSignal != 0;
 }
 
 int endingSignal() {
@@ -104,42 +153,50 @@ int endingSignal() {
 namespace {
 // Reads and clears a flag a handler raised; signals of one kind that arrive before the check
 // count as one, which is all the caller needs to know.
-bool take(volatile std::sig_atomic_t& flag) {
-  if (!flag) return false;
-  flag = 0;
-  return true;
+int take(volatile std::sig_atomic_t& flag) {
+  const int value = flag;
+  if (value != 0) flag = 0;
+  return value;
 }
 }  // namespace
 
-bool takeStop() {
-  return take(stopRequested);
+int takeStop() {
+  return take(stopSignal);
 }
 bool takeContinue() {
-  return take(continued);
+  return take(continued) != 0;
 }
 bool takeResize() {
-  return take(resized);
+  return take(resized) != 0;
 }
 
-void stopProcess() {
+bool stopProcess(int signalNumber) {
+  if (!isInstalled || !ours[signalNumber]) return false;
   struct sigaction standard {
-  }, ours{};
+  }, own{};
   standard.sa_handler = SIG_DFL;
   sigemptyset(&standard.sa_mask);
-  sigaction(SIGTSTP, &standard, &ours);
-  sigset_t stop;
-  sigemptyset(&stop);
-  sigaddset(&stop, SIGTSTP);
-  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-  raise(SIGTSTP);  // stops here; an orphaned process group discards it and goes on at once
-  sigaction(SIGTSTP, &ours, nullptr);
+  sigaction(signalNumber, &standard, &own);
+  continued = 0;
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signalNumber);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  raise(signalNumber);  // stops here; SIGCONT's handler runs before raise() returns
+  sigaction(signalNumber, &own, nullptr);
+  return continued != 0;
+}
+
+void waitForSignal(int milliseconds) {
+  pollfd wake{readEnd, POLLIN, 0};
+  if (poll(&wake, 1, milliseconds) > 0) drain();
 }
 
 void reset() {
   uninstall();
   drain();
   firstEndingSignal = 0;
-  stopRequested = 0;
+  stopSignal = 0;
   continued = 0;
   resized = 0;
 }

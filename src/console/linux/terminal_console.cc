@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 #include "console/linux/signal_pipe.h"
 #include "console/system_console.h"
+#include "textio/file_driver.h"
+#include "textio/linux/signal_end.h"
 #include "textio/run_error.h"
 
 namespace qv {
@@ -23,7 +25,9 @@ constexpr int fallbackColumns = 80;
 constexpr int fallbackRows = 25;
 constexpr int largestSide = 32767;  // positions are 16-bit
 constexpr std::uint16_t startAttribute = 0x07;
-constexpr std::uint16_t hangUpExitCode = 128 + 1;  // as if SIGHUP had ended it
+// How often a program that cannot stop in the background (SIGTTOU ignored, or an orphaned
+// process group) looks whether it has the terminal again.
+constexpr int backgroundCheckMs = 1000;
 
 struct TerminalSize {
   int columns;
@@ -40,24 +44,47 @@ bool readTerminalSize(int fd, TerminalSize& size) {
   return true;
 }
 
-TerminalConsole* activeConsole = nullptr;
+TerminalConsole* volatile activeConsole = nullptr;
 
+// The end path's step: the terminal back, and from then on every signal acts as it would
+// without the program's handlers (one that arrives while the report is written ends at once).
 void restoreActiveTerminal() {
   if (activeConsole != nullptr) activeConsole->restore();
+  signalPipe::uninstall();
 }
 
-// One registration for the life of the process: every end path, and exit() as a backstop.
-void registerRestoreStep() {
+void restoreActiveTerminalFromSignalHandler() {
+  TerminalConsole* console = activeConsole;
+  if (console != nullptr) console->restoreFromSignalHandler();
+}
+
+// One registration for the life of the process: every end path, the signal handlers that end
+// the process at once, and exit() as a backstop.
+void registerRestoreSteps() {
   static bool registered = false;
   if (registered) return;
   registered = true;
   setTerminalRestoreStep(restoreActiveTerminal);
+  setEmergencyRestoreStep(restoreActiveTerminalFromSignalHandler);
   std::atexit(restoreActiveTerminal);
 }
 
 [[noreturn]] void endProgram(std::uint16_t code) {
   exitCode = code;
   terminateProgram();
+}
+
+// An interrupt, a hang-up, a termination request and the like: the one end path, no report,
+// and then the end by that very signal.
+[[noreturn]] void endBySignal(int signalNumber) {
+  setEndingSignal(signalNumber);
+  terminateOnRequest(128 + signalNumber);
+}
+
+// A terminal that went away ends the program as the hang-up signal would have: by SIGHUP, or
+// with its exit status when SIGHUP is ignored (nohup), since there is nothing left to talk to.
+[[noreturn]] void endByHangUp() {
+  endBySignal(SIGHUP);
 }
 
 }  // namespace
@@ -107,20 +134,42 @@ bool TerminalConsole::startSession(int displayFd) {
     signalPipe::uninstall();
     return false;
   }
-  activeConsole = this;
-  registerRestoreStep();
-  if (!guard_.enterRaw()) {
-    guard_.reset();
-    signalPipe::uninstall();
-    return false;
-  }
   TerminalSize size{fallbackColumns, fallbackRows};
   readTerminalSize(displayFd, size);
   display_.open(displayFd, size.columns, size.rows);
   keyboard_.open(standard_[0]);
+  activeConsole = this;
+  registerRestoreSteps();
   started_ = true;
   gridResized_ = false;
-  display_.start();
+  if (!takeTerminal(true)) {
+    shutDown();
+    signalPipe::uninstall();
+    return false;
+  }
+  return true;
+}
+
+// Raw mode and a full repaint, but only once the program's process group has the terminal: a
+// job continued in the background (bg) stops again, the way a program that writes to its
+// terminal from the background is stopped, until it is brought to the foreground. An ending
+// signal that arrives meanwhile (kill %1 on a stopped job) ends it there. At start-up, what
+// the terminal showed first goes into its scrollback.
+bool TerminalConsole::takeTerminal(bool atStart) {
+  for (;;) {
+    if (const int signalNumber = signalPipe::endingSignal()) endBySignal(signalNumber);
+    if (guard_.inForeground()) break;
+    if (!signalPipe::stopProcess(SIGTTOU)) signalPipe::waitForSignal(backgroundCheckMs);
+  }
+  signalPipe::takeContinue();  // answered here
+  if (!guard_.enterRaw()) return false;
+  if (atStart) {
+    display_.start();  // the size was read just now
+    show();
+  } else {
+    display_.begin();
+    applyTerminalSize();  // it may have changed while the terminal was someone else's
+  }
   return true;
 }
 
@@ -133,9 +182,8 @@ void TerminalConsole::scrollScreenBuffer(Handle, ConsoleRect source, const Conso
   if (!started_) return;
   // Rows that leave the top must reach the terminal's scrollback before the log drops them;
   // one scroll moves at most a screenful.
-  ScreenGrid& grid = display_.grid();
-  if (grid.scrollLogRoom() < grid.rows()) display_.present();
-  grid.scroll(source, clip, destination, fill);
+  if (display_.grid().scrollLogRoom() < display_.grid().rows()) show();
+  display_.grid().scroll(source, clip, destination, fill);
 }
 
 void TerminalConsole::fillCharacter(Handle, std::uint8_t character, std::int32_t count,
@@ -154,7 +202,7 @@ void TerminalConsole::setCursorPosition(Handle, ConsoleCoord position) {
   if (!started_) return;
   display_.grid().setCursor(position);
   handleSignals();
-  display_.presentIfDue();
+  if (!display_.presentIfDue()) handleSignals();
 }
 
 bool TerminalConsole::numberOfInputEvents(Handle, std::uint32_t& count) {
@@ -174,12 +222,8 @@ void TerminalConsole::waitForInput(Handle) {
   for (;;) {
     handleSignals();
     if (!keyboard_.queue().empty()) return;
-    if (keyboard_.ended()) {
-      // No key can come any more, so the line being edited can never end: leave the normal
-      // way (a hung-up terminal as if it had said so with SIGHUP).
-      endProgram(keyboard_.isTerminal() ? hangUpExitCode : 0);
-    }
-    display_.present();
+    if (keyboard_.ended()) endOfInput();
+    if (!display_.present()) continue;  // a signal to act on first, or the terminal is gone
     pollfd watched[2] = {{keyboard_.fd(), POLLIN, 0}, {signalPipe::wakeDescriptor(), POLLIN, 0}};
     const int timeout = keyboard_.needMore() ? KeyDecoder::escTimeoutMs : -1;
     const int ready = poll(watched, 2, timeout);
@@ -190,34 +234,60 @@ void TerminalConsole::waitForInput(Handle) {
   }
 }
 
-void TerminalConsole::handleSignals() {
-  if (!signalPipe::pending()) return;
-  if (const int signalNumber = signalPipe::endingSignal()) {
-    endProgram(std::uint16_t(128 + signalNumber));
+// No key can come any more, so the line being edited can never end. Input that ran out is the
+// user's way of saying so; a read that failed is an I/O error like any other, with its report.
+void TerminalConsole::endOfInput() {
+  if (keyboard_.hungUp()) endByHangUp();
+  if (keyboard_.failure() != 0) {
+    lastOsError = keyboard_.failure();
+    mapOsError();
+    checkIo();
   }
-  if (signalPipe::takeStop()) suspend();
+  endProgram(0);
+}
+
+// After a frame that did not go out whole: whatever stopped it is dealt with now.
+void TerminalConsole::show() {
+  if (!display_.present()) handleSignals();
+}
+
+void TerminalConsole::handleSignals() {
+  if (display_.gone()) endByHangUp();
+  if (!signalPipe::pending()) return;
+  if (const int signalNumber = signalPipe::endingSignal()) endBySignal(signalNumber);
+  if (const int stopSignal = signalPipe::takeStop()) suspend(stopSignal);
   if (signalPipe::takeContinue()) resume();
   if (signalPipe::takeResize()) applyTerminalSize();
 }
 
+// From the background too: the few bytes and the settings go through with SIGTTOU blocked,
+// where the kernel would otherwise stop the process (with TOSTOP set) before it let go.
 void TerminalConsole::restore() {
   if (!started_ || !guard_.raw()) return;
-  display_.end();
+  SigttouBlocked blocked;
+  display_.end(guard_.inForeground());
   guard_.leaveRaw();
 }
 
-void TerminalConsole::suspend() {
-  restore();
-  signalPipe::stopProcess();
-  signalPipe::takeContinue();  // the resume below is the answer to it
-  resume();
+void TerminalConsole::restoreFromSignalHandler() {
+  if (!started_) return;
+  SigttouBlocked blocked;
+  display_.endFromSignalHandler();
+  guard_.leaveRaw();
 }
 
+void TerminalConsole::suspend(int stopSignal) {
+  restore();
+  signalPipe::stopProcess(stopSignal);
+  if (!takeTerminal()) endByHangUp();
+}
+
+// Continued without having stopped itself (SIGSTOP cannot be caught, a SIGCONT out of the
+// blue): whoever had the terminal meanwhile may have changed its settings and drawn on it.
 void TerminalConsole::resume() {
-  if (!guard_.enterRaw()) return;  // not ours at the moment (a background job): draw later
-  display_.begin();
-  applyTerminalSize();
-  display_.present();
+  if (!guard_.raw()) return;
+  if (!guard_.inForeground()) restore();
+  if (!takeTerminal()) endByHangUp();
 }
 
 void TerminalConsole::applyTerminalSize() {
@@ -225,7 +295,7 @@ void TerminalConsole::applyTerminalSize() {
   if (readTerminalSize(display_.fd(), size) && display_.resize(size.columns, size.rows)) {
     gridResized_ = true;
   }
-  display_.present();
+  show();
 }
 
 void TerminalConsole::shutDown() {

@@ -2,10 +2,16 @@
 // decoded from the keyboard in raw mode (or from a pipe or a file as typed text).
 //
 // Nothing touches the terminal until the console asks for a screen buffer's information: the
-// terminal session starts then, once. From there on the terminal is in raw mode, signals are
-// turned into work at safe points (Ctrl-C and the like end the program through its one end
-// path, Ctrl-Z hands the terminal back while stopped, a new window size repaints), and every
-// way out puts the terminal back as it was found.
+// terminal session starts then, once. From there on the terminal is in raw mode while the
+// program's process group has it in the foreground, signals are turned into work at safe
+// points, and every way out puts the terminal back as it was found:
+// - a signal that ends the process (Ctrl-C, Ctrl-\, a hang-up, kill) ends it through the one
+//   end path, and then by that same signal;
+// - Ctrl-Z (and SIGTTIN, SIGTTOU) hands the terminal back and stops the process with that
+//   signal's default action; once continued in the foreground, it takes the terminal again
+//   and repaints; continued in the background, it stops again until it is brought forward;
+// - a terminal that goes away (EIO, ENXIO, EPIPE) ends the program as a hang-up would;
+// - an abort() of the program puts the terminal back from the signal handler.
 #pragma once
 
 #include "console/console_platform.h"
@@ -43,15 +49,20 @@ class TerminalConsole final : public ConsolePlatform {
   // The last frame, the terminal's own colours and cursor, the saved settings: what every
   // end path needs. Harmless when already done or when nothing was started.
   void restore();
+  // The terminal's modes and settings back, from a signal handler: async-signal-safe.
+  void restoreFromSignalHandler();
   // Restores, then forgets the session, so that the next query starts a new one (for tests).
   void shutDown();
 
  private:
   bool startSession(int displayFd);
+  bool takeTerminal(bool atStart = false);
   void handleSignals();
-  void suspend();
+  void suspend(int stopSignal);
   void resume();
   void applyTerminalSize();
+  void show();
+  [[noreturn]] void endOfInput();
 
   int standard_[3];
   int controllingTerminal_ = -1;  // opened when standard output is no terminal

@@ -1,10 +1,8 @@
 #include "console/linux/terminal_display.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace qv {
 
@@ -12,7 +10,10 @@ namespace {
 
 constexpr ConsoleCell startBlank{' ', 0x07};  // light grey on black
 constexpr std::size_t outputReserve = 1 << 16;
-constexpr int writeWaitMs = 1000;
+// Cancels an escape sequence that a cut write left open, so that it cannot swallow the bytes
+// that follow; outside a sequence the terminal ignores it.
+constexpr std::string_view cancelSequence = "\x18";
+constexpr std::string_view freshLine = "\r\n";
 
 timespec coarseNow() {
   timespec now{};
@@ -32,77 +33,94 @@ long nanosecondsBetween(const timespec& earlier, const timespec& later) {
 
 }  // namespace
 
-void writeFully(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n > 0) {
-      bytes.remove_prefix(std::size_t(n));
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      pollfd writable{fd, POLLOUT, 0};
-      if (poll(&writable, 1, writeWaitMs) <= 0 && errno != EINTR) return;
-    } else {
-      return;  // the terminal is gone (hang-up): nothing left to show it to
-    }
-  }
-}
-
 void TerminalDisplay::open(int fd, int columns, int rows) {
   fd_ = fd;
+  output_.open(fd);
   grid_.emplace(columns, rows, startBlank);
   renderer_.emplace(columns, rows, coloursWanted());
   out_.reserve(outputReserve);
   lastPresent_ = coarseNow();
+  // Prepared now: a signal handler may neither allocate nor render.
+  std::string bytes(cancelSequence);
+  renderer_->restoreModes(bytes);
+  bytes += freshLine;
+  emergencyLength_ = std::min(bytes.size(), sizeof emergencyBytes_);
+  std::copy_n(bytes.data(), emergencyLength_, emergencyBytes_);
 }
 
 void TerminalDisplay::close() {
+  shown_ = 0;
   fd_ = -1;
+  output_.close();
   renderer_.reset();
   grid_.reset();
   repaintPending_ = false;
+  cut_ = false;
 }
 
-void TerminalDisplay::present() {
-  if (fd_ < 0) return;
+bool TerminalDisplay::present() {
+  if (!shown_) return true;
   lastPresent_ = coarseNow();
-  if (presenting_ || (!grid_->changed() && !repaintPending_)) return;
+  if (presenting_ || (!grid_->changed() && !repaintPending_)) return true;
   presenting_ = true;
+  if (cut_) out_ += cancelSequence;
   renderer_->render(*grid_, out_);
   grid_->clearChanges();
   repaintPending_ = false;
-  writeOut();
+  const bool whole = writeOut();
   presenting_ = false;
+  return whole;
 }
 
-void TerminalDisplay::presentIfDue() {
-  if (fd_ < 0 || !grid_->changed()) return;
-  if (nanosecondsBetween(lastPresent_, coarseNow()) >= presentIntervalNs) present();
+bool TerminalDisplay::presentIfDue() {
+  if (!shown_ || !grid_->changed()) return true;
+  if (nanosecondsBetween(lastPresent_, coarseNow()) < presentIntervalNs) return true;
+  return present();
 }
 
-void TerminalDisplay::start() {
-  if (fd_ < 0) return;
+bool TerminalDisplay::start() {
+  if (fd_ < 0) return true;
   renderer_->scrollAwayDisplay(out_);
-  begin();
+  return begin();
 }
 
-void TerminalDisplay::begin() {
-  if (fd_ < 0) return;
+bool TerminalDisplay::begin() {
+  if (fd_ < 0) return true;
+  shown_ = 1;  // from here on an abrupt end has modes to put back
+  if (cut_) out_ += cancelSequence;
   renderer_->begin(out_);
   renderer_->invalidate();
   repaintPending_ = true;
-  writeOut();
+  return writeOut();
 }
 
-void TerminalDisplay::end() {
-  if (fd_ < 0) return;
-  present();
+void TerminalDisplay::end(bool ours) {
+  if (!shown_) return;
+  if (ours && !cut_) present();
   if (presenting_) out_.clear();  // half a frame: better none
-  renderer_->end(*grid_, out_);
-  // Ended in the middle of a line (Ctrl-C at a prompt, input that ran out): whatever follows,
-  // a report or the shell's prompt, starts on a line of its own.
-  if (grid_->cursor().x != 0) out_ += "\r\n";
-  writeOut();
+  const bool whole = !cut_;
+  if (cut_) out_ += cancelSequence;
+  if (ours && whole) {
+    renderer_->end(*grid_, out_);
+    // Ended in the middle of a line (Ctrl-C at a prompt, input that ran out): whatever
+    // follows, a report or the shell's prompt, starts on a line of its own.
+    if (grid_->cursor().x != 0) out_ += freshLine;
+  } else {
+    renderer_->restoreModes(out_);
+    if (ours) out_ += freshLine;  // where a cut frame left the cursor is not known
+  }
+  std::string_view rest = out_;
+  if (output_.write(rest) == TerminalOutput::Outcome::gaveWay) {
+    output_.writeWithin(rest, restoreWaitMs);
+  }
+  settle(rest);
+  shown_ = 0;
+}
+
+void TerminalDisplay::endFromSignalHandler() {
+  if (!shown_) return;
+  shown_ = 0;
+  output_.writeFromSignalHandler(emergencyBytes_, emergencyLength_, restoreWaitMs);
 }
 
 bool TerminalDisplay::resize(int columns, int rows) {
@@ -116,8 +134,27 @@ bool TerminalDisplay::resize(int columns, int rows) {
   return grid_->columns() != oldColumns || grid_->rows() != oldRows;
 }
 
-void TerminalDisplay::writeOut() {
-  writeFully(fd_, out_);
+// A write that stopped part-way leaves the terminal showing something the renderer does not
+// know: it repaints everything next time, behind a cancel of whatever sequence was cut.
+bool TerminalDisplay::writeOut() {
+  std::string_view rest = out_;
+  output_.write(rest);
+  const bool whole = rest.empty();
+  if (!whole) {
+    renderer_->invalidate();
+    repaintPending_ = true;
+  }
+  settle(rest);
+  return whole;
+}
+
+// rest: what the terminal did not take of out_. Nothing taken leaves a cut open as it was.
+void TerminalDisplay::settle(std::string_view rest) {
+  if (rest.empty()) {
+    cut_ = false;
+  } else if (rest.size() != out_.size()) {
+    cut_ = true;
+  }
   out_.clear();
 }
 

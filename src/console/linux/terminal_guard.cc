@@ -1,5 +1,6 @@
 #include "console/linux/terminal_guard.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +17,10 @@ bool sameTerminal(int a, int b) {
   return first.st_rdev == second.st_rdev;
 }
 
+// From the background with SIGTTOU blocked the kernel makes the change instead of stopping
+// the process; TCSANOW never waits for output to drain.
 int setSettings(int fd, const termios& settings) {
+  SigttouBlocked blocked;
   int result;
   do {
     result = tcsetattr(fd, TCSANOW, &settings);
@@ -26,12 +30,23 @@ int setSettings(int fd, const termios& settings) {
 
 }  // namespace
 
+SigttouBlocked::SigttouBlocked() {
+  sigset_t ttou;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  sigprocmask(SIG_BLOCK, &ttou, &previous_);
+}
+
+SigttouBlocked::~SigttouBlocked() {
+  sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
 termios TerminalGuard::rawSettings(const termios& original) {
   termios raw = original;
   raw.c_iflag &= ~tcflag_t(ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK | PARMRK);
   raw.c_oflag &= ~tcflag_t(OPOST);
   raw.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | IEXTEN);
-  raw.c_lflag |= ISIG;
+  raw.c_lflag |= ISIG | NOFLSH;
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
   return raw;
@@ -50,21 +65,50 @@ bool TerminalGuard::capture(int displayFd, int keyboardFd) {
   return true;
 }
 
+bool TerminalGuard::inForeground() const {
+  if (count_ == 0) return false;
+  const pid_t group = tcgetpgrp(saved_[0].fd);
+  return group < 0 || group == getpgrp();
+}
+
 bool TerminalGuard::enterRaw() {
+  if (count_ == 0) return false;
+  raw_ = 1;
   for (int i = 0; i < count_; ++i) {
     if (setSettings(saved_[i].fd, rawSettings(saved_[i].settings)) != 0) {
       for (int j = 0; j < i; ++j) setSettings(saved_[j].fd, saved_[j].settings);
+      raw_ = 0;
       return false;
     }
   }
-  raw_ = count_ > 0;
-  return raw_;
+  return true;
+}
+
+// From the background: a shell that took the terminal back may have set its own settings
+// already (its line editor's); those are not the program's to overwrite. Settings that are
+// still the program's raw ones are put back (a shell that leaves them alone would be left raw).
+bool TerminalGuard::stillOurs(const Saved& saved) {
+  termios now{};
+  if (tcgetattr(saved.fd, &now) != 0) return true;
+  const termios raw = rawSettings(saved.settings);
+  constexpr tcflag_t kernelOwned = FLUSHO | PENDIN;  // flipped by the line discipline itself
+  return now.c_iflag == raw.c_iflag && now.c_oflag == raw.c_oflag &&
+         (now.c_lflag & ~kernelOwned) == (raw.c_lflag & ~kernelOwned);
 }
 
 void TerminalGuard::leaveRaw() {
   if (!raw_) return;
-  for (int i = 0; i < count_; ++i) setSettings(saved_[i].fd, saved_[i].settings);
-  raw_ = false;
+  const bool foreground = inForeground();
+  for (int i = 0; i < count_; ++i) {
+    if (foreground || stillOurs(saved_[i])) setSettings(saved_[i].fd, saved_[i].settings);
+  }
+  raw_ = 0;
+}
+
+void TerminalGuard::reset() {
+  saved_[0] = saved_[1] = Saved{};
+  count_ = 0;
+  raw_ = 0;
 }
 
 }  // namespace qv

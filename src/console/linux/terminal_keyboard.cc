@@ -1,10 +1,12 @@
 #include "console/linux/terminal_keyboard.h"
 
-#include <poll.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+
+#include "console/linux/terminal_output.h"
 
 namespace qv {
 
@@ -27,7 +29,16 @@ void TerminalKeyboard::open(int fd) {
   decoder_ = KeyDecoder(source_);
   queue_.clear();
   ended_ = false;
+  hungUp_ = false;
+  failure_ = 0;
   lineOpen_ = false;
+  // Open for writing only: every read would fail, but a terminal or a pipe would never say so,
+  // since no input ever becomes ready on them.
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0 && (flags & O_ACCMODE) == O_WRONLY) {
+    failure_ = EBADF;
+    ended_ = true;
+  }
 }
 
 void TerminalKeyboard::readWaiting() {
@@ -35,23 +46,21 @@ void TerminalKeyboard::readWaiting() {
   const int room = queue_.room() - reservedRoom;
   if (room <= 0) return;
   std::uint8_t bytes[readLimit];
-  ssize_t n;
-  do {
-    n = read(fd_, bytes, std::size_t(std::min(room, readLimit)));
-  } while (n < 0 && errno == EINTR);
-  if (n < 0 && errno == EAGAIN) return;
-  if (n <= 0) {
-    finish();
+  const ssize_t n = read(fd_, bytes, std::size_t(std::min(room, readLimit)));
+  if (n > 0) {
+    decoder_.feed({bytes, std::size_t(n)}, queue_);
+    lineOpen_ = !isLineEnd(bytes[n - 1]);
     return;
   }
-  decoder_.feed({bytes, std::size_t(n)}, queue_);
-  lineOpen_ = !isLineEnd(bytes[n - 1]);
-}
-
-void TerminalKeyboard::readIfReady() {
-  if (ended_) return;
-  pollfd input{fd_, POLLIN, 0};
-  if (poll(&input, 1, 0) > 0) readWaiting();
+  const int error = n < 0 ? errno : 0;
+  if (error == EINTR || error == EAGAIN) return;
+  // In raw mode a terminal returns no bytes only once it has hung up.
+  if (isTerminal() && (error == 0 || isHangUpError(error))) {
+    hungUp_ = true;
+  } else {
+    failure_ = error;
+  }
+  finish();
 }
 
 void TerminalKeyboard::finish() {

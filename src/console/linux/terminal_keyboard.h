@@ -1,6 +1,7 @@
 // The key side of the terminal: bytes from standard input decoded into a bounded queue of key
 // events. A terminal in raw mode gives keys and ends only when it hangs up; a pipe or a file
-// gives typed text, in which every line end is Enter, and it ends with its last byte.
+// gives typed text, in which every line end is Enter, and it ends with its last byte. Either
+// may end with an error instead (a directory, a descriptor open for writing only).
 #pragma once
 
 #include <cstdint>
@@ -19,15 +20,18 @@ class TerminalKeyboard {
   KeyQueue& queue() { return queue_; }
   // No byte can come any more; what is queued can still be taken.
   bool ended() const { return ended_; }
+  // Why it ended: the terminal went away, or a read failed with this error (0: the input
+  // simply ran out).
+  bool hungUp() const { return hungUp_; }
+  int failure() const { return failure_; }
   // A partial escape sequence waits for its rest (see KeyDecoder::escTimeoutMs).
   bool needMore() const { return decoder_.needMore(); }
   void flushPending() { decoder_.flushPending(queue_); }
 
   // One read of what is waiting (the caller knows something is), never more than the queue
-  // can take. Does nothing while the queue is that full.
+  // can take. Does nothing while the queue is that full, or when a signal interrupts the read:
+  // the caller's wait looks at signals first.
   void readWaiting();
-  // readWaiting() when a read would not block.
-  void readIfReady();
 
  private:
   void finish();
@@ -37,6 +41,8 @@ class TerminalKeyboard {
   KeyDecoder decoder_;
   KeyQueue queue_;
   bool ended_ = false;
+  bool hungUp_ = false;
+  int failure_ = 0;
   bool lineOpen_ = false;  // text since the last line end
 };
 

@@ -154,12 +154,14 @@ void Renderer::begin(std::string& out) {
 }
 
 void Renderer::end(const ScreenGrid& grid, std::string& out) {
-  out += "\x1b[0m\x1b[?7h\x1b>";
-  pen_ = -1;
-  const View view = viewFor(grid);
+  restoreModes(out);
   cursorRow_ = -1;  // the console cursor is placed even if the terminal was left elsewhere
-  placeCursor(grid, view, out);
-  out += "\x1b[?25h";
+  placeCursor(grid, viewFor(grid), out);
+}
+
+void Renderer::restoreModes(std::string& out) {
+  out += "\x1b[0m\x1b[?7h\x1b>\x1b[?25h";
+  pen_ = -1;
   cursorVisibility_ = Visibility::shown;
 }
 

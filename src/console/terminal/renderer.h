@@ -37,6 +37,9 @@ class Renderer {
   // at the console cursor, so that whatever follows appears in the terminal's own colours
   // where the dialogue stopped.
   void end(const ScreenGrid& grid, std::string& out);
+  // What end() sends besides placing the cursor: the terminal's own modes back. Alone when
+  // where the terminal's cursor stands is not known or not the program's business.
+  void restoreModes(std::string& out);
 
  private:
   struct View {  // the part of the grid the terminal shows, from its top-left cell

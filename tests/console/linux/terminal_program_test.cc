@@ -1,11 +1,14 @@
 // The terminal as a person meets it: a program in a pseudo-terminal, its screen read through a
 // terminal emulator. Most cases drive the small echo dialogue of tests/console/helpers; the
 // ones about start-up and the ways out run the real program too.
+#include <fcntl.h>
 #include <signal.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -16,11 +19,9 @@
 namespace qv {
 namespace {
 
-// The echo dialogue, straight or through the job-control shim.
-PtyOptions echo(bool shim = false) {
+PtyOptions echo() {
   PtyOptions options;
-  options.program = helperPath(shim ? "job_shim" : "echo_console");
-  if (shim) options.arguments = {helperPath("echo_console")};
+  options.program = helperPath("echo_console");
   return options;
 }
 
@@ -33,17 +34,6 @@ std::vector<std::string> rowsStartingWith(const VtermScreen& screen, const std::
     if (row.starts_with(prefix)) found.push_back(row.substr(prefix.size()));
   }
   return found;
-}
-
-testing::AssertionResult endsNormally(PtySession& session, int expectedCode) {
-  if (testing::AssertionResult ended = session.waitForExit(); !ended) return ended;
-  if (session.exitCode() != expectedCode) {
-    return testing::AssertionFailure()
-           << "exit code " << session.exitCode() << ", expected " << expectedCode << "\n"
-           << session.report();
-  }
-  if (!session.screen().cursor().visible) return testing::AssertionFailure() << "cursor hidden";
-  return session.terminalSettingsRestored();
 }
 
 TEST(TerminalProgram, EditsInRawModeTakesKeysTypedAheadAndLeavesTheTerminalAsItFoundIt) {
@@ -69,26 +59,53 @@ TEST(TerminalProgram, EditsInRawModeTakesKeysTypedAheadAndLeavesTheTerminalAsItF
   ASSERT_EQ(echoed.size(), size_t(lines)) << session.report();
   for (int i = 1; i <= lines; ++i) EXPECT_EQ(echoed[i - 1], std::to_string(i) + "]");
   session.sendLine("fine");
-  EXPECT_TRUE(endsNormally(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
   EXPECT_FALSE(session.screen().usedAlternateScreen());
 }
 
-TEST(TerminalProgram, InterruptsAndTerminationSignalsEndThroughTheEndPath) {
-  const struct {
-    const char* key;  // typed, or
-    int signal;       // sent
-    int exitCode;
-  } cases[] = {{"\x03", 0, 130}, {"\x1c", 0, 131}, {nullptr, SIGTERM, 143}, {nullptr, SIGHUP, 129}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.exitCode);
+// Every signal whose default action ends a process ends this one by that very signal (a
+// shell's $? then reads 128 + its number), after the end path has put the terminal back:
+// those typed as keys, those sent by another process (the processor faults too), and the
+// abort() that an allocation nobody can serve ends in.
+TEST(TerminalProgram, EverySignalThatEndsAProcessEndsItByThatSignalWithTheTerminalAsFound) {
+  struct Case {
+    const char* typed;
+    int signal;
+  };
+  // (Ctrl-Y clears what was typed before the word.)
+  std::vector<Case> cases = {{"\x03", SIGINT}, {"\x1c", SIGQUIT}, {"\x19memoria\r", SIGABRT}};
+  for (int sent : {SIGHUP,    SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                   SIGVTALRM, SIGPROF,   SIGXCPU, SIGXFSZ, SIGSYS,  SIGABRT, SIGIO,
+                   SIGPWR,    SIGSTKFLT, SIGSEGV, SIGBUS,  SIGILL,  SIGFPE,  SIGTRAP}) {
+    cases.push_back({nullptr, sent});
+  }
+  cases.push_back({nullptr, SIGRTMIN});
+  cases.push_back({nullptr, SIGRTMAX});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.typed ? "typed " : "sent ") + strsignal(c.signal));
     PtySession session(echo());
     ASSERT_TRUE(session.waitForText("eco>"));
     session.send("a metà");
     ASSERT_TRUE(session.waitForText("eco> a metà"));
-    if (c.key) session.send(c.key);
-    if (c.signal) session.signal(c.signal);
-    EXPECT_TRUE(endsNormally(session, c.exitCode));
+    if (c.typed) session.send(c.typed);
+    if (!c.typed) session.signal(c.signal);
+    EXPECT_TRUE(endsAsFound(session, Ending::by(c.signal)));
   }
+}
+
+// A shell tells an interrupted program from one that handled Ctrl-C by how it ended: a loop
+// of runs stops only when the program ended by the interrupt.
+TEST(TerminalProgram, CtrlCStopsALoopOfRunsInAShell) {
+  PtyOptions options;
+  options.program = "/bin/bash";
+  options.arguments = {"-c", "for giro in 1 2; do \"$0\"; echo \"giro $giro: $?\"; done",
+                       helperPath("echo_console")};
+  PtySession session(options);
+  ASSERT_TRUE(session.waitForText("eco>"));
+  session.send("\x03");
+  ASSERT_TRUE(session.waitForExit());
+  EXPECT_EQ(session.terminatingSignal(), SIGINT) << session.report();
+  EXPECT_EQ(session.received().find("giro"), std::string::npos) << session.report();
 }
 
 // Types numbered lines, each answered on the screen before the next is typed.
@@ -122,7 +139,7 @@ TEST(TerminalProgram, FollowsTheWindowSizeAndEveryRowReachesTheScrollbackOnceInO
   for (int i = 1; i <= line; ++i) expected.push_back(std::to_string(i) + "]");
   EXPECT_EQ(rowsStartingWith(session.screen(), "letto: [riga "), expected) << session.report();
   session.sendLine("fine");
-  EXPECT_TRUE(endsNormally(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 TEST(TerminalProgram, SurvivesResizingDownToOneCell) {
@@ -140,7 +157,7 @@ TEST(TerminalProgram, SurvivesResizingDownToOneCell) {
   session.sendLine("dopo");
   ASSERT_TRUE(session.waitForText("letto: [dopo]"));
   session.sendLine("fine");
-  EXPECT_TRUE(endsNormally(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 // A window of any size costs at most the bounded screen buffer: the program uses its top-left
@@ -161,7 +178,7 @@ TEST(TerminalProgram, AHugeWindowTakesNoMoreMemoryThanTheBoundedScreenBuffer) {
   EXPECT_GT(peakKiB, 0);
   EXPECT_LT(peakKiB, 64 * 1024);
   session.send("\resci\r");
-  EXPECT_TRUE(endsNormally(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 // An arrow key whose bytes arrive apart (ssh, a slow link) is still the arrow key.
@@ -180,7 +197,7 @@ TEST(TerminalProgram, AKeyWhoseBytesArriveApartIsStillOneKey) {
   session.send("X\r");
   ASSERT_TRUE(session.waitForText("letto: [abX]"));
   session.sendLine("fine");
-  EXPECT_TRUE(endsNormally(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 // In the keypad's application mode its keys type what they show and its Enter takes the line
@@ -191,43 +208,62 @@ TEST(TerminalProgram, TheKeypadTypesWhatItShowsAndItsEnterTakesTheLine) {
   session.screen().typeOnKeypad("12+3*4/5-6.7\r");
   ASSERT_TRUE(session.waitForText("letto: [12+3*4/5-6.7]"));
   session.sendLine("fine");
-  EXPECT_TRUE(endsNormally(session, 0));
-}
-
-TEST(TerminalProgram, CtrlZHandsTheTerminalBackAndContinuingRepaints) {
-  PtySession session(echo(true));
-  ASSERT_TRUE(session.waitForText("eco>"));
-  session.sendLine("prima");
-  ASSERT_TRUE(session.waitForText("letto: [prima]"));
-  session.send("\x1a");
-  ASSERT_TRUE(session.waitForText("[shim] fermato"));
-  EXPECT_TRUE(session.terminalSettingsRestored()) << "stopped programs leave a usable terminal";
-  session.sendLine("fg");
-  ASSERT_TRUE(session.waitFor(
-      [](const VtermScreen& s) { return !s.contains("[shim]") && s.contains("letto: [prima]"); },
-      "the repaint after continuing"));
-  EXPECT_EQ(session.currentSettings().c_lflag & ECHO, 0u) << "raw mode again";
-  session.sendLine("dopo");
-  ASSERT_TRUE(session.waitForText("letto: [dopo]"));
-  session.sendLine("fine");
-  EXPECT_TRUE(endsNormally(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 TEST(TerminalProgram, TheRealProgramStartsDrawsAndLeavesTheTerminalAsItFoundItOnEveryWayOut) {
-  const std::pair<const char*, int> cases[] = {
-      {"\resci\r", 0},  // typed ahead: no method chosen, then the exit word
-      {"\x03", 130},
-      {"a\rx\r", 106},  // an invalid number ends with a run-time error
+  const std::pair<const char*, Ending> cases[] = {
+      {"\resci\r", Ending::code(0)},  // typed ahead: no method chosen, then the exit word
+      {"\x03", Ending::by(SIGINT)},
+      {"a\rx\r", Ending::code(106)},  // an invalid number ends with a run-time error
   };
-  for (const auto& [typed, exitCode] : cases) {
-    SCOPED_TRACE(exitCode);
+  for (const auto& [typed, ending] : cases) {
+    SCOPED_TRACE(typed);
     PtySession session;
     ASSERT_TRUE(session.waitForText("=>"));
     session.send(typed);
-    EXPECT_TRUE(endsNormally(session, exitCode));
+    EXPECT_TRUE(endsAsFound(session, ending));
   }
 }
 
+// A closed standard descriptor would be taken by the first one the program opens (the signal
+// pipe would become the keyboard): each is opened on /dev/null, so that closed input is input
+// that has run out, while the dialogue is drawn on the terminal all the same.
+TEST(TerminalProgram, StandardDescriptorsClosedAtStartUpAreInputThatRanOut) {
+  for (const bool allThree : {false, true}) {
+    SCOPED_TRACE(allThree ? "0, 1 and 2 closed" : "0 closed");
+    PtyOptions options;
+    options.inChild = [allThree] {
+      // One descriptor of the terminal stays open: with none, the test would take the
+      // terminal for closed before the program opens /dev/tty.
+      fcntl(STDIN_FILENO, F_DUPFD, 10);
+      for (int fd = 0; fd <= (allThree ? 2 : 0); ++fd) close(fd);
+    };
+    PtySession session(options);
+    ASSERT_TRUE(session.waitForText("=>"));
+    EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
+  }
+}
+
+// Standard input that cannot be read is an I/O error with its report, not an end of input.
+TEST(TerminalProgram, StandardInputThatCannotBeReadEndsWithARunTimeError) {
+  const struct {
+    const char* path;
+    int flags;
+    int error;  // the operating system's error as a run-time error number
+  } cases[] = {{"/", O_RDONLY | O_DIRECTORY, 152}, {"/dev/null", O_WRONLY, 9}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    PtyOptions options;
+    options.inChild = [&c] { dup2(open(c.path, c.flags), STDIN_FILENO); };
+    PtySession session(options);
+    EXPECT_TRUE(endsAsFound(session, Ending::code(c.error)));
+    EXPECT_TRUE(session.screen().contains("Runtime error " + std::to_string(c.error) + " at 0x"))
+        << session.report();
+  }
+}
+
+// The exit code says that there was no console, even when the message cannot be written.
 TEST(TerminalProgram, WithoutAnyTerminalSaysSoOnStandardErrorAndEndsWithOne) {
   for (const std::string& program : {helperPath("echo_console"), programPath()}) {
     SCOPED_TRACE(program);
@@ -235,6 +271,9 @@ TEST(TerminalProgram, WithoutAnyTerminalSaysSoOnStandardErrorAndEndsWithOne) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.stderrText, "No way to get the console handle\r\n");
     EXPECT_EQ(run.stdoutText, "");
+    const DetachedRun unwritable =
+        runWithoutTerminal(program, 10.0, {}, "", [] { dup2(open("/dev/null", O_RDONLY), 2); });
+    EXPECT_EQ(unwritable.exitCode, 1);
   }
 }
 

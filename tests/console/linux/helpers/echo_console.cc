@@ -1,6 +1,8 @@
 // A small dialogue on the console, for tests that drive the terminal in a pseudo-terminal: it
 // prompts "eco> " and reads a line with the console's own channels; "fine" ends it normally,
+// "memoria" fails as an allocation that finds no memory does (nothing catches it: abort()),
 // anything else is written back as "letto: [<text>]".
+#include <new>
 #include <string_view>
 
 #include "console/console_state.h"
@@ -21,6 +23,7 @@ namespace {
     qv::readLineEnd(qv::standardInput);
     qv::checkIo();
     if (line.view() == "fine") qv::haltProgram(0);
+    if (line.view() == "memoria") throw std::bad_alloc();
     qv::writeString(0, qv::standardOutput, "letto: [");
     qv::writeString(0, qv::standardOutput, line.view());
     qv::writeString(0, qv::standardOutput, "]");

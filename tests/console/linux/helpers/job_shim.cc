@@ -2,13 +2,21 @@
 // started straight in a new pseudo-terminal leads an orphaned process group, and the kernel
 // discards the stop signals of such a group. Usage: job_shim PROGRAM [ARGUMENTS...]
 // The program runs in a foreground process group of its own. When it stops, the shim takes
-// the terminal back, writes "[shim] fermato", and waits for a line ("fg"); then it gives the
-// terminal back and continues the program. It ends with the program's exit code (128 + the
-// signal's number when a signal ended it).
+// the terminal back, writes "[shim] fermato da <signal number>", and waits for a line, as a
+// shell would for a command:
+//   bg    continues the group in the background (the shim keeps the terminal);
+//   kill N  sends signal N (SIGTERM without N), then SIGCONT, to the stopped group, as a
+//           shell's kill %1 does;
+//   anything else (fg) gives the terminal back to the group and continues it.
+// It ends with the program's exit code (128 + the signal's number when a signal ended it).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv) {
   const int terminal = open("/dev/tty", O_RDWR | O_CLOEXEC);
@@ -29,12 +37,20 @@ int main(int argc, char** argv) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     tcsetpgrp(terminal, getpgrp());
-    const char notice[] = "\r\n[shim] fermato\r\n";
-    char line[64];
-    if (write(terminal, notice, sizeof notice - 1) < 0 || read(terminal, line, sizeof line) < 0) {
+    char notice[64];
+    const int length =
+        std::snprintf(notice, sizeof notice, "\r\n[shim] fermato da %d\r\n", WSTOPSIG(status));
+    char line[64] = {};
+    if (write(terminal, notice, std::size_t(length)) < 0 ||
+        read(terminal, line, sizeof line - 1) < 0) {
       return 2;
     }
-    tcsetpgrp(terminal, child);
+    if (std::strncmp(line, "kill", 4) == 0) {
+      const int signalNumber = std::atoi(line + 4);
+      kill(-child, signalNumber > 0 ? signalNumber : SIGTERM);
+    } else if (std::strncmp(line, "bg", 2) != 0) {
+      tcsetpgrp(terminal, child);
+    }
     kill(-child, SIGCONT);
   }
   return 2;

@@ -1,0 +1,93 @@
+// Ctrl-Z, fg, bg and kill %1, as a shell with job control does them: the echo dialogue runs
+// under the job-control shim of tests/console/helpers, straight or behind a wrapper process
+// (as `make run` or a script starts it), which stops first and lets the shell take the
+// terminal back before the program could hand it over.
+#include <signal.h>
+#include <termios.h>
+
+#include <string>
+#include <vector>
+
+#include "support/pty_session.h"
+
+namespace qv {
+namespace {
+
+PtyOptions underShim(bool wrapped) {
+  PtyOptions options;
+  options.program = helperPath("job_shim");
+  options.arguments = {helperPath("echo_console")};
+  if (wrapped) options.arguments = {"/bin/sh", "-c", "\"$0\"; true", helperPath("echo_console")};
+  return options;
+}
+
+// Ctrl-Z stops the job; the shim says so once it has the terminal back.
+testing::AssertionResult suspend(PtySession& session) {
+  session.send("\x1a");
+  if (auto stopped = session.waitForText("[shim] fermato da " + std::to_string(SIGTSTP));
+      !stopped) {
+    return stopped;
+  }
+  return session.waitForSettingsRestored();
+}
+
+testing::AssertionResult repainted(PtySession& session) {
+  return session.waitFor(
+      [](const VtermScreen& s) { return !s.contains("[shim]") && s.contains("letto: [prima]"); },
+      "the repaint after continuing");
+}
+
+TEST(JobControl, CtrlZAndFgWorkEveryTimeAlsoBehindAWrapper) {
+  for (const bool wrapped : {false, true}) {
+    SCOPED_TRACE(wrapped ? "behind sh -c" : "straight");
+    PtySession session(underShim(wrapped));
+    ASSERT_TRUE(session.waitForText("eco>"));
+    session.sendLine("prima");
+    ASSERT_TRUE(session.waitForText("letto: [prima]"));
+    for (int round = 1; round <= 3; ++round) {
+      SCOPED_TRACE(round);
+      ASSERT_TRUE(suspend(session)) << "a stopped program leaves the terminal as it found it";
+      session.sendLine("fg");
+      ASSERT_TRUE(repainted(session));
+      EXPECT_EQ(session.currentSettings().c_lflag & ECHO, 0u) << "raw mode again";
+      const std::string line = "dopo " + std::to_string(round);
+      session.sendLine(line);
+      ASSERT_TRUE(session.waitForText("letto: [" + line + "]"));
+    }
+    session.sendLine("fine");
+    EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
+  }
+}
+
+// Continued in the background, the program neither draws nor changes the terminal's settings:
+// it stops again, as a program writing to its terminal from the background is stopped, and
+// takes the terminal only when it is brought to the foreground.
+TEST(JobControl, ContinuedInTheBackgroundItStopsUntilItIsInTheForeground) {
+  PtySession session(underShim(false));
+  ASSERT_TRUE(session.waitForText("eco>"));
+  session.sendLine("prima");
+  ASSERT_TRUE(session.waitForText("letto: [prima]"));
+  ASSERT_TRUE(suspend(session));
+  session.sendLine("bg");
+  ASSERT_TRUE(session.waitForText("[shim] fermato da " + std::to_string(SIGTTOU)));
+  EXPECT_TRUE(session.terminalSettingsRestored());
+  session.sendLine("fg");
+  ASSERT_TRUE(repainted(session));
+  session.sendLine("fine");
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
+}
+
+// kill %1 on a stopped job: the signal, then SIGCONT, while the shell keeps the terminal.
+TEST(JobControl, AStoppedJobThatIsKilledEndsAsSoonAsItIsContinued) {
+  for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(signal);
+    PtySession session(underShim(false));
+    ASSERT_TRUE(session.waitForText("eco>"));
+    ASSERT_TRUE(suspend(session));
+    session.sendLine("kill " + std::to_string(signal));
+    EXPECT_TRUE(endsAsFound(session, Ending::code(128 + signal)));
+  }
+}
+
+}  // namespace
+}  // namespace qv
