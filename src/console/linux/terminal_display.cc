@@ -40,12 +40,14 @@ void TerminalDisplay::open(int fd, int columns, int rows) {
   renderer_.emplace(columns, rows, coloursWanted());
   out_.reserve(outputReserve);
   lastPresent_ = coarseNow();
-  // Prepared now: a signal handler may neither allocate nor render.
-  std::string bytes(cancelSequence);
-  renderer_->restoreModes(bytes);
-  bytes += freshLine;
-  emergencyLength_ = std::min(bytes.size(), sizeof emergencyBytes_);
-  std::copy_n(bytes.data(), emergencyLength_, emergencyBytes_);
+  // Prepared now, in the output buffer's room: a signal handler may neither allocate nor render.
+  out_.clear();
+  out_ += cancelSequence;
+  renderer_->restoreModes(out_);
+  out_ += freshLine;
+  emergencyLength_ = std::min(out_.size(), sizeof emergencyBytes_);
+  std::copy_n(out_.data(), emergencyLength_, emergencyBytes_);
+  out_.clear();
 }
 
 void TerminalDisplay::close() {

@@ -6,8 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <charconv>
 #include <ctime>
+#include <string>
 
 #include "console/linux/signal_pipe.h"
 
@@ -18,8 +19,11 @@ namespace {
 // The same terminal through a file description of its own: its non-blocking flag is nobody
 // else's business. -1 when the terminal cannot be reopened (no /proc, exclusive mode).
 int reopenNonBlocking(int fd) {
-  char path[40];
-  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  // (to_chars rather than printf: the printf machinery would be the largest code the program
+  // pulls in from the C library.)
+  char path[40] = "/proc/self/fd/";
+  const std::size_t prefix = std::char_traits<char>::length(path);
+  *std::to_chars(path + prefix, path + sizeof path - 1, fd).ptr = '\0';
   const int own = ::open(path, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (own < 0) return -1;
   struct stat mine {
