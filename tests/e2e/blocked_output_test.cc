@@ -61,11 +61,11 @@ int rowsShown(const VtermScreen& screen, const std::vector<std::string>& expecte
   return whole;
 }
 
-// Asks for the list, then reads nothing for a while: the program writes until the terminal's
-// queue is full and then waits for the terminal.
-testing::AssertionResult listWhileNobodyReads(PtySession& session, std::chrono::milliseconds time) {
+// Asks for the list, then reads nothing for a while (scaled for slow machines): the program
+// writes until the terminal's queue is full and then waits for the terminal.
+testing::AssertionResult listWhileNobodyReads(PtySession& session, double seconds) {
   auto started = startMethod(session, "c", elementsPrompt, std::to_string(elementCount));
-  if (started) std::this_thread::sleep_for(time);
+  if (started) std::this_thread::sleep_for(std::chrono::duration<double>(scaledSeconds(seconds)));
   return started;
 }
 
@@ -77,7 +77,7 @@ TEST(BlockedOutput, SignalsEndTheProgramAtOnceWhileTheTerminalReadsNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.signal);
     PtySession session;
-    ASSERT_TRUE(listWhileNobodyReads(session, std::chrono::milliseconds(300)));
+    ASSERT_TRUE(listWhileNobodyReads(session, 0.3));
     if (c.typed) session.send(c.typed);
     if (!c.typed) session.signal(c.signal);
     EXPECT_TRUE(session.waitForExitUnread(1.0));
@@ -91,7 +91,7 @@ TEST(BlockedOutput, SignalsEndTheProgramAtOnceWhileTheTerminalReadsNothing) {
 TEST(BlockedOutput, RowsOnTheirWayToTheTerminalSurviveCtrlC) {
   const std::vector<std::string> expected = elementRows();
   PtySession session;
-  ASSERT_TRUE(listWhileNobodyReads(session, std::chrono::milliseconds(300)));
+  ASSERT_TRUE(listWhileNobodyReads(session, 0.3));
   session.send("\x03");
   ASSERT_TRUE(endsAsFound(session, Ending::by(SIGINT)));
   // Hundreds of rows were on their way; they all arrive, in order, the last one maybe cut off.
@@ -105,7 +105,7 @@ TEST(BlockedOutput, ANonBlockingTerminalThatStallsLosesNoRow) {
   };
   PtySession session(options);
   // Longer than anything should give up after.
-  ASSERT_TRUE(listWhileNobodyReads(session, std::chrono::milliseconds(1500)));
+  ASSERT_TRUE(listWhileNobodyReads(session, 1.5));
   ASSERT_TRUE(waitForPause(session));
   std::vector<Row> rows = {{header, Ink::white}};
   for (const std::string& row : elementRows()) rows.push_back({row, Ink::white});
