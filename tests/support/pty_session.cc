@@ -29,17 +29,22 @@ void setNonBlocking(int fd) {
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
 
-// Reads everything a non-blocking descriptor holds; false once it reached its end.
+// Reads what a non-blocking descriptor holds, up to a megabyte, so that a program that writes
+// without pause cannot keep the caller from looking at what came; false once it reached its
+// end.
 bool drainInto(int fd, std::string& out) {
+  constexpr std::size_t mostAtOnce = 1 << 20;
   char chunk[4096];
-  for (;;) {
+  for (std::size_t taken = 0; taken < mostAtOnce;) {
     ssize_t n = read(fd, chunk, sizeof chunk);
     if (n > 0) {
       out.append(chunk, size_t(n));
+      taken += size_t(n);
     } else if (!(n < 0 && errno == EINTR)) {
       return n < 0 && errno == EAGAIN;
     }
   }
+  return true;
 }
 
 [[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args,

@@ -104,7 +104,13 @@ VtermScreen::~VtermScreen() {
 }
 
 void VtermScreen::feed(std::string_view bytes) {
-  if (!bytes.empty()) vterm_input_write(vt_, bytes.data(), bytes.size());
+  // libvterm 0.1.4 crashes on a single write of a couple of megabytes (a program that writes
+  // without pause, read in one go): it gets them in pieces.
+  constexpr std::size_t piece = 1 << 16;
+  for (std::size_t at = 0; at < bytes.size(); at += piece) {
+    const std::string_view part = bytes.substr(at, piece);
+    vterm_input_write(vt_, part.data(), part.size());
+  }
 }
 
 void VtermScreen::resize(int rows, int cols) {
