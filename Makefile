@@ -1,7 +1,7 @@
 # `make run` builds the program alone and starts it; `make test` builds everything and runs every
 # test. Both install the Debian packages that are missing first.
 PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev \
-            clang libclang-rt-14-dev dpkg-dev lintian mandoc
+            libmpfr-dev clang libclang-rt-14-dev dpkg-dev lintian mandoc
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX ?= /usr/local

@@ -20,17 +20,17 @@ std::vector<double> methodValues() {
   std::vector<double> values;
   double x = 1.0;
   for (int i = 0; i < 100; ++i) {
-    x = static_cast<double>(1.0L / static_cast<Extended>(x) + 1.0L);
+    x = static_cast<double>(Extended{1} / Extended{x} + 1);
     values.push_back(x);
   }
   x = 0.0;
   for (int i = 0; i < 100; ++i) {
-    x = static_cast<double>(std::sqrt(static_cast<Extended>(x) + 1.0L));
+    x = static_cast<double>(sqrt(Extended{x} + 1));
     values.push_back(x);
   }
   std::int32_t before = 1, current = 1;
   for (int i = 2; i <= 60; ++i) {
-    values.push_back(static_cast<double>(static_cast<Extended>(current) / before));
+    values.push_back(static_cast<double>(Extended{current} / Extended{before}));
     const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(current) +
                                                 static_cast<std::uint32_t>(before));
     before = current;

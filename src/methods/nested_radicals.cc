@@ -1,5 +1,4 @@
 // Method b: the nested radical sqrt(1 + sqrt(1 + sqrt(1 + ...))), evaluated from the inside out.
-#include <cmath>
 #include <cstdint>
 
 #include "methods/methods.h"
@@ -12,7 +11,7 @@ namespace {
 // The sum and the square root stay in the extended format and are rounded to double only when
 // stored: plain double arithmetic prints another digit on the 31st line.
 double nextRadical(double x) {
-  return static_cast<double>(std::sqrt(Extended{x} + 1));
+  return static_cast<double>(sqrt(Extended{x} + 1));
 }
 
 }  // namespace

@@ -5,12 +5,17 @@
 #include "textio/format_real.h"
 
 #include <array>
-#include <cmath>
+#include <cstring>
+#include <string_view>
 
+#include "textio/digit_arithmetic.h"
+#include "textio/soft_extended.h"
 #include "textio/text_channel.h"
 
 namespace qv {
 namespace {
+
+using digits::Magnitude;
 
 // The longest work text: the destination's upper bound.
 constexpr int workCapacity = 255;
@@ -27,59 +32,76 @@ struct FormatRow {
   int exponentWidth;
   int digitBudget;
   int exponentDigits;
-  // Thresholds one slack below 1, 0.1 and 5, each rounded in the extended format.
-  Extended oneBelow;
-  Extended tenthBelow;
-  Extended fiveBelow;
+  // Thresholds one slack below 1 and 0.1, each rounded in the extended format. (The third one,
+  // 5 less the slack, only ever meets whole digits, for which "above it" is "5 or more".)
+  Magnitude oneBelow;
+  Magnitude tenthBelow;
 };
 
-constexpr FormatRow makeRow(int totalWidth, int minimumWidth, int exponentWidth, Extended slack) {
-  return {totalWidth,        minimumWidth, exponentWidth, totalWidth - exponentWidth - 2,
-          exponentWidth - 2, 1.0L - slack, 0.1L - slack,  5.0L - slack};
+// The slack is the extended value nearest to a power of ten.
+constexpr FormatRow makeRow(int totalWidth, int minimumWidth, int exponentWidth,
+                            std::string_view slack) {
+  const SoftExtended slackValue = SoftExtended::decimal(slack);
+  return {totalWidth,
+          minimumWidth,
+          exponentWidth,
+          totalWidth - exponentWidth - 2,
+          exponentWidth - 2,
+          digits::magnitudeOf((SoftExtended(1) - slackValue).bits()),
+          digits::magnitudeOf((SoftExtended::decimal("0.1") - slackValue).bits())};
 }
 
-// Indexed by typeCode. Long double literals are the nearest extended values.
+// Indexed by typeCode.
 constexpr std::array<FormatRow, 6> formatRows = {
-    makeRow(16, 8, 4, 1e-9L),   makeRow(23, 9, 5, 1e-15L), makeRow(25, 10, 6, 1e-16L),
-    makeRow(23, 10, 6, 1e-14L), makeRow(16, 8, 4, 1e-9L),  makeRow(16, 8, 4, 1e-9L),
+    makeRow(16, 8, 4, "1e-9"),   makeRow(23, 9, 5, "1e-15"), makeRow(25, 10, 6, "1e-16"),
+    makeRow(23, 10, 6, "1e-14"), makeRow(16, 8, 4, "1e-9"),  makeRow(16, 8, 4, "1e-9"),
 };
 constexpr int doubleTypeCode = 1;
 
 // Half a unit in the last place for each budget: 0.5 divided by 10 that many times, every
-// division rounded. Folded at compile time, which rounds exactly as the run-time divisions do.
-constexpr std::array<Extended, largestBudget + 1> makeRoundingHalves() {
-  std::array<Extended, largestBudget + 1> halves{};
-  Extended half = 0.5L;
+// division rounded. Folded at compile time by the same arithmetic as at run time.
+constexpr std::array<Magnitude, largestBudget + 1> makeRoundingHalves() {
+  std::array<Magnitude, largestBudget + 1> halves{};
+  SoftExtended half = SoftExtended::decimal("0.5");
   for (int budget = 0; budget <= largestBudget; ++budget) {
-    halves[budget] = half;
-    half = half / 10.0L;
+    halves[budget] = digits::magnitudeOf(half.bits());
+    half = half / 10;
   }
   return halves;
 }
-constexpr std::array<Extended, largestBudget + 1> roundingHalves = makeRoundingHalves();
+constexpr std::array<Magnitude, largestBudget + 1> roundingHalves = makeRoundingHalves();
 
 // The work text, indexed from 1 so that positions read like the layout they build: position 1
-// is the sign place and position 2 the "0" that absorbs a carry out of the leading digit.
+// is the sign place and position 2 the "0" that absorbs a carry out of the leading digit. The
+// edits happen near its front (the sign, the carry place, the point), so an edit moves the
+// shorter side of the text, into room kept before position 1 when that is the front.
 class WorkText {
  public:
   explicit WorkText(std::string_view start) {
     append(start.data(), static_cast<int>(start.size()));
   }
 
-  char& operator[](int position) { return chars_[position]; }
+  char& operator[](int position) { return chars_[first_ + position - 1]; }
   int length() const { return length_; }
-  const char* begin() const { return chars_ + 1; }
+  const char* begin() const { return chars_ + first_; }
 
   void append(const char* text, int count) { insert(length_ + 1, text, count); }
   void appendChar(char c) { append(&c, 1); }
   void appendZeros(int count) { insertZeros(length_ + 1, count); }
 
-  // Inserts before position; whatever falls beyond the capacity is cut.
+  // Inserts before position (1 to length + 1); whatever falls beyond the capacity is cut.
   void insert(int position, const char* text, int count) {
     if (count > workCapacity - length_) count = workCapacity - length_;
-    if (count <= 0) return;
-    for (int i = length_; i >= position; --i) chars_[i + count] = chars_[i];
-    for (int i = 0; i < count; ++i) chars_[position + i] = text[i];
+    if (count <= 0 || position < 1 || position > length_ + 1) return;
+    const int before = position - 1, after = length_ - before;
+    if (before < after && first_ >= count) {
+      std::memmove(chars_ + first_ - count, chars_ + first_, static_cast<std::size_t>(before));
+      first_ -= count;
+    } else {
+      char* at = chars_ + first_ + before;
+      std::memmove(at + count, at, static_cast<std::size_t>(after));
+    }
+    std::memcpy(chars_ + first_ + before, text, static_cast<std::size_t>(count));
     length_ += count;
   }
   void insertChar(int position, char c) { insert(position, &c, 1); }
@@ -89,7 +111,15 @@ class WorkText {
     insert(position, zeros, count < zeroRunLength ? count : zeroRunLength);
   }
   void erase(int position) {
-    for (int i = position; i < length_; ++i) chars_[i] = chars_[i + 1];
+    if (position < 1 || position > length_) return;
+    const int before = position - 1, after = length_ - position;
+    if (before < after && first_ < frontRoom) {
+      std::memmove(chars_ + first_ + 1, chars_ + first_, static_cast<std::size_t>(before));
+      ++first_;
+    } else {
+      char* at = chars_ + first_ + before;
+      std::memmove(at, at + 1, static_cast<std::size_t>(after));
+    }
     --length_;
   }
   // Only ever shortens: the text never grows into positions that were not written.
@@ -98,15 +128,14 @@ class WorkText {
     if (newLength < length_) length_ = newLength;
   }
   void setLength(int newLength) { length_ = newLength; }
-  int find(char c) const {
-    for (int i = 1; i <= length_; ++i)
-      if (chars_[i] == c) return i;
-    return 0;
-  }
 
  private:
+  // Room for the front to move either way, a few places at a time.
+  static constexpr int frontRoom = 8;
+
   // Left unset: only positions already written are ever read.
-  char chars_[workCapacity + 2];
+  char chars_[frontRoom + workCapacity + frontRoom];
+  int first_ = frontRoom;
   int length_ = 0;
 };
 
@@ -122,55 +151,56 @@ void carryInto(WorkText& s, int position) {
 }
 
 // Writes one produced digit after pos; a digit of ten leaves "0" and carries leftwards.
-void writeDigit(WorkText& s, int& pos, std::int64_t digit) {
+[[gnu::always_inline]] inline void writeDigit(WorkText& s, int& pos, std::int64_t digit) {
   ++pos;
   s[pos] = static_cast<char>('0' + digit);
-  if (s[pos] > '9') {
+  if (s[pos] > '9') [[unlikely]] {
     s[pos] = static_cast<char>(s[pos] - 10);
     carryInto(s, pos - 1);
   }
 }
 
-// truncToInteger of a whole part in [0, 10]. Through double, which holds it exactly, the
-// conversion needs no switch of the x87 rounding mode, which costs more than a digit's arithmetic.
-std::int64_t digitOf(Extended whole) {
-  return static_cast<std::int64_t>(static_cast<double>(whole));
-}
-
 struct Conversion {
+  explicit Conversion(const FormatRow& formatRow) : row(formatRow) {}
+
   const FormatRow& row;
   WorkText s{" 0"};
   int pos = 2;
   int exponent = 0;
   int budget = 0;
-  Extended value = 0;
+  Magnitude value = {0, 0};
 };
+
+// truncToInteger(remembered - carried): the next integer digit. A rounding error may make the
+// difference a little negative, which truncates to 0.
+inline std::int64_t integerDigit(Magnitude remembered, Magnitude carried) {
+  if (carried.isZero()) return digits::wholeOf(remembered);  // the leading digit
+  return digits::truncated(digits::minus(remembered, carried));
+}
 
 // Integer digits by repeated division. Returns whether any digit was written.
 bool writeIntegerDigits(Conversion& c) {
-  Extended remembered[heldIntegerValues];
+  Magnitude remembered[heldIntegerValues];
   int count = 0;
-  for (Extended x = c.value; x > c.row.oneBelow; x = x / 10.0L) {
+  for (Magnitude x = c.value; x > c.row.oneBelow; x = digits::dividedByTen(x)) {
     remembered[count % heldIntegerValues] = x;
     ++count;
   }
   if (count == 0) return false;
   c.exponent = count - 1;
-  Extended carried = 0;
+  Magnitude carried = {0, 0};
   int next = count - 1;  // the most significant value comes first
   while (next >= 0 && c.budget > 0) {
-    const Extended r = remembered[next % heldIntegerValues];
-    writeDigit(c.s, c.pos, truncToInteger(r - carried));
+    const Magnitude r = remembered[next % heldIntegerValues];
+    writeDigit(c.s, c.pos, integerDigit(r, carried));
     --c.budget;
-    carried = intPart(r) * 10.0L;
     --next;
+    if (next >= 0) carried = digits::timesTen(digits::integerPartOf(r));  // only the next uses it
   }
   // With more integer digits than values held, the first dropped digit rounds the last one
   // kept; 17 or 18 integer digits are simply cut at the budget.
   if (count > heldIntegerValues && next >= 0) {
-    const Extended digit =
-        static_cast<Extended>(truncToInteger(remembered[next % heldIntegerValues] - carried));
-    if (digit > c.row.fiveBelow) carryInto(c.s, c.pos);
+    if (integerDigit(remembered[next % heldIntegerValues], carried) >= 5) carryInto(c.s, c.pos);
   }
   return true;
 }
@@ -178,7 +208,7 @@ bool writeIntegerDigits(Conversion& c) {
 // Each leading zero of a fraction costs one digit of the budget in the fixed form.
 void skipLeadingZeros(Conversion& c, bool fixedForm) {
   while (c.value < c.row.tenthBelow) {
-    c.value = c.value * 10.0L;
+    c.value = digits::timesTen(c.value);
     --c.exponent;
     if (fixedForm) --c.budget;
   }
@@ -186,20 +216,13 @@ void skipLeadingZeros(Conversion& c, bool fixedForm) {
 }
 
 void writeFractionDigits(Conversion& c) {
-  const Extended half = roundingHalves[c.budget];
-  if (c.value >= half) c.value = c.value + half;
-  if (intPart(c.value) == 1.0L) {
+  const Magnitude half = roundingHalves[c.budget];
+  if (c.value >= half) c.value = digits::plus(c.value, half);
+  if (digits::wholeOf(c.value) == 1) {
     carryInto(c.s, c.pos);
-    c.value = fracPart(c.value);
+    c.value = digits::fractionOf(c.value);
   }
-  // Each digit's truncation also gives the whole part that the next step takes away. Above
-  // oneBelow that is fracPart; at or below it the whole part is 0 and the value stays itself.
-  Extended whole = intPart(c.value);
-  for (int i = 0; i < c.budget; ++i) {
-    c.value = (c.value - whole) * 10.0L;
-    whole = intPart(c.value);
-    writeDigit(c.s, c.pos, digitOf(whole));
-  }
+  digits::fractionDigits(c.value, c.budget, [&c](int digit) { writeDigit(c.s, c.pos, digit); });
 }
 
 // carriedOut: the rounding carried into the leading place, which then holds a digit of its own.
@@ -233,7 +256,8 @@ void shapeFixedForm(Conversion& c, bool negative, int decimals) {
     s.insertZeros(base - 1, -c.exponent);
     s.insertChar(base, '.');
   }
-  const int point = s.find('.');
+  // Where the point went; the text is never near its capacity, so it always does go in.
+  const int point = c.exponent >= 0 ? base + c.exponent : base;
   s.cutTo(decimals > 0 ? point + decimals : point - 1);
 }
 
@@ -244,9 +268,8 @@ void store(const WorkText& s, std::int32_t width, ShortStringSlot destination,
   int padding = width > s.length() ? width - s.length() : 0;
   if (padding > limit) padding = limit;
   int kept = s.length() < limit - padding ? s.length() : limit - padding;
-  for (int i = 0; i < padding; ++i) destination.chars[i] = ' ';
-  const char* text = s.begin();
-  for (int i = 0; i < kept; ++i) destination.chars[padding + i] = text[i];
+  if (padding > 0) std::memset(destination.chars, ' ', static_cast<std::size_t>(padding));
+  std::memcpy(destination.chars + padding, s.begin(), static_cast<std::size_t>(kept));
   *destination.length = static_cast<std::uint8_t>(padding + kept);
 }
 
@@ -261,7 +284,7 @@ void storeSpecial(std::string_view text, std::int32_t width, ShortStringSlot des
 Extended roundingHalf(std::int32_t budget) {
   if (budget < 0) budget = 0;
   if (budget > largestBudget) budget = largestBudget;
-  return roundingHalves[budget];
+  return Extended::fromBits(digits::bitsOf(roundingHalves[budget]));
 }
 
 void formatReal(std::int32_t width, std::int32_t decimals, Extended value, std::int32_t typeCode,
@@ -273,11 +296,15 @@ void formatReal(std::int32_t width, std::int32_t decimals, Extended value, std::
   }
   Conversion c{formatRows[typeCode]};
   if (width == noWidth) width = c.row.totalWidth;
-  if (std::isnan(value)) return storeSpecial("NaN", width, destination, capacity);
-  const bool negative = std::signbit(value);
-  if (std::isinf(value))
+  // The digits are computed on the value's bits, whichever arithmetic the build has.
+  const ExtendedBits bits = value.bits();
+  const soft::Kind kind = soft::kindOf(bits);
+  if (soft::isNaNOrUnsupported(kind)) return storeSpecial("NaN", width, destination, capacity);
+  const bool negative = soft::isNegative(bits);
+  if (kind == soft::Kind::infinity) {
     return storeSpecial(negative ? "-Inf" : "Inf", width, destination, capacity);
-  c.value = std::fabs(value);
+  }
+  c.value = digits::magnitudeOf(bits);
 
   c.budget = c.row.digitBudget;
   if (decimals > c.budget) decimals = c.budget;
@@ -288,9 +315,9 @@ void formatReal(std::int32_t width, std::int32_t decimals, Extended value, std::
   }
 
   const bool wroteIntegerDigit = writeIntegerDigits(c);
-  if (c.value > c.row.oneBelow) c.value = fracPart(c.value);
+  if (c.value > c.row.oneBelow) c.value = digits::fractionOf(c.value);
   if (fixedForm && c.budget > decimals) c.budget = decimals;
-  if (!wroteIntegerDigit && c.value != 0) skipLeadingZeros(c, fixedForm);
+  if (!wroteIntegerDigit && !c.value.isZero()) skipLeadingZeros(c, fixedForm);
   if (c.budget >= 0) writeFractionDigits(c);
   c.s.setLength(c.pos);
 

@@ -6,6 +6,7 @@
 #include "textio/fpu_control.h"
 #include "textio/io_result.h"
 #include "textio/run_error.h"
+#include "textio/soft_extended.h"
 #include "textio/text_channel.h"
 
 namespace qv {
@@ -54,6 +55,7 @@ void startProgram(ModuleStep consoleModule, ModuleStep mainProgram) {
   recordOutermostFrame(frame);
   installFaultHandling(frame);
   loadFpuControl();
+  loadSoftExtendedControl(fpuControlSetting);
   moduleTable.modules[consoleModuleIndex].initialise = consoleModule;
   isConsoleProgram = true;
   initializeModules();

@@ -12,21 +12,12 @@
 #include <vector>
 
 #include "support/pty_session.h"
+#include "support/sanitizer.h"
 
 namespace qv {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool underSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool underSanitizer = true;
-#else
-constexpr bool underSanitizer = false;
-#endif
-#else
-constexpr bool underSanitizer = false;
-#endif
+using testsupport::underSanitizer;
 
 // The sanitizers make every pass several times slower; fewer passes still cover the loop.
 constexpr int passCount = underSanitizer ? 300 : 1000;

@@ -16,7 +16,9 @@ namespace qv {
 namespace {
 
 constexpr double phi = 0x1.9e3779b97f4a8p+0;  // the double nearest the golden ratio
-constexpr Extended inf = std::numeric_limits<Extended>::infinity();
+const Extended inf = Extended::fromBits({std::uint64_t{1} << 63, 0x7FFF});
+const Extended nan = Extended::fromBits({std::uint64_t{3} << 62, 0x7FFF});
+const Extended smallestDenormal = Extended::fromBits({1, 0});
 
 std::string format(Extended value, int width, int decimals, int typeCode = 1, int capacity = 255) {
   String255 text;
@@ -43,8 +45,7 @@ TEST(FormatRealTest, ProgramPathGivesFifteenDecimalsFromSixteenDigits) {
       // into the carry place), 4e-16, 1e-20 (no budget left), the smallest extended, -1e-4000.
       {0x1.70a3d70a3d70ap-4, "0.090000000000000"}, {0x1.036847569cd7ap-50, "0.000000000000001"},
       {0x1.cd2b297d889bcp-52, "0.000000000000000"}, {0x1.79ca10c924223p-67, "0.000000000000000"},
-      {std::numeric_limits<Extended>::denorm_min(), "0.000000000000000"},
-      {-1e-4000L, "-0.000000000000000"},
+      {smallestDenormal, "0.000000000000000"}, {Extended::decimal("-1e-4000"), "-0.000000000000000"},
       // Two or more integer digits give 16 significant digits, then zeros: 75.34479684278351,
       // 123.456, 12.5, 10; 17 and 18 digits drop the rest, 19 and more round at the 16th
       // (up at 7, not at 3, up at 5); 36 digits stay fixed, 37 switch to the exponent form.
@@ -74,7 +75,7 @@ TEST(FormatRealTest, OtherWidthsDecimalsAndForms) {
       {0x1.3c6ef372fe950p-1, noWidth, -1, " 6.180339887498949E-001"},
       {-0.001234, noWidth, -1, "-1.234000000000000E-003"},
       {1e100, noWidth, -1, " 1.000000000000000E+100"},
-      {1e-1000L, noWidth, -1, " 1.000000000000000E-1000"},
+      {Extended::decimal("1e-1000"), noWidth, -1, " 1.000000000000000E-1000"},
       {9.96, 9, -1, " 1.0E+001"},  // the rounding carry moves the exponent
       // Either side of 1 - 10^-15 in the extended format: a leading digit 0, or a fraction.
       {0x1.ffffffffffff7p-1, noWidth, -1, " 0.999999999999999E+000"},
@@ -83,7 +84,7 @@ TEST(FormatRealTest, OtherWidthsDecimalsAndForms) {
       {phi, 0, 0, "2"}, {2.5, 0, 0, "3"}, {0.5, 0, 0, "1"}, {0.4, 0, 0, "0"}, {-0.4, 0, 0, "-0"},
       {9.5, 0, 0, "10"}, {-99.5, 0, 0, "-100"}, {0.96, 0, 1, "1.0"},
       {inf, 0, 15, "Inf"}, {-inf, 0, 15, "-Inf"}, {inf, noWidth, 15, std::string(20, ' ') + "Inf"},
-      {std::numeric_limits<Extended>::quiet_NaN(), 8, 15, "     NaN"},
+      {nan, 8, 15, "     NaN"},
   };
   // clang-format on
   for (const Call& c : calls) {
@@ -116,9 +117,8 @@ TEST(FormatRealTest, TypeCodesAndCapacity) {
 
 // The rounding constant must be the run-time repeated division, however it is obtained.
 TEST(FormatRealTest, RoundingHalfIsHalfDividedByTenOnceForEachDigit) {
-  volatile Extended ten = 10.0L;
-  Extended half = 0.5L;
-  for (int budget = 0; budget <= 17; ++budget, half = half / ten) {
+  Extended half = Extended::decimal("0.5");
+  for (int budget = 0; budget <= 17; ++budget, half = half / 10) {
     EXPECT_EQ(roundingHalf(budget), half) << "budget " << budget;
   }
 }
@@ -137,16 +137,14 @@ TEST(FormatOracleTest, EveryPrintedValueIsCorrectlyRounded) {
   // Fibonacci entries n and n - 1, the 32-bit sums wrapping from entry 47 on.
   std::vector<double> fractions = {1.0}, radicals = {0.0}, ratios = {0.0, 0.0, 1.0};
   for (int n = 1; n <= 100; ++n) {
-    fractions.push_back(static_cast<double>(1.0L / static_cast<Extended>(fractions.back()) + 1.0L));
-    radicals.push_back(
-        static_cast<double>(std::sqrt(static_cast<Extended>(radicals.back()) + 1.0L)));
+    fractions.push_back(static_cast<double>(Extended{1} / Extended{fractions.back()} + 1));
+    radicals.push_back(static_cast<double>(sqrt(Extended{radicals.back()} + 1)));
   }
   for (std::int32_t previous = 1, current = 1, i = 3; i <= 60; ++i) {
     const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(current) +
                                                 static_cast<std::uint32_t>(previous));
     previous = current, current = next;
-    ratios.push_back(
-        static_cast<double>(static_cast<Extended>(current) / static_cast<Extended>(previous)));
+    ratios.push_back(static_cast<double>(Extended{current} / Extended{previous}));
   }
   for (const auto& [method, values] :
        {std::pair{'a', &fractions}, {'b', &radicals}, {'c', &ratios}}) {

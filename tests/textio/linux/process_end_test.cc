@@ -22,12 +22,16 @@
 #include <vector>
 
 #include "support/pty_session.h"
-#include "textio/linux/fault_map.h"
 #include "textio/fpu_control.h"
 #include "textio/io_result.h"
+#include "textio/linux/fault_map.h"
 #include "textio/run_error.h"
+#include "textio/soft_extended.h"
 #include "textio/startup.h"
 #include "textio/text_channel.h"
+#if defined(__x86_64__)
+#include "textio/x86/x87_extended.h"
+#endif
 
 namespace qv {
 namespace {
@@ -40,6 +44,7 @@ volatile int recursionStop = -1;
 int callsLeft = 0;
 const double zero = 0.0, minusOne = -1.0;
 const long double largest = __LDBL_MAX__;
+volatile double extendedOperand = 0.0;  // read at run time, so that nothing is folded
 
 void writeOut(const char* text) {
   if (write(STDOUT_FILENO, text, std::strlen(text)) < 0) sink = 3;
@@ -134,6 +139,25 @@ FAULTING_FUNCTION(qvX87Overflow,
 FAULTING_FUNCTION(qvX87Invalid, "fldl %0\n\tfsqrt\n\tfwait\n\tfstp %%st(0)" :: "m"(minusOne) : "memory")
 FAULTING_FUNCTION(qvAccessViolation, "xor %%ecx, %%ecx\n\tmovl 16(%%rcx), %%eax" ::: "eax", "ecx")
 // clang-format on
+
+// The same three errors from each implementation of the extended type: a division by zero,
+// an overflow in the store to double, and the square root of a negative number.
+#define EXTENDED_ERRORS(Real)                                                                   \
+  __attribute__((noinline)) void qv##Real##Divide() {                                           \
+    sink = static_cast<int>(static_cast<double>(Real(1) / Real(extendedOperand)));              \
+  }                                                                                             \
+  __attribute__((noinline)) void qv##Real##Overflow() {                                         \
+    const Real large = Real::fromBits({~std::uint64_t{0}, 0x43FE}) * Real(extendedOperand + 1); \
+    sink = static_cast<int>(static_cast<double>(large) > 0);                                    \
+  }                                                                                             \
+  __attribute__((noinline)) void qv##Real##Invalid() {                                          \
+    sink = static_cast<int>(static_cast<double>(sqrt(Real(extendedOperand - 1))));              \
+  }
+EXTENDED_ERRORS(SoftExtended)
+#if defined(__x86_64__)
+EXTENDED_ERRORS(X87Extended)
+#endif
+#undef EXTENDED_ERRORS
 
 }  // extern "C"
 
@@ -251,6 +275,14 @@ TEST(RunErrorReportTest, NamesTheFailureAndEachActiveCall) {
       {{qvX87Overflow}, 205, fault("qvX87Overflow")},
       {{qvX87Invalid}, 207, fault("qvX87Invalid")},
       {{qvAccessViolation}, 216, fault("qvAccessViolation")},
+      {{qvSoftExtendedDivide}, 200, fault("qvSoftExtendedDivide")},
+      {{qvSoftExtendedOverflow}, 205, fault("qvSoftExtendedOverflow")},
+      {{qvSoftExtendedInvalid}, 207, fault("qvSoftExtendedInvalid")},
+#if defined(__x86_64__)
+      {{qvX87ExtendedDivide}, 200, fault("qvX87ExtendedDivide")},
+      {{qvX87ExtendedOverflow}, 205, fault("qvX87ExtendedOverflow")},
+      {{qvX87ExtendedInvalid}, 207, fault("qvX87ExtendedInvalid")},
+#endif
       {{qvStackOverflow}, 202, std::vector<std::string>(1 + 257, "qvRecurse")},
   };
   // clang-format on
