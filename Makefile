@@ -7,9 +7,9 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: run program documents install package test build deps test-default test-sanitize \
-        sanitize clang fuzz fuzz-run bench bench-terminal windows test-windows bench-windows \
-        deps-windows clean
+.PHONY: run program documents install package test build deps test-default soft test-soft \
+        test-sanitize sanitize clang fuzz fuzz-run bench bench-terminal windows test-windows \
+        bench-windows deps-windows clean
 
 run: program
 	@./build/default/quorvendalist
@@ -42,6 +42,14 @@ build: deps
 test-default: build
 	ctest --preset default -j $(JOBS)
 
+# The extended arithmetic in integers instead of on the x87 (what aarch64 builds always use).
+soft: deps
+	cmake --preset soft >/dev/null
+	cmake --build --preset soft -j $(JOBS)
+
+test-soft: soft
+	ctest --preset soft -j $(JOBS)
+
 sanitize: deps
 	cmake --preset sanitize >/dev/null
 	cmake --build --preset sanitize -j $(JOBS)
@@ -57,12 +65,16 @@ fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 
-# Benchmarks want a quiet machine; see README.md for the figures and what they mean.
-bench: build
+# Benchmarks want a quiet machine; see README.md for the figures and what they mean. Each runs
+# for the x87 build and for the build that computes the extended arithmetic in integers.
+bench: build soft
+	./build/default/extended_bench
 	./build/default/format_bench
+	./build/soft/format_bench
 
-bench-terminal: build
+bench-terminal: build soft
 	./build/default/terminal_bench
+	./build/default/terminal_bench --program build/soft/quorvendalist
 
 # The Windows console executable, cross-built with mingw-w64 (build/windows/quorvendalist.exe);
 # its portable test suites run under Wine, then the Linux-side tests drive it in a Wine console

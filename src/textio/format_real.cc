@@ -74,7 +74,7 @@ constexpr std::array<Magnitude, largestBudget + 1> roundingHalves = makeRounding
 // The work text, indexed from 1 so that positions read like the layout they build: position 1
 // is the sign place and position 2 the "0" that absorbs a carry out of the leading digit. The
 // edits happen near its front (the sign, the carry place, the point), so an edit moves the
-// shorter side of the text, into room kept before position 1 when that is the front.
+// shorter side of the text: the front moves into room kept on either side.
 class WorkText {
  public:
   explicit WorkText(std::string_view start) {
@@ -95,13 +95,12 @@ class WorkText {
     if (count <= 0 || position < 1 || position > length_ + 1) return;
     const int before = position - 1, after = length_ - before;
     if (before < after && first_ >= count) {
-      std::memmove(chars_ + first_ - count, chars_ + first_, static_cast<std::size_t>(before));
+      move(chars_ + first_ - count, chars_ + first_, before);
       first_ -= count;
     } else {
-      char* at = chars_ + first_ + before;
-      std::memmove(at + count, at, static_cast<std::size_t>(after));
+      move(chars_ + first_ + before + count, chars_ + first_ + before, after);
     }
-    std::memcpy(chars_ + first_ + before, text, static_cast<std::size_t>(count));
+    move(chars_ + first_ + before, text, count);
     length_ += count;
   }
   void insertChar(int position, char c) { insert(position, &c, 1); }
@@ -113,12 +112,11 @@ class WorkText {
   void erase(int position) {
     if (position < 1 || position > length_) return;
     const int before = position - 1, after = length_ - position;
-    if (before < after && first_ < frontRoom) {
-      std::memmove(chars_ + first_ + 1, chars_ + first_, static_cast<std::size_t>(before));
+    if (before < after && first_ < 2 * room - 1) {
+      move(chars_ + first_ + 1, chars_ + first_, before);
       ++first_;
     } else {
-      char* at = chars_ + first_ + before;
-      std::memmove(at, at + 1, static_cast<std::size_t>(after));
+      move(chars_ + first_ + before, chars_ + first_ + before + 1, after);
     }
     --length_;
   }
@@ -130,12 +128,21 @@ class WorkText {
   void setLength(int newLength) { length_ = newLength; }
 
  private:
-  // Room for the front to move either way, a few places at a time.
-  static constexpr int frontRoom = 8;
+  // The front may move this far either way and the whole capacity still fit behind it.
+  static constexpr int room = 8;
+
+  // Most moves are of one character or none: those need no call.
+  static void move(char* to, const char* from, int count) {
+    if (count == 1) {
+      *to = *from;
+    } else if (count > 1) {
+      std::memmove(to, from, static_cast<std::size_t>(count));
+    }
+  }
 
   // Left unset: only positions already written are ever read.
-  char chars_[frontRoom + workCapacity + frontRoom];
-  int first_ = frontRoom;
+  char chars_[room + workCapacity + room];
+  int first_ = room;
   int length_ = 0;
 };
 

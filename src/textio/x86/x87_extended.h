@@ -57,7 +57,7 @@ class X87Extended {
   // statement rather than at whatever x87 instruction happens to come next.
   [[gnu::always_inline]] explicit operator double() const {
     double result = static_cast<double>(value_);
-    asm volatile("fwait" : "+m"(result));
+    asm volatile("fwait" : "+x"(result));  // after the store: it needs the stored value
     return result;
   }
 

@@ -1,0 +1,153 @@
+#include "methods/same_output.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <random>
+
+#include "methods/channel_capture.h"
+#include "methods/methods.h"
+#include "textio/extended.h"
+#include "textio/format_real.h"
+
+namespace qv::testsupport {
+namespace {
+
+constexpr std::uint64_t integerBit = std::uint64_t{1} << 63;
+
+std::vector<std::string> methodLines(void (*method)(std::int32_t), std::int32_t n) {
+  ChannelCapture capture;
+  capture.typeLine("");  // Enter at the Fibonacci method's pause
+  method(n);
+  return capture.texts();
+}
+
+// Values where the digit algorithm takes its rarer paths, and every kind of encoding.
+std::vector<ExtendedBits> particularValues() {
+  std::vector<ExtendedBits> values = {
+      {0, 0},                                    // zero
+      {1, 0},                                    // the smallest denormal
+      {integerBit - 1, 0},                       // the largest denormal
+      {integerBit | 1, 0},                       // a pseudo-denormal
+      {integerBit, 1},                           // the smallest normal
+      {~std::uint64_t{0}, 0x7FFE},               // the largest finite
+      {integerBit, 0x7FFF},                      // infinity
+      {integerBit | (integerBit >> 1), 0x7FFF},  // a quiet NaN
+      {integerBit | 1, 0x7FFF},                  // a signalling NaN
+      {integerBit >> 1, 0x3FFF},                 // an unnormal
+      {0, 0x7FFF},                               // a pseudo-infinity
+      {~std::uint64_t{0}, 0x3FFE},               // just below 1
+  };
+  for (const char* text : {"0.5",
+                           "2.5",
+                           "9.5",
+                           "99.5",
+                           "0.96",
+                           "9.96",
+                           "0.09",
+                           "9e-16",
+                           "4e-16",
+                           "1e-20",
+                           "1.0000152587890625",
+                           "1.0000457763671875",
+                           "1.1063854338796414999990247",
+                           "75.34479684278351",
+                           "12345678901234567",
+                           "1234567890123456789",
+                           "1e35",
+                           "1.5e36",
+                           "0.999999999999999",
+                           "0.99999999999999999",
+                           "1e-4000",
+                           "1e4000",
+                           "1.618033988749894848"}) {
+    values.push_back(Extended::decimal(text).bits());
+  }
+  for (int exponent = -25; exponent <= 40; ++exponent) {
+    values.push_back(Extended::decimal("1e" + std::to_string(exponent)).bits());
+  }
+  return values;
+}
+
+// A random 80-bit value: anywhere in the range, near 1, among the denormals, or any bits at all.
+ExtendedBits randomValue(std::mt19937_64& random) {
+  const std::uint64_t significand = random() | integerBit;
+  const std::uint16_t sign = (random() & 1) ? 0x8000 : 0;
+  switch (random() % 4) {
+    case 0:
+      return {significand, static_cast<std::uint16_t>(sign | (1 + random() % 0x7FFE))};
+    case 1:
+      return {significand, static_cast<std::uint16_t>(sign | (0x3FFF - 70 + random() % 140))};
+    case 2:
+      return {significand >> (random() % 64), static_cast<std::uint16_t>(sign | (random() % 2))};
+    default:
+      return {random(), static_cast<std::uint16_t>(random())};
+  }
+}
+
+constexpr std::int32_t widths[] = {-32767, -1, 0, 5, 8, 9, 12, 16, 20, 23, 25, 30};
+constexpr std::int32_t decimalCounts[] = {-3, -1, 0, 1, 2, 5, 9, 10, 14, 15, 16, 17, 20};
+
+std::string formatLine(std::int32_t typeCode, std::int32_t width, std::int32_t decimals,
+                       ExtendedBits value) {
+  String255 text;
+  formatReal(width, decimals, Extended::fromBits(value), typeCode, text, String255::capacity);
+  char call[64];
+  std::snprintf(call, sizeof call, "%d %d %d %04X:%016" PRIX64 " [", typeCode, width, decimals,
+                value.signExponent, value.significand);
+  return call + std::string(text.view()) + "]";
+}
+
+std::vector<std::string> particularSweep() {
+  std::vector<std::string> lines;
+  for (ExtendedBits value : particularValues()) {
+    for (std::int32_t typeCode = 0; typeCode <= 5; ++typeCode) {
+      for (std::int32_t width : {-32767, 0, 8, 12, 25}) {
+        for (std::int32_t decimals : {-1, 0, 1, 5, 15, 16, 17, 20}) {
+          lines.push_back(formatLine(typeCode, width, decimals, value));
+        }
+      }
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> randomSweep() {
+  std::mt19937_64 random(19700101);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 4000; ++i) {
+    const ExtendedBits value = randomValue(random);
+    lines.push_back(formatLine(1, 0, 15, value));  // as the program writes
+    for (int call = 0; call < 3; ++call) {
+      const auto typeCode = static_cast<std::int32_t>(random() % 6);
+      const std::int32_t width = widths[random() % std::size(widths)];
+      const std::int32_t decimals = decimalCounts[random() % std::size(decimalCounts)];
+      lines.push_back(formatLine(typeCode, width, decimals, value));
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::vector<OutputSection> sameOutputSections() {
+  return {
+      {"a", methodLines(approximateByContinuedFraction, 10000)},
+      {"b", methodLines(approximateByNestedRadicals, 10000)},
+      {"c", methodLines(approximateByFibonacci, 100)},
+      {"formatReal-particular", particularSweep()},
+      {"formatReal-random", randomSweep()},
+  };
+}
+
+std::uint64_t digestOf(const std::vector<std::string>& lines, std::size_t first,
+                       std::size_t count) {
+  std::uint64_t digest = 0xCBF29CE484222325;  // the FNV-1a offset basis and prime
+  const auto mix = [&digest](unsigned char byte) { digest = (digest ^ byte) * 0x100000001B3; };
+  for (std::size_t i = first; i < first + count && i < lines.size(); ++i) {
+    for (char c : lines[i]) mix(static_cast<unsigned char>(c));
+    mix('\n');
+  }
+  return digest;
+}
+
+}  // namespace qv::testsupport
