@@ -115,9 +115,9 @@ inline Magnitude timesTen(Magnitude x) {
                  soft::low(product) << (64 - shift));
 }
 
-// x / 10, rounded, for x above 1. Ten's significand is 5 * 2^61, so a quotient of 64 bits is
-// the significand times 8 (or 4) over 5, and what is left over is a remainder modulo 5, which
-// can never be exactly half of it.
+// x / 10, rounded, for a normal x (the algorithm divides values above 1). Ten's significand is 5 *
+// 2^61, so a quotient of 64 bits is the significand times 8 (or 4) over 5, and what is left over is
+// a remainder modulo 5, which can never be exactly half of it.
 inline Magnitude dividedByTen(Magnitude x) {
   constexpr std::uint64_t tenSignificand = std::uint64_t{5} << 61;
   const bool smaller = x.significand < tenSignificand;

@@ -239,12 +239,12 @@ void shapeExponentForm(Conversion& c, bool carriedOut) {
   // digit budget, and so keeps the text exactly as wide as the width that chose the budget.
   if (carriedOut && s.length() > 2) s.cutTo(s.length() - 1);
   s.insertChar(3, '.');
-  ShortString<10> digits;
-  formatInteger(c.exponent < 0 ? -c.exponent : c.exponent, -1, digits, 10);
+  ShortString<10> exponentText;
+  formatInteger(c.exponent < 0 ? -c.exponent : c.exponent, -1, exponentText, 10);
   s.appendChar('E');
   s.appendChar(c.exponent < 0 ? '-' : '+');
-  s.appendZeros(c.row.exponentDigits - digits.length);
-  s.append(digits.chars, digits.length);
+  s.appendZeros(c.row.exponentDigits - exponentText.length);
+  s.append(exponentText.chars, exponentText.length);
 }
 
 void shapeFixedForm(Conversion& c, bool negative, int decimals) {

@@ -140,7 +140,7 @@ constexpr Result divide(ExtendedBits a, ExtendedBits b) {
   const bool smaller = x.significand < y.significand;
   const Wide dividend = Wide{x.significand} << (smaller ? 64 : 63);
   const std::uint64_t quotient = low(dividend / y.significand);
-  const std::uint64_t remainder = low(dividend % y.significand);
+  const std::uint64_t remainder = low(dividend - Wide{quotient} * y.significand);
   return roundAndPack(negative, x.exponent - y.exponent - (smaller ? 1 : 0), quotient,
                       quotientRest(remainder, y.significand));
 }

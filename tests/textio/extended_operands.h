@@ -3,6 +3,7 @@
 // of the range, ties) and random ones of several shapes, from a fixed seed.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -42,5 +43,55 @@ class OperandSource {
 };
 
 std::string describe(ExtendedBits x);  // "sign+exponent:significand" in hexadecimal
+
+// Every pair of hard operands, then random operands, each with a partner.
+template <typename CheckPair>
+void forOperandPairs(bool numbersOnly, int randomCount, CheckPair&& check) {
+  const std::vector<ExtendedBits> values = hardOperands(numbersOnly);
+  for (ExtendedBits a : values) {
+    for (ExtendedBits b : values) check(a, b);
+  }
+  OperandSource source(numbersOnly);
+  for (int i = 0; i < randomCount; ++i) {
+    const ExtendedBits a = source.next();
+    check(a, source.partnerOf(a));
+  }
+}
+
+// What differs from the reference, each with the operation and its operands: results bit for
+// bit (NaNs and signed zeros too) and the exceptions raised. The first few say what is wrong.
+class Mismatches {
+ public:
+  template <typename Value>
+  void check(const std::string& what, Value expected, unsigned expectedFlags, Value actual,
+             unsigned actualFlags) {
+    if (same(expected, actual) && expectedFlags == actualFlags) return;
+    if (++count_ <= 10) {
+      list_ += what + ": reference " + text(expected) + " flags " + std::to_string(expectedFlags) +
+               ", software " + text(actual) + " flags " + std::to_string(actualFlags) + "\n";
+    }
+  }
+  std::string report() const { return std::to_string(count_) + " mismatches\n" + list_; }
+  bool none() const { return count_ == 0; }
+
+ private:
+  template <typename Value>
+  static bool same(Value a, Value b) {
+    return a == b;
+  }
+  static bool same(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+  }
+  static std::string text(ExtendedBits x) { return describe(x); }
+  static std::string text(double x) { return describe({std::bit_cast<std::uint64_t>(x), 0}); }
+  static std::string text(const std::string& x) { return x; }
+  template <typename Integer>
+  static std::string text(Integer x) {
+    return std::to_string(x);
+  }
+
+  int count_ = 0;
+  std::string list_;
+};
 
 }  // namespace qv::testsupport
