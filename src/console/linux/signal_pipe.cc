@@ -160,8 +160,13 @@ int take(volatile std::sig_atomic_t& flag) {
 }
 }  // namespace
 
+// A stop taken here is answered by stopProcess(); a SIGCONT from now on means the process was
+// continued before it could stop (a wrapper or a shell in between stopped first and the user
+// typed fg at once), and the stop must not happen any more.
 int takeStop() {
-  return take(stopSignal);
+  const int signalNumber = take(stopSignal);
+  if (signalNumber != 0) continued = 0;
+  return signalNumber;
 }
 bool takeContinue() {
   return take(continued) != 0;
@@ -177,12 +182,12 @@ bool stopProcess(int signalNumber) {
   standard.sa_handler = SIG_DFL;
   sigemptyset(&standard.sa_mask);
   sigaction(signalNumber, &standard, &own);
-  continued = 0;
   sigset_t only;
   sigemptyset(&only);
   sigaddset(&only, signalNumber);
   sigprocmask(SIG_UNBLOCK, &only, nullptr);
-  raise(signalNumber);  // stops here; SIGCONT's handler runs before raise() returns
+  // Continued already: stopping now would wait for a SIGCONT that has come and gone.
+  if (continued == 0) raise(signalNumber);  // stops here; SIGCONT's handler runs first
   sigaction(signalNumber, &own, nullptr);
   return continued != 0;
 }

@@ -38,9 +38,10 @@ bool takeContinue();
 bool takeResize();
 
 // Stops the process with the default action of the stop signal, as if no handler were there,
-// and returns once it continues: true then. False when the stop did not happen: the signal
-// was ignored when the program started, or the kernel discarded it (an orphaned process
-// group, which no shell can continue).
+// and returns once it continues: true then, and true at once when a SIGCONT came since the
+// stop was taken (or since the last takeContinue). False when the stop did not happen: the
+// signal was ignored when the program started, or the kernel discarded it (an orphaned
+// process group, which no shell can continue).
 bool stopProcess(int signalNumber);
 // Waits until a signal arrives or the time is up.
 void waitForSignal(int milliseconds);

@@ -158,10 +158,10 @@ bool TerminalConsole::startSession(int displayFd) {
 bool TerminalConsole::takeTerminal(bool atStart) {
   for (;;) {
     if (const int signalNumber = signalPipe::endingSignal()) endBySignal(signalNumber);
+    signalPipe::takeContinue();  // answered here; a later one cancels the stop below
     if (guard_.inForeground()) break;
     if (!signalPipe::stopProcess(SIGTTOU)) signalPipe::waitForSignal(backgroundCheckMs);
   }
-  signalPipe::takeContinue();  // answered here
   if (!guard_.enterRaw()) return false;
   if (atStart) {
     display_.start();  // the size was read just now
