@@ -50,7 +50,13 @@ bool drainInto(int fd, std::string& out) {
 [[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args,
                               const std::vector<std::string>& environment,
                               const std::function<void()>& inChild) {
-  signal(SIGPIPE, SIG_DFL);          // the tests ignore it; the program must not inherit that
+  // The program starts as from an interactive shell, whoever started the tests: SIGPIPE is
+  // ignored by the tests themselves, SIGINT and SIGQUIT by a shell for a job in the background,
+  // SIGHUP by nohup.
+  for (const int signalNumber : {SIGPIPE, SIGINT, SIGQUIT, SIGHUP}) signal(signalNumber, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
   const rlimit noCoreFile = {0, 0};  // the tests end programs by SIGQUIT, SIGABRT and the like
   setrlimit(RLIMIT_CORE, &noCoreFile);
   setenv("TERM", "xterm-256color", 1);
