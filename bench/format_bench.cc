@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "textio/format_real.h"
-#include "textio/fpu_control.h"
 #include "textio/text_channel.h"
+#include "textio/x86/fpu_state.h"
 
 namespace qv {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "extended_bench.h"
-#include "textio/fpu_control.h"
+#include "textio/x86/fpu_state.h"
 #include "textio/x86/x87_extended.h"
 
 namespace qv::bench {

@@ -1,6 +1,8 @@
-// The arithmetic mode of the whole program: the x87 unit in extended precision, rounding to
-// nearest, with invalid operation, division by zero and overflow trapping; the SSE unit's
-// MXCSR set to trap the same three, so that double arithmetic fails the same way.
+// The arithmetic mode of the whole program: the control word of the 80-bit extended format,
+// in the x87's layout, with extended precision, rounding to nearest, and invalid operation,
+// division by zero and overflow trapping. Each processor's file puts its floating-point unit
+// in the program's mode and says what that is in its own registers (x86/fpu_state.h,
+// arm64/fpu_state.h).
 #pragma once
 
 #include <cstdint>
@@ -8,7 +10,6 @@
 namespace qv {
 
 inline constexpr std::uint16_t fpuControlSetting = 0x1332;
-inline constexpr std::uint32_t mxcsrSetting = 0x1900;  // DM, UM, PM masked; nearest; no FZ/DAZ
 
 // Exception bits, the same six in the x87 status and control words and in MXCSR's flags.
 inline constexpr std::uint16_t fpuInvalid = 0x01;
@@ -18,16 +19,8 @@ inline constexpr std::uint16_t fpuOverflow = 0x08;
 inline constexpr std::uint16_t fpuUnderflow = 0x10;
 inline constexpr std::uint16_t fpuPrecision = 0x20;
 inline constexpr std::uint16_t fpuExceptionFlags = 0x3F;
-// Status-word bits that, left set, make the next x87 instruction trap again: the flags, the
-// stack fault, the summary bit and busy.
-inline constexpr std::uint16_t fpuPendingStatus = 0x80FF;
-inline constexpr int mxcsrMaskShift = 7;  // MXCSR masks sit 7 bits above the flags
 
-// Resets the x87 unit and loads fpuControlSetting, and loads mxcsrSetting.
+// Puts the floating-point unit in the program's mode, with no exception flag raised.
 void loadFpuControl();
-
-std::uint16_t currentFpuControl();
-std::uint16_t currentFpuStatus();
-std::uint32_t currentMxcsr();
 
 }  // namespace qv

@@ -9,14 +9,10 @@
 #include <iterator>
 
 #include "textio/call_stack.h"
-#include "textio/linux/fault_map.h"
-#include "textio/x86/privileged_instruction.h"
 #include "textio/fpu_control.h"
+#include "textio/linux/fault_context.h"
+#include "textio/linux/fault_map.h"
 #include "textio/run_error.h"
-
-#if !defined(__x86_64__)
-#error "the fault handling reads and redirects x86-64 signal contexts"
-#endif
 
 namespace qv {
 namespace {
@@ -42,25 +38,16 @@ std::uintptr_t stackReserve = 0;
 struct sigaction previousActions[faultSignalCount];
 bool installed = false;
 
-std::uintptr_t greg(const ucontext_t& context, int reg) {
-  return static_cast<std::uintptr_t>(context.uc_mcontext.gregs[reg]);
-}
-
-void setGreg(ucontext_t& context, int reg, std::uintptr_t value) {
-  context.uc_mcontext.gregs[reg] = static_cast<greg_t>(value);
-}
-
 bool onProgramStack(std::uintptr_t address) {
   return address < stackTop && address + stackReserve + guardGap >= stackTop;
 }
 
 // Where the run-time error is raised: just below the faulting code's stack (as if the faulting
 // instruction had made a call) when there is room, else at the top of the recovery stack.
-std::uintptr_t resumeStackPointer(std::uintptr_t faultSp, bool overflow) {
-  std::uintptr_t sp = faultSp - redZone;
-  const bool roomy = !overflow && sp > stackTop - stackReserve + minimumHeadroom;
-  if (!roomy) sp = reinterpret_cast<std::uintptr_t>(recoveryStack + sizeof recoveryStack);
-  return (sp & ~std::uintptr_t{15}) - sizeof(std::uintptr_t);
+std::uintptr_t resumeStackTop(std::uintptr_t faultSp, bool overflow) {
+  const std::uintptr_t top = faultSp - redZone;
+  const bool roomy = !overflow && top > stackTop - stackReserve + minimumHeadroom;
+  return roomy ? top : reinterpret_cast<std::uintptr_t>(recoveryStack + sizeof recoveryStack);
 }
 
 [[noreturn]] void resumeAfterFault() {
@@ -72,49 +59,15 @@ std::uintptr_t resumeStackPointer(std::uintptr_t faultSp, bool overflow) {
   raiseRunError(fault.number, codeAddress(fault.address), fault.frame);
 }
 
-FaultFacts gatherFacts(int signal, const siginfo_t& info, ucontext_t& context) {
+FaultFacts gatherFacts(int signal, const siginfo_t& info, const ucontext_t& context) {
   FaultFacts facts;
   facts.signal = signal;
   facts.code = info.si_code;
-  facts.trap = static_cast<TrapVector>(context.uc_mcontext.gregs[REG_TRAPNO]);
-  if (const auto* fpu = context.uc_mcontext.fpregs) {
-    facts.hasFpuState = true;
-    facts.fpuControl = fpu->cwd;
-    facts.fpuStatus = fpu->swd;
-    facts.mxcsr = fpu->mxcsr;
-  }
   if (signal == SIGSEGV) {
     facts.onStackGuard = onProgramStack(reinterpret_cast<std::uintptr_t>(info.si_addr));
-    // A general-protection fault carries no address; the instruction itself tells.
-    facts.privilegedInstruction =
-        info.si_code == SI_KERNEL && facts.trap == TrapVector::generalProtection &&
-        isPrivilegedInstruction(reinterpret_cast<const std::uint8_t*>(greg(context, REG_RIP)));
   }
+  readProcessorFacts(facts, info, context);
   return facts;
-}
-
-// An x87 fault is reported at the next x87 instruction; the unit remembers the one at fault.
-// A breakpoint is reported after the instruction.
-const void* faultingInstruction(const FaultFacts& facts, ucontext_t& context) {
-  const std::uintptr_t pc = greg(context, REG_RIP);
-  if (facts.trap == TrapVector::x87Error && context.uc_mcontext.fpregs != nullptr &&
-      context.uc_mcontext.fpregs->rip != 0) {
-    return reinterpret_cast<const void*>(context.uc_mcontext.fpregs->rip);
-  }
-  if (facts.signal == SIGTRAP && facts.trap == TrapVector::breakpoint) {
-    return reinterpret_cast<const void*>(pc - 1);
-  }
-  return reinterpret_cast<const void*>(pc);
-}
-
-// Left set, the flags would raise the same fault again at the first floating-point
-// instruction after the return.
-void clearPendingFpuFaults(ucontext_t& context) {
-  auto* fpu = context.uc_mcontext.fpregs;
-  if (fpu == nullptr) return;
-  fpu->swd &= static_cast<std::uint16_t>(~fpuPendingStatus);
-  fpu->cwd = fpuControlSetting;
-  fpu->mxcsr = mxcsrSetting;
 }
 
 // Leaves the signal to its default action: delivered as soon as the handler returns. Nothing
@@ -138,20 +91,17 @@ void faultFilter(int signal, siginfo_t* info, void* rawContext) {
   if (terminationStarted()) endAtOnce(mapping.number);
   // Only faults on the program's own stack can be resumed; with no room left to record the
   // fault there is nothing sound to resume with either.
-  const std::uintptr_t faultSp = greg(context, REG_RSP);
+  const std::uintptr_t faultSp = stackPointerAt(context);
   if (!onProgramStack(faultSp) || pendingCount >= maxPendingFaults) return passOn(signal);
 
-  const void* address = faultingInstruction(facts, context);
+  const void* address = faultingInstruction(context);
   pendingFaults[pendingCount] = {address, mapping.number, mapping.floatingPoint,
-                                 reinterpret_cast<const void*>(greg(context, REG_RBP)),
-                                 reinterpret_cast<const void*>(faultSp)};
+                                 framePointerAt(context), reinterpret_cast<const void*>(faultSp)};
   pendingCount = pendingCount + 1;
   if (mapping.floatingPoint) clearPendingFpuFaults(context);
 
-  const std::uintptr_t sp = resumeStackPointer(faultSp, mapping.number == errorStackOverflow);
-  *reinterpret_cast<const void**>(sp) = address;  // a return address for the walk and debuggers
-  setGreg(context, REG_RSP, sp);
-  setGreg(context, REG_RIP, reinterpret_cast<std::uintptr_t>(&resumeAfterFault));
+  redirectAsCall(context, resumeStackTop(faultSp, mapping.number == errorStackOverflow),
+                 resumeAfterFault, address);
 }
 
 std::uintptr_t stackLimit() {

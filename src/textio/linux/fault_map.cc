@@ -2,9 +2,6 @@
 
 #include <csignal>
 
-#include "textio/fpu_control.h"
-#include "textio/x86/float_faults.h"
-
 namespace qv {
 namespace {
 
@@ -29,25 +26,12 @@ FaultMapping mapArithmeticCode(int code) {
   }
 }
 
-// The kernel folds denormal into underflow and cannot tell an unmasked flag from a masked
-// one, so the saved status decides where it is available.
-FaultMapping mapArithmeticFault(const FaultFacts& facts) {
-  if (facts.trap == TrapVector::divideError) return {errorDivisionByZero, false};
-  FaultMapping mapping;
-  if (facts.hasFpuState && facts.trap == TrapVector::x87Error) {
-    mapping = mapFloatFlags(facts.fpuStatus & ~facts.fpuControl & fpuExceptionFlags);
-  } else if (facts.hasFpuState && facts.trap == TrapVector::simdError) {
-    mapping = mapFloatFlags(facts.mxcsr & ~(facts.mxcsr >> mxcsrMaskShift) & fpuExceptionFlags);
-  }
-  return mapping.number != 0 ? mapping : mapArithmeticCode(facts.code);
-}
-
 }  // namespace
 
 FaultMapping mapFault(const FaultFacts& facts) {
   switch (facts.signal) {
     case SIGFPE:
-      return mapArithmeticFault(facts);
+      return facts.arithmetic.number != 0 ? facts.arithmetic : mapArithmeticCode(facts.code);
     case SIGSEGV:
       if (facts.onStackGuard) return {errorStackOverflow, false};
       if (facts.privilegedInstruction) return {errorBadInstruction, false};

@@ -8,27 +8,15 @@
 
 namespace qv {
 
-// The processor's exception vectors that matter here (the kernel reports them as trapno).
-enum class TrapVector : long {
-  unknown = -1,
-  divideError = 0,
-  breakpoint = 3,
-  generalProtection = 13,
-  x87Error = 16,
-  simdError = 19,
-};
-
 // What the handler knows about a fault, read from the signal and the saved context.
 struct FaultFacts {
   int signal = 0;
-  int code = 0;  // si_code
-  TrapVector trap = TrapVector::unknown;
-  bool hasFpuState = false;
-  std::uint16_t fpuControl = 0;
-  std::uint16_t fpuStatus = 0;
-  std::uint32_t mxcsr = 0;
+  int code = 0;                        // si_code
   bool onStackGuard = false;           // the access hit the region below the program's stack
   bool privilegedInstruction = false;  // the faulting instruction is one only the kernel may run
+  // What the processor's saved state tells about an arithmetic fault, where it tells more than
+  // the signal's code; number 0 when it tells nothing.
+  FaultMapping arithmetic = {};
 };
 
 FaultMapping mapFault(const FaultFacts& facts);

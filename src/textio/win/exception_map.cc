@@ -1,7 +1,7 @@
 #include "textio/win/exception_map.h"
 
-#include "textio/fpu_control.h"
 #include "textio/x86/float_faults.h"
+#include "textio/x86/fpu_state.h"
 
 namespace qv {
 namespace {

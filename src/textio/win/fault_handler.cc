@@ -10,9 +10,9 @@
 #include <cstdint>
 
 #include "textio/call_stack.h"
-#include "textio/fpu_control.h"
 #include "textio/run_error.h"
 #include "textio/win/exception_map.h"
+#include "textio/x86/fpu_state.h"
 
 #if !defined(__x86_64__)
 #error "the fault handling reads and redirects x86-64 register contexts"

@@ -1,4 +1,4 @@
-#include "textio/fpu_control.h"
+#include "textio/x86/fpu_state.h"
 
 namespace qv {
 

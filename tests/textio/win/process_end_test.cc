@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "textio/fpu_control.h"
 #include "textio/io_result.h"
 #include "textio/run_error.h"
 #include "textio/startup.h"
 #include "textio/text_channel.h"
 #include "textio/win/exception_map.h"
+#include "textio/x86/fpu_state.h"
 
 namespace qv {
 namespace {

@@ -1,0 +1,159 @@
+#include "process_scenario.h"
+
+#include <elf.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "support/pty_session.h"
+#include "textio/io_result.h"
+
+namespace qv {
+namespace {
+
+const Scenario* chosen = nullptr;
+
+std::string readAll(int fd) {
+  std::string text;
+  lseek(fd, 0, SEEK_SET);
+  char chunk[4096];
+  for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, chunk + n);
+  close(fd);
+  return text;
+}
+
+std::string reportText(int number, const std::vector<std::uint32_t>& frames) {
+  const auto hex8 = [](std::uint32_t value) { return std::string(hexDigits(value, 8).view()); };
+  std::string text = restoredLine() + "Runtime error " + std::to_string(number) + " at 0x" +
+                     hex8(frames.at(0)) + "\r\n";
+  for (std::uint32_t frame : frames) text += "  0x" + hex8(frame) + "\r\n";
+  return text + "\r\n";
+}
+
+// The function whose code holds the address (an offset from the load address, as the report
+// gives it), from the symbol table of this very executable; "" when none does.
+std::string functionAt(std::uint32_t address) {
+  static const std::string image = [] {
+    std::ifstream file("/proc/self/exe", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }();
+  const auto& header = *reinterpret_cast<const Elf64_Ehdr*>(image.data());
+  const auto* sections = reinterpret_cast<const Elf64_Shdr*>(image.data() + header.e_shoff);
+  for (int i = 0; i < header.e_shnum; ++i) {
+    if (sections[i].sh_type != SHT_SYMTAB) continue;
+    const auto* symbols = reinterpret_cast<const Elf64_Sym*>(image.data() + sections[i].sh_offset);
+    const char* names = image.data() + sections[sections[i].sh_link].sh_offset;
+    for (std::size_t s = 0; s < sections[i].sh_size / sizeof(Elf64_Sym); ++s) {
+      const Elf64_Sym& symbol = symbols[s];
+      if (ELF64_ST_TYPE(symbol.st_info) == STT_FUNC && address >= symbol.st_value &&
+          address < symbol.st_value + symbol.st_size) {
+        return names + symbol.st_name;
+      }
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+int callsLeft = 0;
+volatile int scenarioSink = 0;
+volatile double extendedOperand = 0.0;
+
+void reportFpuState() {
+  const std::string line = "restored " + floatingPointState() + "\r\n";
+  if (write(STDOUT_FILENO, line.data(), line.size()) < 0) scenarioSink = 3;
+}
+
+std::string restoredLine() {
+  return std::string("restored ") + programFloatingPointState + "\r\n";
+}
+
+// The deadline is the child's own alarm.
+ChildEnd runScenario(const Scenario& scenario, bool onTerminal) {
+  const int out = memfd_create("scenario-stdout", 0), err = memfd_create("scenario-stderr", 0);
+  int terminal = -1;
+  const pid_t pid = onTerminal ? forkpty(&terminal, nullptr, nullptr, nullptr) : fork();
+  if (pid == 0) {
+    if (!onTerminal) dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+    if (!onTerminal) dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    const rlimit noCoreFile = {0, 0};
+    setrlimit(RLIMIT_CORE, &noCoreFile);
+    alarm(static_cast<unsigned>(scaledSeconds(30)));
+    chosen = &scenario;
+    callsLeft = scenario.nestedCalls;
+    setTerminalRestoreStep(scenario.restoreStep);
+    startProgram(scenario.consoleModule, qvScenarioMain);
+  }
+  ChildEnd end;
+  if (onTerminal) end.output = readAll(terminal);  // until the child's end closes the terminal
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid) {
+    end.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  const std::string output = readAll(out);
+  if (!onTerminal) end.output = output;
+  end.errors = readAll(err);
+  return end;
+}
+
+std::vector<std::uint32_t> frameAddresses(const std::string& text) {
+  std::vector<std::uint32_t> frames;
+  for (std::size_t at = 0; (at = text.find("\n  0x", at + 1)) != std::string::npos;) {
+    frames.push_back(static_cast<std::uint32_t>(std::stoul(text.substr(at + 5, 8), nullptr, 16)));
+  }
+  return frames;
+}
+
+void expectReport(const ReportCase& c) {
+  SCOPED_TRACE(c.functions.front());
+  const ChildEnd end = runScenario(c.scenario);
+  EXPECT_EQ(end.exitCode, c.number) << end.errors;
+  const std::vector<std::uint32_t> frames = frameAddresses(end.output);
+  ASSERT_FALSE(frames.empty()) << end.output;
+  EXPECT_EQ(end.output, reportText(c.number, frames));
+  std::vector<std::string> functions;
+  for (std::uint32_t address : frames) functions.push_back(functionAt(address));
+  EXPECT_EQ(functions, c.functions) << end.output;
+  // (Under the address sanitizer the switch to the recovery stack draws a remark.)
+  EXPECT_TRUE(end.errors.empty() || c.functions.front() == "qvRecurse") << end.errors;
+}
+
+std::vector<std::string> faultIn(const char* function) {
+  return {function, "qvScenarioMain", startProgramSymbol};
+}
+
+void expectEnd(const EndCase& c) {
+  const ChildEnd end = runScenario(c.scenario);
+  EXPECT_EQ(end.exitCode, c.exitCode) << c.what;
+  EXPECT_EQ(end.output, c.output) << c.what;
+  EXPECT_EQ(end.errors, "") << c.what;
+}
+
+}  // namespace qv
+
+extern "C" {
+
+__attribute__((noinline)) void qvScenarioMain() {
+  if (qv::chosen->step == nullptr) {
+    qv::ioResult = 106;
+    qv::checkIo();
+  } else {
+    qv::chosen->step();
+  }
+  qv::scenarioSink = 2;
+  qv::exitCode = 0;
+  qv::terminateProgram();
+}
+
+}  // extern "C"
