@@ -12,7 +12,6 @@ namespace qv {
 // The processor's exception vectors that matter here (the kernel reports them as trapno).
 enum class TrapVector : long {
   divideError = 0,
-  breakpoint = 3,
   generalProtection = 13,
   x87Error = 16,
   simdError = 19,

@@ -9,6 +9,8 @@
 namespace qv {
 namespace {
 
+constexpr greg_t trapFlag = 0x100;  // EFLAGS.TF: a debug trap after every instruction
+
 std::uintptr_t greg(const ucontext_t& context, int reg) {
   return static_cast<std::uintptr_t>(context.uc_mcontext.gregs[reg]);
 }
@@ -48,14 +50,10 @@ void readProcessorFacts(FaultFacts& facts, const siginfo_t& info, const ucontext
 }
 
 // An x87 fault is reported at the next x87 instruction; the unit remembers the one at fault.
-// A breakpoint is reported after the instruction.
 const void* faultingInstruction(const ucontext_t& context) {
   const auto* fpu = context.uc_mcontext.fpregs;
   if (trapOf(context) == TrapVector::x87Error && fpu != nullptr && fpu->rip != 0) {
     return reinterpret_cast<const void*>(fpu->rip);
-  }
-  if (trapOf(context) == TrapVector::breakpoint) {
-    return reinterpret_cast<const void*>(greg(context, REG_RIP) - 1);
   }
   return reinterpret_cast<const void*>(greg(context, REG_RIP));
 }
@@ -70,13 +68,16 @@ void clearPendingFpuFaults(ucontext_t& context) {
   fpu->mxcsr = mxcsrSetting;
 }
 
-// The return address goes on the stack, where a call would have pushed it.
+// The return address goes on the stack, where a call would have pushed it. The trap flag is
+// cleared: left set after a single step, it would trap again at the first instruction of the
+// error path and at every one after it, until the process died of it.
 void redirectAsCall(ucontext_t& context, std::uintptr_t stackTop, void (*target)(),
                     const void* returnAddress) {
   const std::uintptr_t sp = (stackTop & ~std::uintptr_t{15}) - sizeof(std::uintptr_t);
   *reinterpret_cast<const void**>(sp) = returnAddress;
   setGreg(context, REG_RSP, sp);
   setGreg(context, REG_RIP, reinterpret_cast<std::uintptr_t>(target));
+  context.uc_mcontext.gregs[REG_EFL] &= ~trapFlag;
 }
 
 }  // namespace qv

@@ -38,8 +38,11 @@ FaultMapping mapFault(const FaultFacts& facts) {
       return {errorAccessViolation, false};
     case SIGILL:
     case SIGBUS:
-    case SIGTRAP:
       return {errorBadInstruction, false};
+    case SIGTRAP:
+      // A single step is a fault of the program; a breakpoint is left to its default action,
+      // as a debugger would expect.
+      return facts.code == TRAP_TRACE ? FaultMapping{errorBadInstruction, false} : FaultMapping{};
     default:
       return {};
   }

@@ -1,6 +1,6 @@
-// The faults of x86-64 code: integer division, the x87 unit's traps and an illegal
-// instruction, each in a child process; and which run-time error the saved x87 and SSE state
-// names when several flags are raised together.
+// The faults of x86-64 code: integer division, the x87 unit's traps, an illegal instruction,
+// the trap flag and a breakpoint, each in a child process; and which run-time error the saved
+// x87 and SSE state names when several flags are raised together.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -41,6 +41,9 @@ FAULTING_FUNCTION(qvX87Overflow,
 FAULTING_FUNCTION(qvX87Invalid,
     "fldl %0\n\tfsqrt\n\tfwait\n\tfstp %%st(0)" :: "m"(qv::minusOne) : "memory")
 FAULTING_FUNCTION(qvIllegalInstruction, "ud2")
+// The trap comes after the instruction that follows the one setting the flag.
+FAULTING_FUNCTION(qvSingleStep, "pushfq\n\torq $0x100, (%%rsp)\n\tpopfq\n\tnop\n\tnop" ::: "cc", "memory")
+FAULTING_FUNCTION(qvBreakpoint, "int3")
 // clang-format on
 
 EXTENDED_ERRORS(X87Extended)
@@ -61,9 +64,17 @@ TEST(X86FaultTest, NamesTheFaultingInstructionAndEachActiveCall) {
       {{qvX87ExtendedOverflow}, 205, faultIn("qvX87ExtendedOverflow")},
       {{qvX87ExtendedInvalid}, 207, faultIn("qvX87ExtendedInvalid")},
       {{qvIllegalInstruction}, 217, faultIn("qvIllegalInstruction")},
+      // Resumed with the flag still set, the error path itself would trap at every step.
+      {{qvSingleStep}, 217, faultIn("qvSingleStep")},
   };
   // clang-format on
   for (const ReportCase& c : cases) expectReport(c);
+}
+
+// A breakpoint is no fault of the program: its default action ends the process, as under no
+// debugger it always has.
+TEST(X86FaultTest, ABreakpointKeepsItsDefaultAction) {
+  expectEnd({"breakpoint", {qvBreakpoint}, 128 + SIGTRAP, ""});
 }
 
 // A floating-point trap with both units as start-up leaves them, but for what is given.
