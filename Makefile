@@ -9,7 +9,7 @@ DESTDIR ?=
 
 .PHONY: run program documents install package test build deps test-default soft test-soft \
         test-sanitize sanitize clang fuzz fuzz-run bench bench-terminal windows test-windows \
-        bench-windows deps-windows clean
+        bench-windows deps-windows aarch64 test-aarch64 deps-aarch64 clean
 
 run: program
 	@./build/default/quorvendalist
@@ -99,6 +99,24 @@ bench-windows: windows
 
 deps-windows:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+
+# The aarch64 build, cross-built with Debian's compiler (build/aarch64); the whole suite runs
+# under qemu-user, the pseudo-terminal tests of the real program included. The tests link and
+# run with the arm64 multiarch packages (C and C++ libraries, GoogleTest, libvterm, MPFR).
+AARCH64_PACKAGES := g++-aarch64-linux-gnu qemu-user libc6:arm64 libstdc++6:arm64 \
+                    libgtest-dev:arm64 libgmock-dev:arm64 libvterm-dev:arm64 libmpfr-dev:arm64
+
+aarch64: deps deps-aarch64
+	cmake --preset aarch64 >/dev/null
+	cmake --build --preset aarch64 -j $(JOBS)
+
+test-aarch64: aarch64
+	ctest --preset aarch64 -j $(JOBS)
+
+# The arm64 packages come from the same archive once dpkg knows the architecture.
+deps-aarch64:
+	@dpkg --print-foreign-architectures | grep -qx arm64 || $(SUDO) dpkg --add-architecture arm64
+	@$(MAKE) --no-print-directory deps PACKAGES="$(AARCH64_PACKAGES)"
 
 FUZZ_SECONDS ?= 30
 fuzz-run: fuzz

@@ -75,6 +75,11 @@ TEST(BlockedOutput, SignalsEndTheProgramAtOnceWhileTheTerminalReadsNothing) {
     int signal;
   } cases[] = {{"\x03", SIGINT}, {"\x1c", SIGQUIT}, {nullptr, SIGTERM}, {nullptr, SIGHUP}};
   for (const auto& c : cases) {
+#ifdef QV_TARGET_EMULATOR
+    // qemu-user writes a line of its own to the terminal after a signal that dumps core has
+    // ended the program, and waits for the terminal to take it like any other writer.
+    if (c.signal == SIGQUIT) continue;
+#endif
     SCOPED_TRACE(c.signal);
     PtySession session;
     ASSERT_TRUE(listWhileNobodyReads(session, 0.3));

@@ -94,13 +94,18 @@ TEST(Command, AMethodWritesItsLinesOrRowsWithLineFeedsOnly) {
 // Like `yes | head -1`: the reader takes one line and goes away, and the run ends at once by
 // SIGPIPE, without a word. A parent that ignores SIGPIPE hears of it as an error instead, once.
 TEST(Command, AReaderThatGoesAwayEndsTheRun) {
-  const std::string pipeline = "\"$0\" a 2147483647 | head -n 1; echo \"${PIPESTATUS[0]}\"";
-  const DetachedRun quiet = runWithoutTerminal("/bin/bash", 10.0, {"-c", pipeline, programPath()});
+  const std::string pipeline = "\"$@\" a 2147483647 | head -n 1; echo \"${PIPESTATUS[0]}\"";
+  const auto shell = [](const std::string& script) {
+    std::vector<std::string> arguments = {"-c", script, "bash"};
+    for (const std::string& word : targetCommand(programPath())) arguments.push_back(word);
+    return arguments;
+  };
+  const DetachedRun quiet = runWithoutTerminal("/bin/bash", 10.0, shell(pipeline));
   EXPECT_EQ(quiet.stdoutText, "2.000000000000000\n141\n");
   EXPECT_EQ(quiet.stderrText, "");
 
   const DetachedRun told =
-      runWithoutTerminal("/bin/bash", 10.0, {"-c", "trap '' PIPE; " + pipeline, programPath()});
+      runWithoutTerminal("/bin/bash", 10.0, shell("trap '' PIPE; " + pipeline));
   EXPECT_EQ(told.stdoutText, "2.000000000000000\n101\n");
   EXPECT_TRUE(told.stderrText.starts_with("Runtime error 101 at 0x")) << told.stderrText;
   EXPECT_EQ(told.stderrText.find("Runtime error", 1), std::string::npos) << told.stderrText;

@@ -104,7 +104,8 @@ testing::AssertionResult rowsFrom(const PtySession& session, int first,
 PtyOptions programWithStandardOutputIn(const std::string& path) {
   PtyOptions options;
   // The shell only sets up the redirection and then becomes the program.
-  options.arguments = {"-c", "exec \"$0\" >\"$1\"", options.program, path};
+  options.arguments = {"-c", "exec \"$@\" >\"$0\"", path};
+  for (const std::string& word : targetCommand(options.program)) options.arguments.push_back(word);
   options.program = "/bin/sh";
   return options;
 }

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +48,16 @@ bool drainInto(int fd, std::string& out) {
   return true;
 }
 
+void execCommand(const std::vector<std::string>& command) {
+  std::vector<char*> argv;
+  for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+}
+
+// The program may be one of the host's (a shell) or one built for the target: the kernel
+// refuses the latter with ENOEXEC when the target is another processor, and the emulator
+// starts it instead, as the kernel would with the emulator registered for the format.
 [[noreturn]] void execProgram(const std::string& program, const std::vector<std::string>& args,
                               const std::vector<std::string>& environment,
                               const std::function<void()>& inChild) {
@@ -63,11 +74,17 @@ bool drainInto(int fd, std::string& out) {
   setenv("LANG", "C.UTF-8", 1);
   unsetenv("LC_ALL");
   for (const std::string& setting : environment) putenv(const_cast<char*>(setting.c_str()));
-  std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
+  std::vector<std::string> command = {program};
+  command.insert(command.end(), args.begin(), args.end());
   if (inChild) inChild();
-  execv(program.c_str(), argv.data());
+  execCommand(command);
+  if (errno == ENOEXEC) {
+    std::vector<std::string> emulated = targetCommand(program);
+    if (emulated.size() > 1) {
+      emulated.insert(emulated.end(), args.begin(), args.end());
+      execCommand(emulated);
+    }
+  }
   std::fprintf(stderr, "cannot start %s: %s\n", program.c_str(), std::strerror(errno));
   _exit(127);
 }
@@ -103,6 +120,19 @@ std::string programPath() {
 std::string helperBesideTests(std::string_view name) {
   std::string path = programPath();
   return path.substr(0, path.rfind('/') + 1) + "tests/" + std::string(name);
+}
+
+std::vector<std::string> targetCommand(const std::string& program) {
+  std::vector<std::string> command;
+#ifdef QV_TARGET_EMULATOR
+  const std::string emulator = QV_TARGET_EMULATOR;  // words separated by single spaces
+  for (std::size_t at = 0, end; at < emulator.size(); at = end + 1) {
+    end = std::min(emulator.find(' ', at), emulator.size());
+    command.push_back(emulator.substr(at, end - at));
+  }
+#endif
+  command.push_back(program);
+  return command;
 }
 
 PtySession::PtySession(PtyOptions options)

@@ -46,6 +46,13 @@ inline std::string helperPath(std::string_view name) {
 #endif
 }
 
+// The command that starts a program built for the target, for a program of the tests that
+// starts another one (a shell, the job-control shim): the program itself, or, when the tests
+// run under an emulator (the aarch64 build under qemu-user), the emulator's command and then
+// the program, since the kernel here cannot start the target's programs by itself.
+// PtySession and runWithoutTerminal do this on their own.
+std::vector<std::string> targetCommand(const std::string& program);
+
 struct PtyOptions {
   std::string program = programPath();
   std::vector<std::string> arguments;

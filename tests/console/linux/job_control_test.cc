@@ -16,8 +16,10 @@ namespace {
 PtyOptions underShim(bool wrapped) {
   PtyOptions options;
   options.program = helperPath("job_shim");
-  options.arguments = {helperPath("echo_console")};
-  if (wrapped) options.arguments = {"/bin/sh", "-c", "\"$0\"; true", helperPath("echo_console")};
+  options.arguments = targetCommand(helperPath("echo_console"));
+  if (wrapped) {
+    options.arguments.insert(options.arguments.begin(), {"/bin/sh", "-c", "\"$@\"; true", "sh"});
+  }
   return options;
 }
 
