@@ -102,9 +102,11 @@ deps-windows:
 
 # The aarch64 build, cross-built with Debian's compiler (build/aarch64); the whole suite runs
 # under qemu-user, the pseudo-terminal tests of the real program included. The tests link and
-# run with the arm64 multiarch packages (C and C++ libraries, GoogleTest, libvterm, MPFR).
+# run with the arm64 multiarch packages (C and C++ libraries, GoogleTest, libvterm, MPFR); the
+# benchmarks are built too, so that they keep building for aarch64, but not run under emulation.
 AARCH64_PACKAGES := g++-aarch64-linux-gnu qemu-user libc6:arm64 libstdc++6:arm64 \
-                    libgtest-dev:arm64 libgmock-dev:arm64 libvterm-dev:arm64 libmpfr-dev:arm64
+                    libgtest-dev:arm64 libgmock-dev:arm64 libvterm-dev:arm64 libmpfr-dev:arm64 \
+                    libbenchmark-dev:arm64
 
 aarch64: deps deps-aarch64
 	cmake --preset aarch64 >/dev/null

@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
+#include "program_mode.h"
 #include "textio/format_real.h"
 #include "textio/text_channel.h"
-#include "textio/x86/fpu_state.h"
 
 namespace qv {
 namespace {
@@ -57,32 +57,12 @@ void setLabel(benchmark::State& state) {
   state.SetLabel(state.range(0) == 0 ? "method values" : "random [0.1, 10)");
 }
 
-// One call per iteration, cycling through the value set.
-// The program runs with its own floating-point modes (exceptions unmasked), which change what
-// some instructions cost; measure the conversion the way the program runs it.
-class ProgramFloatingPointMode {
- public:
-  ProgramFloatingPointMode() {
-    asm volatile("fnstcw %0" : "=m"(saved_));
-    asm volatile("stmxcsr %0" : "=m"(savedMxcsr_));
-    asm volatile("fldcw %0" : : "m"(fpuControlSetting));
-    asm volatile("ldmxcsr %0" : : "m"(mxcsrSetting));
-  }
-  ~ProgramFloatingPointMode() {
-    asm volatile("ldmxcsr %0" : : "m"(savedMxcsr_));
-    asm volatile("fldcw %0" : : "m"(saved_));
-  }
-
- private:
-  std::uint16_t saved_ = 0;
-  std::uint32_t savedMxcsr_ = 0;
-};
-
+// One call per iteration, cycling through the value set, in the program's floating-point modes.
 void BM_FormatReal(benchmark::State& state) {
   const std::vector<double>& values = valueSet(state.range(0));
   std::size_t next = 0;
   String255 text;
-  ProgramFloatingPointMode programMode;
+  bench::ProgramFloatingPointMode programMode;
   for (auto _ : state) {
     formatReal(0, 15, values[next], 1, text, String255::capacity);
     benchmark::DoNotOptimize(text);
