@@ -8,10 +8,9 @@
 #include <cstddef>
 #include <iterator>
 
-#include "textio/call_stack.h"
-#include "textio/fpu_control.h"
 #include "textio/linux/fault_context.h"
 #include "textio/linux/fault_map.h"
+#include "textio/pending_faults.h"
 #include "textio/run_error.h"
 
 namespace qv {
@@ -20,19 +19,12 @@ namespace {
 constexpr int faultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
 constexpr int faultSignalCount = static_cast<int>(std::size(faultSignals));
 
-// Below this much free stack, the run-time error is raised on the recovery stack instead.
-constexpr std::uintptr_t minimumHeadroom = 64 * 1024;
 // The kernel keeps a gap below a growing stack; a fault there is still an overflow.
 constexpr std::uintptr_t guardGap = 2 * 1024 * 1024;
 constexpr std::uintptr_t largestStack = std::uintptr_t{1} << 30;
-// The area just below the stack pointer that leaf code may use without moving it.
-constexpr std::uintptr_t redZone = 128;
 
 alignas(16) std::uint8_t signalStack[64 * 1024];
-alignas(16) std::uint8_t recoveryStack[256 * 1024];
 
-PendingFault pendingFaults[maxPendingFaults];
-volatile std::sig_atomic_t pendingCount = 0;
 std::uintptr_t stackTop = 0;
 std::uintptr_t stackReserve = 0;
 struct sigaction previousActions[faultSignalCount];
@@ -40,23 +32,6 @@ bool installed = false;
 
 bool onProgramStack(std::uintptr_t address) {
   return address < stackTop && address + stackReserve + guardGap >= stackTop;
-}
-
-// Where the run-time error is raised: just below the faulting code's stack (as if the faulting
-// instruction had made a call) when there is room, else at the top of the recovery stack.
-std::uintptr_t resumeStackTop(std::uintptr_t faultSp, bool overflow) {
-  const std::uintptr_t top = faultSp - redZone;
-  const bool roomy = !overflow && top > stackTop - stackReserve + minimumHeadroom;
-  return roomy ? top : reinterpret_cast<std::uintptr_t>(recoveryStack + sizeof recoveryStack);
-}
-
-[[noreturn]] void resumeAfterFault() {
-  if (pendingCount == 0) terminateProgram();  // nothing recorded: cannot happen
-  pendingCount = pendingCount - 1;
-  const PendingFault fault = pendingFaults[pendingCount];
-  if (fault.floatingPoint) loadFpuControl();
-  setWalkFloor(fault.stackPointer);
-  raiseRunError(fault.number, codeAddress(fault.address), fault.frame);
 }
 
 FaultFacts gatherFacts(int signal, const siginfo_t& info, const ucontext_t& context) {
@@ -92,15 +67,17 @@ void faultFilter(int signal, siginfo_t* info, void* rawContext) {
   // Only faults on the program's own stack can be resumed; with no room left to record the
   // fault there is nothing sound to resume with either.
   const std::uintptr_t faultSp = stackPointerAt(context);
-  if (!onProgramStack(faultSp) || pendingCount >= maxPendingFaults) return passOn(signal);
+  if (!onProgramStack(faultSp) || pendingFaultCount() >= maxPendingFaults) {
+    return passOn(signal);
+  }
 
   const void* address = faultingInstruction(context);
-  pendingFaults[pendingCount] = {address, mapping.number, mapping.floatingPoint,
-                                 framePointerAt(context), reinterpret_cast<const void*>(faultSp)};
-  pendingCount = pendingCount + 1;
+  recordFault({address, mapping.number, mapping.floatingPoint, framePointerAt(context),
+               reinterpret_cast<const void*>(faultSp)});
   if (mapping.floatingPoint) clearPendingFpuFaults(context);
 
-  redirectAsCall(context, resumeStackTop(faultSp, mapping.number == errorStackOverflow),
+  const bool overflow = mapping.number == errorStackOverflow;
+  redirectAsCall(context, resumeStackTop(faultSp, stackTop - stackReserve, overflow),
                  resumeAfterFault, address);
 }
 
@@ -147,13 +124,9 @@ void removeFaultHandling() {
   installed = false;
 }
 
-int pendingFaultCount() {
-  return pendingCount;
-}
-
 void resetFaultHandling() {
   removeFaultHandling();
-  pendingCount = 0;
+  forgetPendingFaults();
   stackTop = 0;
   stackReserve = 0;
 }

@@ -1,15 +1,14 @@
 // Processor faults on Windows. A vectored exception handler sees a fault of the program's own
 // code first; an unhandled-exception filter catches what faults elsewhere (inside a system
 // library called with a bad argument) and nothing else handled. Either only records the fault
-// and sends the faulting thread on to resumeAfterFault, which raises the run-time error outside
-// the exception dispatch, so the report and the end are the ordinary ones.
+// and sends the faulting thread on to resumeAfterFault (pending_faults.h).
 #include "textio/fault_handler.h"
 
 #include <windows.h>
 
 #include <cstdint>
 
-#include "textio/call_stack.h"
+#include "textio/pending_faults.h"
 #include "textio/run_error.h"
 #include "textio/win/exception_map.h"
 #include "textio/x86/fpu_state.h"
@@ -21,21 +20,13 @@
 namespace qv {
 namespace {
 
-// Below this much free stack, the run-time error is raised on the recovery stack instead.
-constexpr std::uintptr_t minimumHeadroom = 64 * 1024;
 // What the system keeps for the handler when the stack overflows.
 constexpr ULONG overflowGuarantee = 32 * 1024;
-// Left untouched below the faulting code's stack pointer: room for the callee's home area.
-constexpr std::uintptr_t redZone = 128;
 
-alignas(16) std::uint8_t recoveryStack[256 * 1024];
-
-PendingFault pendingFaults[maxPendingFaults];
-CONTEXT faultContexts[maxPendingFaults];  // the frames the back-traces start from
-volatile LONG pendingCount = 0;
-std::uintptr_t stackLow = 0;   // the main thread's stack: the bottom of its reservation,
-std::uintptr_t stackHigh = 0;  // and start-up's own frame
-std::uintptr_t imageLow = 0;   // the executable's code and data
+CONTEXT faultContexts[maxPendingFaults];  // the frames the back-traces start from, by slot
+std::uintptr_t stackLow = 0;              // the main thread's stack: the bottom of its reservation,
+std::uintptr_t stackHigh = 0;             // and start-up's own frame
+std::uintptr_t imageLow = 0;              // the executable's code and data
 std::uintptr_t imageHigh = 0;
 PVOID vectoredHandler = nullptr;
 LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
@@ -63,24 +54,6 @@ void findMainStack(const void* top) {
   VirtualQuery(&region, &region, sizeof region);  // region lives on this very stack
   stackLow = reinterpret_cast<std::uintptr_t>(region.AllocationBase);
   stackHigh = reinterpret_cast<std::uintptr_t>(top);
-}
-
-// Where the run-time error is raised: just below the faulting code's stack (as if the faulting
-// instruction had made a call) when there is room, else at the top of the recovery stack.
-std::uintptr_t resumeStackPointer(std::uintptr_t faultSp, bool overflow) {
-  std::uintptr_t sp = faultSp - redZone;
-  const bool roomy = !overflow && sp > stackLow + minimumHeadroom;
-  if (!roomy) sp = reinterpret_cast<std::uintptr_t>(recoveryStack + sizeof recoveryStack);
-  return (sp & ~std::uintptr_t{15}) - sizeof(std::uintptr_t);
-}
-
-[[noreturn]] void resumeAfterFault() {
-  if (pendingCount == 0) terminateProgram();  // nothing recorded: cannot happen
-  pendingCount = pendingCount - 1;
-  const PendingFault fault = pendingFaults[pendingCount];
-  if (fault.floatingPoint) loadFpuControl();
-  setWalkFloor(fault.stackPointer);
-  raiseRunError(fault.number, codeAddress(fault.address), fault.frame);
 }
 
 // An x87 fault is reported at the next x87 instruction; the unit remembers the one at fault.
@@ -118,20 +91,19 @@ LONG takeFault(EXCEPTION_POINTERS* pointers, bool ownCodeOnly) {
   if (terminationStarted()) endAtOnce(mapping.number);
   // Only faults on the main thread's stack can be resumed; with no room left to record the
   // fault there is nothing sound to resume with either.
-  if (!onProgramStack(context.Rsp) || pendingCount >= maxPendingFaults) {
-    return EXCEPTION_CONTINUE_SEARCH;
-  }
+  const int slot = pendingFaultCount();
+  if (!onProgramStack(context.Rsp) || slot >= maxPendingFaults) return EXCEPTION_CONTINUE_SEARCH;
 
   const void* address = faultingInstruction(record, context, mapping.floatingPoint);
-  const LONG slot = pendingCount;
   faultContexts[slot] = context;
   faultContexts[slot].Rip = reinterpret_cast<DWORD64>(address);
-  pendingFaults[slot] = {address, mapping.number, mapping.floatingPoint, &faultContexts[slot],
-                         reinterpret_cast<const void*>(context.Rsp)};
-  pendingCount = slot + 1;
+  recordFault({address, mapping.number, mapping.floatingPoint, &faultContexts[slot],
+               reinterpret_cast<const void*>(context.Rsp)});
   if (mapping.floatingPoint) clearPendingFpuFaults(context);
 
-  const std::uintptr_t sp = resumeStackPointer(context.Rsp, mapping.number == errorStackOverflow);
+  const bool overflow = mapping.number == errorStackOverflow;
+  const std::uintptr_t top = resumeStackTop(context.Rsp, stackLow, overflow);
+  const std::uintptr_t sp = (top & ~std::uintptr_t{15}) - sizeof(std::uintptr_t);
   *reinterpret_cast<const void**>(sp) = address;  // a return address for debuggers
   context.Rsp = sp;
   context.Rip = reinterpret_cast<DWORD64>(&resumeAfterFault);
@@ -169,13 +141,9 @@ void removeFaultHandling() {
   installed = false;
 }
 
-int pendingFaultCount() {
-  return pendingCount;
-}
-
 void resetFaultHandling() {
   removeFaultHandling();
-  pendingCount = 0;
+  forgetPendingFaults();
   stackLow = stackHigh = 0;
 }
 

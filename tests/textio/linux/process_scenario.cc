@@ -115,14 +115,6 @@ ChildEnd runScenario(const Scenario& scenario, bool onTerminal) {
   return end;
 }
 
-std::vector<std::uint32_t> frameAddresses(const std::string& text) {
-  std::vector<std::uint32_t> frames;
-  for (std::size_t at = 0; (at = text.find("\n  0x", at + 1)) != std::string::npos;) {
-    frames.push_back(static_cast<std::uint32_t>(std::stoul(text.substr(at + 5, 8), nullptr, 16)));
-  }
-  return frames;
-}
-
 void expectReport(const ReportCase& c) {
   SCOPED_TRACE(c.functions.front());
   const ChildEnd end = runScenario(c.scenario);

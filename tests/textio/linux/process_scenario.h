@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "textio/report_frames.h"
 #include "textio/run_error.h"
 #include "textio/startup.h"
 
@@ -43,9 +44,6 @@ struct ChildEnd {
 // Standard output is a regular file, not a character device, so that the report keeps all its
 // frame lines; or, on a terminal, a pseudo-terminal.
 ChildEnd runScenario(const Scenario& scenario, bool onTerminal = false);
-
-// The addresses of a report's frame lines.
-std::vector<std::uint32_t> frameAddresses(const std::string& text);
 
 // The report names the failing statement or faulting instruction, then every active call down
 // to start-up, in its exact layout after the restore step's line, and nothing goes to the

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "textio/io_result.h"
+#include "textio/report_frames.h"
 #include "textio/run_error.h"
 #include "textio/startup.h"
 #include "textio/text_channel.h"
@@ -162,14 +163,6 @@ ChildEnd runScenario(const char* name) {
     end.output.append(chunk, got);
   CloseHandle(out);
   return end;
-}
-
-std::vector<std::uint32_t> frameAddresses(const std::string& text) {
-  std::vector<std::uint32_t> frames;
-  for (std::size_t at = 0; (at = text.find("\n  0x", at + 1)) != std::string::npos;) {
-    frames.push_back(static_cast<std::uint32_t>(std::stoul(text.substr(at + 5, 8), nullptr, 16)));
-  }
-  return frames;
 }
 
 // The function that holds a code address of the report, from the executable's unwind table.
