@@ -1,6 +1,6 @@
-// The faults of aarch64 code, each in a child process: an illegal instruction and a
-// breakpoint. (Integer division by zero gives zero without a trap here, and the cores raise no
-// floating-point traps: the program's own arithmetic reports those errors.)
+// The faults of aarch64 code, each in a child process: an illegal and a privileged
+// instruction, and a breakpoint. (Integer division by zero gives zero without a trap here, and
+// the cores raise no floating-point traps: the program's own arithmetic reports those errors.)
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -24,6 +24,8 @@ std::string floatingPointState() {
 extern "C" {
 
 FAULTING_FUNCTION(qvIllegalInstruction, "udf #0")
+// The system control register is the kernel's: reading it is undefined for the program.
+FAULTING_FUNCTION(qvPrivilegedInstruction, "mrs x0, sctlr_el1" ::: "x0")
 FAULTING_FUNCTION(qvBreakpoint, "brk #0")
 
 }  // extern "C"
@@ -33,6 +35,7 @@ namespace {
 
 TEST(Aarch64FaultTest, NamesTheFaultingInstructionAndEachActiveCall) {
   expectReport({{qvIllegalInstruction}, 217, faultIn("qvIllegalInstruction")});
+  expectReport({{qvPrivilegedInstruction}, 217, faultIn("qvPrivilegedInstruction")});
 }
 
 // A breakpoint is no fault of the program: its default action ends the process.

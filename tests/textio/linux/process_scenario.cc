@@ -1,6 +1,5 @@
 #include "process_scenario.h"
 
-#include <elf.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -11,8 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <sstream>
 
 #include "support/pty_session.h"
 #include "textio/io_result.h"
@@ -47,28 +45,33 @@ std::string withoutEmulatorRemark(std::string errors) {
   return errors;
 }
 
-// The function whose code holds the address (an offset from the load address, as the report
-// gives it), from the symbol table of this very executable; "" when none does.
-std::string functionAt(std::uint32_t address) {
-  static const std::string image = [] {
-    std::ifstream file("/proc/self/exe", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  }();
-  const auto& header = *reinterpret_cast<const Elf64_Ehdr*>(image.data());
-  const auto* sections = reinterpret_cast<const Elf64_Shdr*>(image.data() + header.e_shoff);
-  for (int i = 0; i < header.e_shnum; ++i) {
-    if (sections[i].sh_type != SHT_SYMTAB) continue;
-    const auto* symbols = reinterpret_cast<const Elf64_Sym*>(image.data() + sections[i].sh_offset);
-    const char* names = image.data() + sections[sections[i].sh_link].sh_offset;
-    for (std::size_t s = 0; s < sections[i].sh_size / sizeof(Elf64_Sym); ++s) {
-      const Elf64_Sym& symbol = symbols[s];
-      if (ELF64_ST_TYPE(symbol.st_info) == STT_FUNC && address >= symbol.st_value &&
-          address < symbol.st_value + symbol.st_size) {
-        return names + symbol.st_name;
-      }
+// The function of each report address, as addr2line reads it from this very executable: the
+// report's addresses are offsets from the load address, made to be read with it. An address
+// in inlined code gives the chain of inlined functions out to the one that holds the code; that
+// last one is the function. A function addr2line cannot name is "??".
+std::vector<std::string> functionsAt(const std::vector<std::uint32_t>& addresses) {
+  char executable[4096];
+  const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable);
+  if (length <= 0 || length == sizeof executable) return {};
+  std::vector<std::string> arguments = {"--addresses", "--functions", "--inlines", "-e",
+                                        std::string(executable, std::size_t(length))};
+  for (std::uint32_t address : addresses) {
+    arguments.push_back("0x" + std::string(hexDigits(address, 8).view()));
+  }
+  const DetachedRun run = runWithoutTerminal(QV_ADDR2LINE, 60.0, arguments);
+  EXPECT_EQ(run.exitCode, 0) << QV_ADDR2LINE << ": " << run.stderrText;
+  // Each address's line, then a function's line and its source line for each inlining level.
+  std::vector<std::string> functions;
+  std::istringstream lines(run.stdoutText);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("0x")) {
+      functions.emplace_back("??");
+    } else if (!functions.empty()) {
+      functions.back() = line;    // a function's name,
+      std::getline(lines, line);  // then its source line
     }
   }
-  return "";
+  return functions;
 }
 
 }  // namespace
@@ -122,9 +125,7 @@ void expectReport(const ReportCase& c) {
   const std::vector<std::uint32_t> frames = frameAddresses(end.output);
   ASSERT_FALSE(frames.empty()) << end.output;
   EXPECT_EQ(end.output, reportText(c.number, frames));
-  std::vector<std::string> functions;
-  for (std::uint32_t address : frames) functions.push_back(functionAt(address));
-  EXPECT_EQ(functions, c.functions) << end.output;
+  EXPECT_EQ(functionsAt(frames), c.functions) << end.output;
   // (Under the address sanitizer the switch to the recovery stack draws a remark.)
   EXPECT_TRUE(end.errors.empty() || c.functions.front() == "qvRecurse") << end.errors;
 }
