@@ -1,7 +1,7 @@
 # `make run` builds the program alone and starts it; `make test` builds everything and runs every
 # test. Both install the Debian packages that are missing first.
 PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev \
-            libmpfr-dev clang libclang-rt-14-dev dpkg-dev lintian mandoc
+            libmpfr-dev clang libclang-rt-14-dev dpkg-dev lintian mandoc python3
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX ?= /usr/local
@@ -9,7 +9,7 @@ DESTDIR ?=
 
 .PHONY: run program documents install package test build deps test-default soft test-soft \
         test-sanitize sanitize clang fuzz fuzz-run bench bench-terminal windows test-windows \
-        bench-windows deps-windows aarch64 test-aarch64 deps-aarch64 clean
+        bench-windows deps-windows aarch64 test-aarch64 deps-aarch64 mutation clean
 
 run: program
 	@./build/default/quorvendalist
@@ -123,6 +123,12 @@ deps-aarch64:
 FUZZ_SECONDS ?= 30
 fuzz-run: fuzz
 	bash fuzz/run_all.sh $(FUZZ_SECONDS)
+
+# One deliberate fault at a time in a scratch copy of the tree, rebuilt and tested: which of them
+# the suite catches (tests/mutation/mutate.py). Not part of `make test`: it takes half an hour.
+MUTANTS ?=
+mutation: deps
+	python3 tests/mutation/mutate.py $(MUTANTS)
 
 # Install only what is missing, so a machine that has everything needs no network.
 deps:
