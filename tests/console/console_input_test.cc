@@ -99,6 +99,12 @@ Keys key(VirtualKey k, std::uint32_t modifiers = 0) {
 Keys withCtrl(char letter) {
   return [letter](MemoryConsole& c) { c.pressCtrl(letter); };
 }
+Keys withAlt(char letter) {  // as the terminal reports Alt+letter: the character, Alt held
+  return [letter](MemoryConsole& c) {
+    c.pressKey(VirtualKey(letter & ~0x20), ScanCode::none, std::uint8_t(letter),
+               controlKey::leftAltPressed);
+  };
+}
 Keys altCode(std::string digits) {
   return [digits](MemoryConsole& c) { c.typeAltCode(digits); };
 }
@@ -137,6 +143,7 @@ TEST_F(LineEditorTest, EditingKeys) {
        keys({typed("abc"), key(VK::left, controlKey::leftCtrlPressed),
              key(VK::left, controlKey::leftAltPressed), typed("x")}),
        "abcx", 6},
+      {"alt with a letter ignored", keys({typed("a"), withAlt('x'), typed("b")}), "ab", 4},
       {"other special keys ignored",
        keys({typed("a"), key(VK::up), key(VK::del), key(VK::f1), key(VK::f12), typed("b")}), "ab",
        4},

@@ -163,6 +163,7 @@ void PtySession::start(const PtyOptions& options) {
   size.ws_row = static_cast<unsigned short>(options.rows);
   size.ws_col = static_cast<unsigned short>(options.cols);
   initial_ = freshTerminalSettings();
+  if (options.adjustSettings) options.adjustSettings(initial_);
   pid_ = forkpty(&master_, nullptr, &initial_, &size);
   if (pid_ == 0) {
     if (input[0] >= 0) dup2(input[0], STDIN_FILENO);

@@ -70,6 +70,8 @@ struct PtyOptions {
   // Runs in the child just before the program starts (descriptors to close or replace,
   // signals to ignore, flags to set on the terminal).
   std::function<void()> inChild;
+  // Changes to the terminal's settings before the program starts, as `stty` would make them.
+  std::function<void(termios&)> adjustSettings;
   // The program finds TERM=xterm-256color and LANG=C.UTF-8, and these ("NAME=value").
   std::vector<std::string> environment;
 };

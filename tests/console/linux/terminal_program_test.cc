@@ -36,18 +36,31 @@ std::vector<std::string> rowsStartingWith(const VtermScreen& screen, const std::
   return found;
 }
 
+// Whatever the terminal was set to before (here capitals on output, CR sent as LF, the eighth
+// bit stripped, LF read as CR), raw mode leaves the dialogue as it should read.
 TEST(TerminalProgram, EditsInRawModeTakesKeysTypedAheadAndLeavesTheTerminalAsItFoundIt) {
-  PtySession session(echo());
+  PtyOptions options = echo();
+  options.adjustSettings = [](termios& t) {
+    t.c_oflag |= OPOST | OLCUC | OCRNL;
+    t.c_iflag |= ISTRIP | INLCR | IXOFF;
+  };
+  PtySession session(options);
   ASSERT_TRUE(session.waitForText("eco>"));
   const termios running = session.currentSettings();
-  EXPECT_EQ(running.c_lflag & (ECHO | ICANON), 0u) << "the terminal must not echo or edit";
+  EXPECT_EQ(running.c_oflag & OPOST, 0u) << "output bytes go out unprocessed";
+  EXPECT_EQ(running.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK | PARMRK), 0u)
+      << "keys come in unchanged, without flow control";
+  EXPECT_EQ(running.c_lflag & (ECHO | ECHONL | ICANON | IEXTEN), 0u) << "no echo, no editing";
   EXPECT_NE(running.c_lflag & ISIG, 0u) << "Ctrl-C and Ctrl-Z keep their meaning";
-  EXPECT_EQ(running.c_iflag & (ICRNL | INLCR | IGNCR | IXON), 0u);
+  EXPECT_EQ(running.c_cc[VMIN], 1);
+  EXPECT_EQ(running.c_cc[VTIME], 0);
 
-  session.send("abcd\x13\r");  // Ctrl-S reaches the line editor (it erases), not flow control
-  ASSERT_TRUE(session.waitForText("letto: [abc]"));
-  session.send("xyz");
-  ASSERT_TRUE(session.waitForText("eco> xyz"));
+  session.send("àbcd\x13\r");  // Ctrl-S reaches the line editor (it erases)
+  ASSERT_TRUE(session.waitForText("letto: [àbc]"));
+  session.send("xyz\x1b[D");  // Left alone moves the cursor, onto the z
+  ASSERT_TRUE(session.waitFor(
+      [](const VtermScreen& s) { return s.contains("eco> xyz") && s.cursor().col == 7; },
+      "the cursor moved left"));
   session.send("\x1b");  // a lone Esc, known as such only when no more bytes come: it clears
   ASSERT_TRUE(session.waitFor([](const VtermScreen& s) { return !s.contains("xyz"); }, "Esc"));
   std::string burst;
@@ -94,6 +107,7 @@ TEST(TerminalProgram, EverySignalThatEndsAProcessEndsItByThatSignalWithTheTermin
     if (c.typed) session.send(c.typed);
     if (!c.typed) session.signal(c.signal);
     EXPECT_TRUE(endsAsFound(session, Ending::by(c.signal)));
+    EXPECT_EQ(session.screen().cursor().col, 0) << "what follows starts on a line of its own";
   }
 }
 

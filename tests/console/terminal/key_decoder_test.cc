@@ -137,8 +137,8 @@ TEST(KeyDecoder, TerminalSequencesWholeAndSplitAtEveryByte) {
       // Unknown, mouse, device attributes, focus, bracketed paste, an unasked cursor report.
       {"sequences of no key",
        "\033[99~x\033[<0;10;5Mx\033[?1;2cx\033[I\033[Ox\033[200~a\033[201~"
-       "\033[1;5Xx\033[[Zx\033[12;40Rx",
-       {kX, kX, kX, kX, kA, kX, kX, kX}},
+       "\033[1;5Xx\033[[Zx\033[12;40Rx\033[12;5Rx",
+       {kX, kX, kX, kX, kA, kX, kX, kX, kX}},
       // Reports a terminal sends when another program left them on: mouse reports (the
       // oldest form carries raw bytes, even above 127), colours, settings, its version; a
       // string cut short by another sequence gives way to it. A key close behind Alt+] or

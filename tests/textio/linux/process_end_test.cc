@@ -63,8 +63,20 @@ __attribute__((noinline)) void qvAccessViolation() {
   qv::sink = *reinterpret_cast<const volatile int*>(qv::unmappedAddress);
 }
 
+// The signal comes from another process, as `kill -SEGV` sends it.
 __attribute__((noinline)) void qvSentSignal() {
-  raise(SIGSEGV);
+  if (fork() == 0) {
+    kill(getppid(), SIGSEGV);
+    _exit(0);
+  }
+  for (;;) pause();
+}
+
+// A statement's write failed, and the fault comes before its check: the report is still written.
+__attribute__((noinline)) void qvFaultWithErrorPending() {
+  qv::ioResult = 101;
+  qvAccessViolation();
+  qv::sink = 1;
 }
 
 EXTENDED_ERRORS(SoftExtended)
@@ -99,6 +111,8 @@ TEST(RunErrorReportTest, NamesTheFailureAndEachActiveCall) {
       {{qvSoftExtendedDivide}, 200, faultIn("qvSoftExtendedDivide")},
       {{qvSoftExtendedOverflow}, 205, faultIn("qvSoftExtendedOverflow")},
       {{qvSoftExtendedInvalid}, 207, faultIn("qvSoftExtendedInvalid")},
+      {{qvFaultWithErrorPending}, 216,
+       {"qvAccessViolation", "qvFaultWithErrorPending", "qvScenarioMain", startProgramSymbol}},
       {{qvStackOverflow}, 202, std::vector<std::string>(1 + 257, "qvRecurse")},
   };
   // clang-format on
@@ -137,6 +151,8 @@ TEST(FaultMapTest, MapsEachFaultToItsRunTimeError) {
   struct Case { const char* what; FaultFacts facts; std::uint16_t number; bool floatingPoint; };
   const Case cases[] = {
       {"integer overflow", {.signal = SIGFPE, .code = FPE_INTOVF}, 215, false},
+      {"integer division known by its code only", {.signal = SIGFPE, .code = FPE_INTDIV}, 200,
+       false},
       {"kernel's code for invalid", {.signal = SIGFPE, .code = FPE_FLTINV}, 207, true},
       {"processor's state over the code",
        {.signal = SIGFPE, .code = FPE_FLTRES, .arithmetic = {205, true}}, 205, true},
