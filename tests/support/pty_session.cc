@@ -117,11 +117,6 @@ std::string programPath() {
   return QV_PROGRAM_PATH;
 }
 
-std::string helperBesideTests(std::string_view name) {
-  std::string path = programPath();
-  return path.substr(0, path.rfind('/') + 1) + "tests/" + std::string(name);
-}
-
 std::vector<std::string> targetCommand(const std::string& program) {
   std::vector<std::string> command;
 #ifdef QV_TARGET_EMULATOR
@@ -146,7 +141,7 @@ PtySession::~PtySession() {
     kill(-pid_, SIGKILL);  // its process group: it leads one of its own
     reap(true);
   }
-  for (int fd : {master_, inputPipe_, outputPipe_}) {
+  for (int fd : {master_, inputPipe_}) {
     if (fd >= 0) close(fd);
   }
 }
@@ -155,9 +150,7 @@ void PtySession::start(const PtyOptions& options) {
   // Piped input that the program leaves unread must not end the test process.
   ::signal(SIGPIPE, SIG_IGN);
   int input[2] = {-1, -1};
-  int output[2] = {-1, -1};
   if (options.pipedInput && pipe2(input, O_CLOEXEC) != 0) return;
-  if (options.captureStdout && pipe2(output, O_CLOEXEC) != 0) return;
 
   winsize size{};
   size.ws_row = static_cast<unsigned short>(options.rows);
@@ -167,13 +160,10 @@ void PtySession::start(const PtyOptions& options) {
   pid_ = forkpty(&master_, nullptr, &initial_, &size);
   if (pid_ == 0) {
     if (input[0] >= 0) dup2(input[0], STDIN_FILENO);
-    if (output[1] >= 0) dup2(output[1], STDOUT_FILENO);
     execProgram(options.program, options.arguments, options.environment, options.inChild);
   }
   if (input[0] >= 0) close(input[0]);
-  if (output[1] >= 0) close(output[1]);
   inputPipe_ = input[1];
-  outputPipe_ = output[0];
   if (pid_ < 0) return;
   setNonBlocking(master_);
   fcntl(master_, F_SETFD, FD_CLOEXEC);  // other sessions' children must not hold it open
@@ -182,7 +172,6 @@ void PtySession::start(const PtyOptions& options) {
     pendingInput_ = *options.pipedInput;
     feedPipedInput();
   }
-  if (outputPipe_ >= 0) setNonBlocking(outputPipe_);
 }
 
 void PtySession::send(std::string_view bytes) {
@@ -229,26 +218,17 @@ void PtySession::readMaster() {
   screen_.feed(chunk);
 }
 
-void PtySession::readStdout() {
-  if (outputPipe_ >= 0 && !drainInto(outputPipe_, stdout_)) {
-    close(outputPipe_);
-    outputPipe_ = -1;
-  }
-}
-
 void PtySession::pumpFor(Clock::duration timeout) {
   if (pid_ <= 0) return;
-  pollfd fds[3];
+  pollfd fds[2];
   nfds_t count = 0;
   if (!masterClosed_) fds[count++] = {master_, POLLIN, 0};
-  if (outputPipe_ >= 0) fds[count++] = {outputPipe_, POLLIN, 0};
   if (inputPipe_ >= 0) fds[count++] = {inputPipe_, POLLOUT, 0};
   int ms = int(std::chrono::ceil<std::chrono::milliseconds>(timeout).count());
   // With nothing left to watch only the child's end is awaited: look again every few ms.
   if (count == 0 && !reaped_) ms = std::min(ms, 5);
   if (poll(fds, count, ms) > 0) {
     if (!masterClosed_) readMaster();
-    readStdout();
     feedPipedInput();
   }
   reap(false);
@@ -271,7 +251,7 @@ testing::AssertionResult PtySession::waitFor(
     if (predicate(screen_)) return testing::AssertionSuccess();
     const auto now = Clock::now();
     if (now >= deadline) return failure(what);
-    if (masterClosed_ && reaped_ && outputPipe_ < 0) {
+    if (masterClosed_ && reaped_) {
       return failure(std::string(what) + " (the program has ended)");
     }
     pumpFor(std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(100)));
@@ -287,7 +267,7 @@ testing::AssertionResult PtySession::waitForText(std::string_view text, double s
 testing::AssertionResult PtySession::waitForExit(double seconds) {
   // After the end, what the program wrote is still in the buffers: read until they close.
   testing::AssertionResult ended =
-      waitFor([this](const VtermScreen&) { return reaped_ && masterClosed_ && outputPipe_ < 0; },
+      waitFor([this](const VtermScreen&) { return reaped_ && masterClosed_; },
               "the end of the program", seconds);
   // Something else may still hold the terminal open after the program has ended.
   return reaped_ ? testing::AssertionSuccess() : ended;
@@ -367,7 +347,6 @@ void PtySession::hangUp() {
 std::string PtySession::report() const {
   std::string text = screen_.dump();
   if (reaped_) text += "ended with status " + std::to_string(status_) + "\n";
-  if (!stdout_.empty()) text += "standard output:\n" + stdout_ + "\n";
   return text;
 }
 

@@ -35,16 +35,13 @@ namespace qv {
 double scaledSeconds(double seconds);
 
 // Where a program the tests start is found: the real one, or a helper by its name (the
-// helpers of tests/*/helpers are built beside the test binaries).
+// helpers of tests/*/helpers; the test binaries that start them know their folder).
 std::string programPath();
-std::string helperBesideTests(std::string_view name);
-inline std::string helperPath(std::string_view name) {
 #ifdef QV_HELPER_DIR
+inline std::string helperPath(std::string_view name) {
   return std::string(QV_HELPER_DIR) + "/" + std::string(name);
-#else
-  return helperBesideTests(name);
-#endif
 }
+#endif
 
 // The command that starts a program built for the target, for a program of the tests that
 // starts another one (a shell, the job-control shim): the program itself, or, when the tests
@@ -61,8 +58,6 @@ struct PtyOptions {
   // Standard input from a pipe that carries these bytes and then ends, instead of the pty
   // (the pty stays the controlling terminal).
   std::optional<std::string> pipedInput;
-  // Standard output to a pipe that the session collects (stdoutText()), instead of the pty.
-  bool captureStdout = false;
   // Keys are sent only while the terminal is in raw mode (no ICANON), for programs that switch
   // it only while they read (a Wine console): typed earlier, the line discipline would echo
   // them and turn CR into LF.
@@ -112,11 +107,8 @@ class PtySession {
   VtermScreen& screen() { return screen_; }
   // Every byte the program wrote to the terminal so far.
   const std::string& received() const { return received_; }
-  // The program's standard output when captureStdout was asked for (complete after exit).
-  const std::string& stdoutText() const { return stdout_; }
 
-  // The terminal's settings as the pty was created, and as they are now (also after exit).
-  const termios& initialSettings() const { return initial_; }
+  // The terminal's settings as they are now (also after exit).
   termios currentSettings() const;
   // The line-discipline settings that matter to a shell equal the ones the pty started with.
   testing::AssertionResult terminalSettingsRestored() const;
@@ -131,14 +123,13 @@ class PtySession {
   // The terminal goes away: the master side is closed, as when a terminal window is closed.
   void hangUp();
 
-  // Screen, cursor and any captured standard output: for failure messages.
+  // Screen, cursor and how the program ended: for failure messages.
   std::string report() const;
 
  private:
   void start(const PtyOptions& options);
   void pumpFor(Clock::duration timeout);
   void readMaster();
-  void readStdout();
   void feedPipedInput();
   void reap(bool block);
   bool settingsAsAtStart() const;
@@ -147,8 +138,7 @@ class PtySession {
   VtermScreen screen_;
   pid_t pid_ = -1;
   int master_ = -1;
-  int inputPipe_ = -1;   // write end, while piped input remains
-  int outputPipe_ = -1;  // read end, while standard output is captured
+  int inputPipe_ = -1;  // write end, while piped input remains
   std::string pendingInput_;
   bool masterClosed_ = false;
   bool typeOnlyWhenRaw_ = false;
@@ -156,7 +146,6 @@ class PtySession {
   int status_ = 0;
   termios initial_{};
   std::string received_;
-  std::string stdout_;
 };
 
 // How a program ended: with an exit code, or killed by a signal.

@@ -44,20 +44,12 @@ Outcome runWith(const std::string& input) {
 // Only the first character of the menu line counts, and only the three lowercase letters: a
 // method shows its title below the menu line, no method leads straight to the exit question.
 TEST(MenuDispatch, TheFirstCharacterOfTheLineChooses) {
+  // clang-format off
   const std::pair<const char*, std::string> lines[] = {
-      {"a", "FUNZIONE CONTINUA"},
-      {"b", "RADICI NIDIFICATE"},
-      {"c", "SEQUENZA DI FIBONACCI"},
-      {"abc", "FUNZIONE CONTINUA"},
-      {"bzz", "RADICI NIDIFICATE"},
-      {"A", ""},
-      {"B", ""},
-      {"d", ""},
-      {"1", ""},
-      {" ", ""},
-      {" a", ""},
-      {"", ""},
-  };
+      {"a", "FUNZIONE CONTINUA"}, {"b", "RADICI NIDIFICATE"}, {"c", "SEQUENZA DI FIBONACCI"},
+      {"abc", "FUNZIONE CONTINUA"}, {"bzz", "RADICI NIDIFICATE"},
+      {"A", ""}, {"B", ""}, {"d", ""}, {"1", ""}, {" ", ""}, {" a", ""}, {"", ""}};
+  // clang-format on
   for (const auto& [line, title] : lines) {
     SCOPED_TRACE(std::string("menu line \"") + line + "\"");
     const Outcome run = runWith(std::string(line) + "\n");

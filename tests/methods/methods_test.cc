@@ -1,0 +1,201 @@
+// The three methods as they write: every iterate, the Fibonacci elements line and the pause
+// for Enter, the closing line and its colour; the places where extended intermediates print
+// other digits than plain doubles, and the Fibonacci sequence's 32-bit wrap-around, far beyond
+// any fixed table.
+#include "methods/methods.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "methods/channel_capture.h"
+#include "textio/io_result.h"
+#include "textio/text_input.h"
+
+namespace qv {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testsupport::ChannelCapture;
+
+using Method = void (*)(std::int32_t);
+
+const auto fraction = approximateByContinuedFraction;
+const auto radicals = approximateByNestedRadicals;
+const std::string phiText = "1.618033988749895";
+constexpr std::uint8_t white = 15;
+constexpr std::uint8_t lightRed = 12;
+const std::string pauseText = "Premi invio per calcolare phi dalla sequenza di Fibonacci...";
+
+std::string header(std::int32_t n) {
+  return "Sequenza di Fibonacci fino al " + std::to_string(n) + "esimo elemento:";
+}
+
+// Every iterate in white, an empty line, then the closing line in light red; below one
+// iteration only the closing line, with the starting value.
+TEST(IterationRun, WritesEveryIterateThenTheClosingLineInLightRed) {
+  struct Case {
+    Method method;
+    std::int32_t n;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {fraction,
+       5,
+       {"2.000000000000000", "1.500000000000000", "1.666666666666667", "1.600000000000000",
+        "1.625000000000000", "", "phi~= 1.625000000000000"}},
+      {fraction, 1, {"2.000000000000000", "", "phi~= 2.000000000000000"}},
+      {fraction, 0, {"", "phi~= 1.000000000000000"}},
+      {fraction, -7, {"", "phi~= 1.000000000000000"}},
+      {fraction, INT32_MIN, {"", "phi~= 1.000000000000000"}},
+      {radicals,
+       5,
+       {"1.000000000000000", "1.414213562373095", "1.553773974030037", "1.598053182478617",
+        "1.611847754125252", "", "phi~= 1.611847754125252"}},
+      {radicals, 1, {"1.000000000000000", "", "phi~= 1.000000000000000"}},
+      {radicals, 0, {"", "phi~= 0.000000000000000"}},
+      {radicals, -1, {"", "phi~= 0.000000000000000"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.method == fraction ? "fraction " : "radicals ") << c.n);
+    ChannelCapture capture;
+    c.method(c.n);
+    EXPECT_THAT(capture.texts(), ElementsAreArray(c.lines));
+    EXPECT_EQ(capture.unfinishedLine(), "");
+    for (std::size_t i = 0; i + 1 < capture.lines().size(); ++i) {
+      EXPECT_EQ(capture.lines()[i].colour, white) << "line " << i + 1;
+    }
+    EXPECT_EQ(capture.lines().back().colour, lightRed);
+    EXPECT_EQ(loopIndex, std::max(c.n, 1));
+  }
+}
+
+// Plain double arithmetic would print ...706 and ...804 on lines 18 and 19 of the continued
+// fraction, and ...895 on line 31 of the nested radical. Once at the double nearest phi, each
+// iteration stays there for good.
+TEST(IterationDigits, ShowTheExtendedIntermediatesThenSettleOnTheDoubleNearestPhi) {
+  struct Case {
+    Method method;
+    std::int32_t n;
+    std::vector<std::pair<int, std::string>> known;  // line, text
+    int firstSettledLine;
+  };
+  const Case cases[] = {
+      {fraction, 100, {{18, "1.618033963166707"}, {19, "1.618033998521803"}}, 37},
+      {radicals, 50, {{31, "1.618033988749894"}}, 32},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    ChannelCapture capture;
+    c.method(c.n);
+    const auto lines = capture.texts();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(c.n) + 2);
+    for (const auto& [line, text] : c.known) EXPECT_EQ(lines[line - 1], text) << "line " << line;
+    EXPECT_NE(lines[c.firstSettledLine - 2], phiText);
+    for (int line = c.firstSettledLine; line <= c.n; ++line) {
+      EXPECT_EQ(lines[line - 1], phiText) << "line " << line;
+    }
+    EXPECT_EQ(lines.back(), "phi~= " + phiText);
+  }
+}
+
+TEST(Fibonacci, SevenElementsGiveSixRatios) {
+  ChannelCapture capture;
+  capture.typeLine("");
+  approximateByFibonacci(7);
+  EXPECT_THAT(capture.texts(),
+              ElementsAre(header(7), "1  1  2  3  5  8  13  ", "", pauseText, "1.000000000000000",
+                          "2.000000000000000", "1.500000000000000", "1.666666666666667",
+                          "1.600000000000000", "1.625000000000000", "", "phi~= 1.625000000000000"));
+  EXPECT_EQ(capture.unfinishedLine(), "");
+  for (const auto& line : capture.lines()) {
+    EXPECT_EQ(line.colour, &line == &capture.lines().back() ? lightRed : white) << line.text;
+  }
+  EXPECT_EQ(loopIndex, 7);
+}
+
+// Below 2 no ratio exists: the closing line shows the first ratio of the sequence, 1, rather
+// than a value that was never computed, and the header still shows n as typed. Element 46 is
+// the last that fits; from 47 on the sums wrap around modulo 2^32, and past 60 the sequence
+// simply goes on the same way, far beyond any table of fixed size (the sanitizer build watches
+// that no memory is overrun). A ratio of 10 or more keeps 16 significant digits: element 113
+// over element 112 is -39.74599243616737..., printed -39.745992436167380.
+TEST(Fibonacci, ElementsWrapAroundAndTheRatiosFollow) {
+  struct Case {
+    std::int32_t n;
+    const char* lastElement;
+    const char* lastRatio;  // nullptr: no ratio at all
+  };
+  const Case cases[] = {
+      {2, "1", "1.000000000000000"},
+      {1, "1", nullptr},
+      {0, "1", nullptr},
+      {-3, "1", nullptr},
+      {INT32_MIN, "1", nullptr},
+      {46, "1836311903", "1.618033988749895"},
+      {47, "-1323752223", "-0.720875479180510"},
+      {60, "1820529360", "-1.724507135118218"},
+      {61, "764848393", "0.420124173663423"},
+      {113, "-1225815811", "-39.745992436167380"},
+      {100000, "873876091", "-4.493359107618633"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    ChannelCapture capture;
+    capture.typeLine("");
+    approximateByFibonacci(c.n);
+    const std::vector<std::string> lines = capture.texts();
+    const std::int32_t elements = std::max(c.n, 2);
+    ASSERT_EQ(lines.size(), (c.lastRatio ? std::size_t(elements) - 1 : 0) + 6);
+    EXPECT_EQ(lines[0], header(c.n));
+    // Each element followed by two blanks, the sequence computed independently here.
+    std::ostringstream expected;
+    std::uint32_t previous = 0, current = 1;
+    for (std::int32_t i = 0; i < elements; ++i) {
+      expected << static_cast<std::int32_t>(current) << "  ";
+      current += std::exchange(previous, current);
+    }
+    EXPECT_EQ(lines[1], expected.str());
+    EXPECT_TRUE(lines[1].ends_with(std::string(" ") + c.lastElement + "  "));
+    const std::string closing = c.lastRatio ? c.lastRatio : "1.000000000000000";
+    EXPECT_EQ(lines[lines.size() - 3], c.lastRatio ? closing : pauseText);
+    EXPECT_EQ(lines.back(), "phi~= " + closing);
+  }
+}
+
+// For scripts: the same lines but for the pause, and nothing is read.
+TEST(Fibonacci, WithoutThePauseTheSameLinesFollowAndNothingIsRead) {
+  std::vector<std::string> paused;
+  {
+    ChannelCapture capture;
+    capture.typeLine("");
+    approximateByFibonacci(7);
+    paused = capture.texts();
+  }
+  ChannelCapture capture;
+  capture.typeLine("42");
+  approximateByFibonacciWithoutPause(7);
+  EXPECT_EQ(capture.linesLeftToRead(), 1);
+  ASSERT_EQ(paused[3], pauseText);
+  paused.erase(paused.begin() + 3);
+  EXPECT_EQ(capture.texts(), paused);
+}
+
+TEST(Fibonacci, TextTypedAtThePauseIsDropped) {
+  ChannelCapture capture;
+  capture.typeLine("12 and more");
+  capture.typeLine("77");
+  approximateByFibonacci(3);
+  EXPECT_EQ(capture.linesLeftToRead(), 1);
+  EXPECT_EQ(readInteger(standardInput), 77);
+  EXPECT_EQ(ioResult, 0);
+}
+
+}  // namespace
+}  // namespace qv
