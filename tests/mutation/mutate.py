@@ -160,16 +160,23 @@ def build(binaries, wrap):
 
 
 def first_failure(binaries, wrap, timeout):
-    """The binary that fails first (with ' (timeout)' when it hung), or None if all pass. The
+    """(the binary that catches the mutant or None, binaries that failed only once). A catch
+    must fail twice: a test that fails once and then passes is flaky and catches nothing. The
     time limit starts inside the wrapper: waiting for the machine's slot does not count."""
+    flaky = []
     for binary in binaries:
-        limit = ["timeout", "--kill-after=10", str(timeout)]
-        code, _ = run(limit + [str(BUILD / "tests" / binary), "--gtest_brief=1"], wrap, BUILD)
-        if code in (124, 137):
-            return binary + " (timeout)"
-        if code != 0:
-            return binary
-    return None
+        for attempt in (1, 2):
+            limit = ["timeout", "--kill-after=10", str(timeout)]
+            code, _ = run(limit + [str(BUILD / "tests" / binary), "--gtest_brief=1"], wrap, BUILD)
+            if code == 0:
+                break
+            if code in (124, 137):
+                return binary + " (timeout)", flaky
+            if attempt == 2:
+                return binary, flaky
+        if attempt == 2:
+            flaky.append(binary)
+    return None, flaky
 
 
 def select(mutants, names):
@@ -235,10 +242,12 @@ def main():
             sys.exit(output + "\nconfiguring the scratch build failed")
     print("baseline: building and running every test binary on the unchanged code")
     ok, output = build(ALL_BINARIES, wrap)
-    failed = None if not ok else first_failure(ALL_BINARIES, wrap, args.timeout)
+    failed, flaky = first_failure(ALL_BINARIES, wrap, args.timeout) if ok else (None, [])
     if not ok or failed:
         sys.exit((output if not ok else "") + f"\nthe unchanged code fails ({failed or 'build'}):"
                  " a mutation run means nothing until the suite passes")
+    if flaky:
+        print("flaky on the unchanged code: " + ", ".join(flaky))
 
     results = []
     for mutant in mutants:
@@ -256,13 +265,15 @@ def main():
                 if not ok:
                     outcome = "broken (does not build)"
                 else:
-                    failed = first_failure(binaries, wrap, args.timeout)
+                    failed, flaky = first_failure(binaries, wrap, args.timeout)
                     outcome = f"caught by {failed}" if failed else "missed"
+                    if flaky:
+                        outcome += " (flaky: " + ", ".join(flaky) + ")"
             finally:
                 path.write_text(original)  # a newer time stamp: the next build recompiles it
         results.append((mutant, outcome))
         print(f"{outcome:<34} {mutant.id} ({time.monotonic() - started:.0f} s)", flush=True)
-        if outcome == "missed":
+        if outcome.startswith("missed"):
             for line in mutant.why + [f"note: {n}" for n in mutant.note]:
                 print(f"{'':<34}   {line}")
 
