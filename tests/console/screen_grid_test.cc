@@ -47,6 +47,7 @@ TEST(ScreenGrid, AScrollChangesOnlyTheCellsInsideItsClip) {
 // changed: a cursor that moved on its own is such a change (Left, Home), one that stayed is not.
 TEST(ScreenGrid, ChangesFollowTheRowsAndTheCursor) {
   ScreenGrid grid(3, 3, blank);
+  grid.writeCell({0, 0}, {'y', 0x07});
   grid.clearChanges();
   grid.setCursor(grid.cursor());
   EXPECT_FALSE(grid.changed());
@@ -54,7 +55,6 @@ TEST(ScreenGrid, ChangesFollowTheRowsAndTheCursor) {
   EXPECT_TRUE(grid.changed());
 
   grid.clearChanges();
-  grid.writeCell({0, 0}, {'y', 0x07});
   grid.writeCell({0, 2}, {'z', 0x07});
   const ConsoleRect whole{0, 0, 2, 2};
   grid.scroll(whole, &whole, {0, -1}, blank);  // "y" leaves the top, "z" moves up, a blank row in

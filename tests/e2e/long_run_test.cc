@@ -1,8 +1,8 @@
 // A long session at a real terminal: pass after pass of the dialogue, each method and a menu
 // line that chooses none in turn, every exit answer one that does not leave; then the exit word.
 // The program must answer the last pass as it answered the first, and leave with exit code 0
-// and the terminal as it found it. (Its memory over such a session is measured by
-// `make bench-terminal`.)
+// and the terminal as it found it. (Memory is measured by `make bench-terminal`, never
+// asserted in a test.)
 #include <iterator>
 #include <string>
 
