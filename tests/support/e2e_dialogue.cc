@@ -60,14 +60,6 @@ std::vector<CellRow> everyRow(const VtermScreen& screen) {
   return rows;
 }
 
-std::string textOf(const CellRow& cells) {
-  std::string text;
-  for (const VtermCell& cell : cells) {
-    if (cell.width != 0) text += cell.utf8();
-  }
-  return text.substr(0, text.find_last_not_of(' ') + 1);
-}
-
 int lastRowWithText(const std::vector<CellRow>& rows, std::string_view text, int from) {
   for (int i = int(rows.size()) - 1; i >= from; --i) {
     if (textOf(rows[std::size_t(i)]) == text) return i;

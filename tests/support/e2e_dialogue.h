@@ -57,7 +57,6 @@ using CellRow = std::vector<VtermCell>;
 // Every row that went into the scrollback, oldest first, then every row of the screen; a
 // screen row r is at scrollbackCells().size() + r.
 std::vector<CellRow> everyRow(const VtermScreen& screen);
-std::string textOf(const CellRow& cells);  // without trailing blanks
 // Index of the last row (at or after `from`) whose text is exactly `text`; -1 if none.
 int lastRowWithText(const std::vector<CellRow>& rows, std::string_view text, int from = 0);
 

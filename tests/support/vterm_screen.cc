@@ -29,6 +29,8 @@ VtermCell convert(const VTermScreenCell& source) {
   return cell;
 }
 
+}  // namespace
+
 std::string textOf(const std::vector<VtermCell>& cells) {
   std::string text;
   for (const VtermCell& cell : cells) {
@@ -38,8 +40,6 @@ std::string textOf(const std::vector<VtermCell>& cells) {
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
-
-}  // namespace
 
 std::string VtermCell::utf8() const {
   if (chars.empty()) return " ";

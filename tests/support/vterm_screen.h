@@ -23,6 +23,9 @@ struct VtermCell {
   std::string utf8() const;  // the glyph as UTF-8; a blank cell gives " "
 };
 
+// A row's glyphs as UTF-8, trailing blanks trimmed.
+std::string textOf(const std::vector<VtermCell>& cells);
+
 struct VtermCursor {
   int row = 0;
   int col = 0;
