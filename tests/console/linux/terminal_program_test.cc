@@ -55,7 +55,7 @@ TEST(TerminalProgram, EditsInRawModeTakesKeysTypedAheadAndLeavesTheTerminalAsItF
   EXPECT_EQ(running.c_cc[VMIN], 1);
   EXPECT_EQ(running.c_cc[VTIME], 0);
 
-  session.send("àbcd\x13\r");  // Ctrl-S reaches the line editor (it erases)
+  session.send("àbcd\x13\r");  // Ctrl-S reaches the line editor (it erases), not flow control
   ASSERT_TRUE(session.waitForText("letto: [àbc]"));
   session.send("xyz\x1b[D");  // Left alone moves the cursor, onto the z
   ASSERT_TRUE(session.waitFor(
