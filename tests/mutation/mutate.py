@@ -4,9 +4,10 @@
 Each mutant in tests/mutation/mutants/<area>.txt names a file, an exact snippet of it and the
 snippet's replacement. One at a time, in a scratch copy of the tree (build/mutation/tree; the
 working tree is never touched), a mutant is applied, the test binaries that link the mutated
-code are rebuilt and run, most telling first, until one fails (caught) or all pass (missed);
-then the file is put back. A snippet that no longer matches exactly once is reported as
-stale and never counted. Whitespace and line breaks inside a snippet need not match.
+code are rebuilt and run, most telling first, until one fails twice (caught; a failure that
+does not repeat is flaky) or all pass (missed); then the file is put back. A snippet that no
+longer matches exactly once is reported as stale and never counted. Whitespace and line breaks
+inside a snippet need not match.
 
     tests/mutation/mutate.py                 every mutant (make mutation)
     tests/mutation/mutate.py grid keys/...   some areas, or single mutants as area/name
