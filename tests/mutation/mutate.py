@@ -39,7 +39,6 @@ ROOT = Path(__file__).resolve().parents[2]
 MUTANTS = Path(__file__).resolve().parent / "mutants"
 WORK = ROOT / "build" / "mutation"
 TREE, BUILD = WORK / "tree", WORK / "build"
-COPIED = ["CMakeLists.txt", "CMakePresets.json", "src", "tests"]
 
 # Which test binaries link the code of a source folder, the most telling first. Every binary
 # that runs the real program (e2e, menu, the console's terminal tests) sees all of src/.
@@ -126,23 +125,30 @@ def run(command, wrap, cwd=None):
         raise
 
 
+def tree_files():
+    """The working tree's files as git sees them (tracked or new, not ignored), or, outside a
+    repository, every file but the build folder's; never the mutation run's own."""
+    try:
+        listed = subprocess.run(["git", "ls-files", "-z", "--cached", "--others",
+                                 "--exclude-standard"], cwd=ROOT, capture_output=True,
+                                check=True).stdout.decode().split("\0")
+        files = [Path(name) for name in listed if name]
+    except (OSError, subprocess.CalledProcessError):
+        files = [p.relative_to(ROOT) for p in ROOT.rglob("*") if p.is_file()]
+        files = [f for f in files if f.parts[0] not in ("build", ".git")]
+    return {f for f in files if f.parts[:2] != ("tests", "mutation") and (ROOT / f).is_file()}
+
+
 def sync_tree():
     """Copies the working tree into the scratch tree, touching only files that differ, so that
     the scratch build stays incremental from run to run."""
-    wanted = set()
-    for entry in COPIED:
-        source = ROOT / entry
-        files = [source] if source.is_file() else [p for p in source.rglob("*") if p.is_file()]
-        for path in files:
-            relative = path.relative_to(ROOT)
-            if relative.parts[:2] == ("tests", "mutation"):
-                continue
-            wanted.add(relative)
-            target = TREE / relative
-            data = path.read_bytes()
-            if not target.exists() or target.read_bytes() != data:
-                target.parent.mkdir(parents=True, exist_ok=True)
-                target.write_bytes(data)
+    wanted = tree_files()
+    for relative in wanted:
+        target = TREE / relative
+        data = (ROOT / relative).read_bytes()
+        if not target.exists() or target.read_bytes() != data:
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes(data)
     for path in [p for p in TREE.rglob("*") if p.is_file()]:
         if path.relative_to(TREE) not in wanted:
             path.unlink()
