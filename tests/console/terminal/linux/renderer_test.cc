@@ -10,21 +10,11 @@
 #include <vector>
 
 #include "console/terminal/cp437.h"
+#include "console/terminal/linux/grid_on_terminal.h"
 #include "support/vterm_screen.h"
 
 namespace qv {
 namespace {
-
-// True when the terminal cell shows the grid cell. Console colour bit 0 is blue, the terminal's
-// is red.
-bool shows(const VtermCell& shown, ConsoleCell cell) {
-  constexpr int terminalColour[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-  const std::uint8_t a = cell.attribute;
-  const char32_t glyph = shown.chars.empty() ? U' ' : shown.chars[0];
-  return glyph == cp437CodePoint(cell.character) && shown.chars.size() <= 1 && !shown.reverse &&
-         shown.fg == terminalColour[a & 7] + ((a & 0x08) ? 8 : 0) &&
-         shown.bg == terminalColour[(a >> 4) & 7] + ((a & 0x80) ? 8 : 0);
-}
 
 std::string gridText(const ScreenGrid& grid) {
   std::string text;
@@ -35,27 +25,6 @@ std::string gridText(const ScreenGrid& grid) {
   }
   return text + "cursor " + std::to_string(grid.cursor().y) + "," +
          std::to_string(grid.cursor().x) + "\n";
-}
-
-// "" when the terminal shows the part of the grid that holds the console cursor, at the cursor.
-std::string compareScreens(const ScreenGrid& grid, const VtermScreen& term) {
-  const VtermCursor cursor = term.cursor();
-  const int top = grid.cursor().y - cursor.row, left = grid.cursor().x - cursor.col;
-  const int rows = std::min(term.rows(), grid.rows());
-  const int columns = std::min(term.cols(), grid.columns());
-  if (!cursor.visible) return "cursor hidden";
-  if (top < 0 || left < 0 || top > grid.rows() - rows || left > grid.columns() - columns) {
-    return "the cursor puts the view outside the grid";
-  }
-  for (int r = 0; r < term.rows(); ++r) {
-    for (int c = 0; c < term.cols(); ++c) {
-      const bool inside = r < rows && c < columns;  // a larger terminal shows black outside
-      if (!shows(term.cell(r, c), inside ? grid.cell(left + c, top + r) : ConsoleCell{' ', 0})) {
-        return "terminal cell " + std::to_string(r) + "," + std::to_string(c);
-      }
-    }
-  }
-  return {};
 }
 
 // One random operation of the console on the grid; returns its name for failure messages.
@@ -174,9 +143,9 @@ void run(const Scenario& s) {
 
     const std::string where =
         "seed " + std::to_string(s.seed) + ", step " + std::to_string(step) + " (" + ops + ")";
-    ASSERT_EQ(compareScreens(grid, term), "") << where << "\ngrid:\n"
-                                              << gridText(grid) << "terminal:\n"
-                                              << term.dump();
+    ASSERT_EQ(differenceOnTerminal(grid, term), "") << where << "\ngrid:\n"
+                                                    << gridText(grid) << "terminal:\n"
+                                                    << term.dump();
     if (!compareLog) continue;
     const auto& pushed = term.scrollbackCells();
     ASSERT_EQ(pushed.size(), scrolledOff.size()) << where;
@@ -302,7 +271,7 @@ TEST(Renderer, StreamedLinesCostLittleMoreThanTheirCharacters) {
     }
   }
   EXPECT_LE(double(out.size()) / kLines, double(line.size()) + 6.5);
-  EXPECT_EQ(compareScreens(grid, term), "") << term.dump();
+  EXPECT_EQ(differenceOnTerminal(grid, term), "") << term.dump();
   EXPECT_EQ(term.scrollbackCells().size(), std::size_t(kLines));
 }
 
