@@ -1,7 +1,7 @@
 // The three methods as they write: every iterate, the Fibonacci elements line and the pause
-// for Enter, the closing line and its colour; the places where extended intermediates print
-// other digits than plain doubles, and the Fibonacci sequence's 32-bit wrap-around, far beyond
-// any fixed table.
+// for Enter, the closing line and its colour, and the Fibonacci sequence's 32-bit wrap-around,
+// far beyond any fixed table. (Every digit of long runs, where extended intermediates print
+// other digits than plain doubles would, is pinned by the same-output test.)
 #include "methods/methods.h"
 
 #include <gmock/gmock.h>
@@ -30,7 +30,6 @@ using Method = void (*)(std::int32_t);
 
 const auto fraction = approximateByContinuedFraction;
 const auto radicals = approximateByNestedRadicals;
-const std::string phiText = "1.618033988749895";
 const std::string pauseText = "Premi invio per calcolare phi dalla sequenza di Fibonacci...";
 
 std::vector<std::uint8_t> coloursOf(const ChannelCapture& capture) {
@@ -74,33 +73,12 @@ TEST(IterationRun, WritesEveryIterateThenTheClosingLineInLightRed) {
   }
 }
 
-// Plain double arithmetic would print ...706 and ...804 on lines 18 and 19 of the continued
-// fraction, and ...895 on line 31 of the nested radical. Once at the double nearest phi, each
-// iteration stays there for good.
-TEST(IterationDigits, ShowTheExtendedIntermediatesThenSettleOnTheDoubleNearestPhi) {
-  struct Case {
-    Method method;
-    std::int32_t n;
-    std::vector<std::pair<int, std::string>> known;  // line, text
-    int firstSettledLine;
-  };
-  const Case cases[] = {
-      {fraction, 100, {{18, "1.618033963166707"}, {19, "1.618033998521803"}}, 37},
-      {radicals, 50, {{31, "1.618033988749894"}}, 32},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.n);
-    ChannelCapture capture;
-    c.method(c.n);
-    const std::vector<std::string> lines = capture.texts();
-    ASSERT_EQ(lines.size(), static_cast<std::size_t>(c.n) + 2);
-    for (const auto& [line, text] : c.known) EXPECT_EQ(lines[line - 1], text) << "line " << line;
-    EXPECT_NE(lines[c.firstSettledLine - 2], phiText);
-    for (int line = c.firstSettledLine; line <= c.n; ++line) {
-      EXPECT_EQ(lines[line - 1], phiText) << "line " << line;
-    }
-    EXPECT_EQ(lines.back(), "phi~= " + phiText);
-  }
+// Computed in the extended format and rounded to double only when stored: plain doubles would
+// print ...706 on line 18 of the continued fraction.
+TEST(IterationRun, ExtendedIntermediatesGiveTheirOwnDigits) {
+  ChannelCapture capture;
+  fraction(18);
+  EXPECT_EQ(capture.texts().at(17), "1.618033963166707");
 }
 
 // The header, the elements each followed by two blanks, an empty line, the pause, the ratios of
