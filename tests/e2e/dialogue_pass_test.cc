@@ -9,70 +9,8 @@
 namespace qv::e2e {
 namespace {
 
-// The rows from the banner to the exit prompt of a pass whose method wrote `body`.
-std::vector<Row> passRows(const std::string& letter, const std::string& title,
-                          const std::string& prompt, const std::string& count,
-                          const std::vector<Row>& body) {
-  std::vector<Row> rows = menuRows(letter);
-  rows.insert(rows.end(), {{}, {title, Ink::yellow}, {prompt, Ink::white}, {count, Ink::white}});
-  rows.insert(rows.end(), 2, Row{});
-  rows.insert(rows.end(), body.begin(), body.end());
-  rows.insert(rows.end(), 3, Row{});
-  rows.insert(rows.end(), {{exitQuestion, Ink::yellow}, {"=>", Ink::yellow}});
-  return rows;
-}
-
-// The iterate lines, an empty line and the closing line in light red.
-std::vector<Row> iterateRows(const std::vector<std::string>& iterates) {
-  std::vector<Row> rows;
-  for (const std::string& x : iterates) rows.push_back({x, Ink::white});
-  rows.insert(rows.end(), {{}, {"phi~= " + iterates.back(), Ink::lightRed}});
-  return rows;
-}
-
 int lastBanner(const PtySession& session) {
   return lastRowWithText(everyRow(session.screen()), banner);
-}
-
-TEST(DialoguePass, IterativeMethodsShowEveryRowAndTheExitWordsEndWithCodeZero) {
-  struct Case {
-    const char* letter;
-    const char* title;
-    std::vector<std::string> iterates;
-    const char* exitWord;
-  };
-  const Case cases[] = {
-      {"a",
-       "FUNZIONE CONTINUA",
-       {"2.000000000000000", "1.500000000000000", "1.666666666666667", "1.600000000000000",
-        "1.625000000000000"},
-       "esci"},
-      {"b",
-       "RADICI NIDIFICATE",
-       {"1.000000000000000", "1.414213562373095", "1.553773974030037", "1.598053182478617",
-        "1.611847754125252"},
-       "ESCI"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.title);
-    PtySession session;
-    ASSERT_TRUE(startMethod(session, c.letter, repetitionsPrompt, "5"));
-    ASSERT_TRUE(waitForExitQuestion(session, "phi~= " + c.iterates.back()));
-    EXPECT_TRUE(
-        rowsFrom(session, lastBanner(session),
-                 passRows(c.letter, c.title, repetitionsPrompt, "5", iterateRows(c.iterates))));
-    EXPECT_EQ(session.screen().cursor().row, screenRows - 1);
-
-    session.sendLine(c.exitWord);
-    EXPECT_TRUE(endsWith(session, 0));
-    // The exit word stays where it was typed, and nothing is written after it.
-    const std::string answer = "=>" + std::string(c.exitWord);
-    const int answerRow = lastRowWithText(everyRow(session.screen()), answer);
-    const Row lastRows[] = {{exitQuestion, Ink::yellow}, {answer, Ink::yellow}};
-    EXPECT_TRUE(rowsFrom(session, answerRow - 1, lastRows));
-    EXPECT_TRUE(session.screen().cursor().visible);
-    EXPECT_FALSE(session.screen().usedAlternateScreen());
-  }
 }
 
 TEST(DialoguePass, FibonacciPausesAndOtherAnswersStartANewPassOnAClearedScreen) {
@@ -133,9 +71,11 @@ TEST(DialoguePass, FibonacciPausesAndOtherAnswersStartANewPassOnAClearedScreen) 
   EXPECT_TRUE(endsWith(session, 0));
 }
 
-// Nothing the terminal showed is lost: the shell's rows, then every pass, whole and in order,
-// are in the scrollback when the program ends; the screen after each clear is as before.
-TEST(DialoguePass, TheShellsRowsAndEveryPassStayInTheScrollbackWholeAndInOrder) {
+// Passes of the iterative methods, every row in its colour, the cursor behind the exit
+// question's "=>" on the bottom row. Nothing the terminal showed is lost: the shell's rows, then
+// every pass, whole and in order, are in the scrollback when the program ends, and nothing is
+// written after the exit word.
+TEST(DialoguePass, IterativeMethodsAndTheShellsRowsStayInTheScrollbackWholeAndInOrder) {
   PtySession session;
   const std::vector<Row> shellRows = {{"$ ls", Ink::terminalDefault},
                                       {"Makefile  src", Ink::terminalDefault},
@@ -143,11 +83,13 @@ TEST(DialoguePass, TheShellsRowsAndEveryPassStayInTheScrollbackWholeAndInOrder) 
   for (const Row& row : shellRows) session.screen().feed(row.text + "\r\n");
   ASSERT_TRUE(startMethod(session, "a", repetitionsPrompt, "3"));
   ASSERT_TRUE(waitForExitQuestion(session, "phi~= 1.666666666666667"));
+  EXPECT_EQ(session.screen().cursor().row, screenRows - 1);
   session.sendLine("");
   ASSERT_TRUE(startMethod(session, "b", repetitionsPrompt, "2"));
   ASSERT_TRUE(waitForExitQuestion(session, "phi~= 1.414213562373095"));
-  session.sendLine("esci");
+  session.sendLine("ESCI");
   ASSERT_TRUE(endsWith(session, 0));
+  EXPECT_FALSE(session.screen().usedAlternateScreen());
 
   std::vector<Row> rows = shellRows;
   for (const Row& row :
@@ -157,7 +99,7 @@ TEST(DialoguePass, TheShellsRowsAndEveryPassStayInTheScrollbackWholeAndInOrder) 
   }
   std::vector<Row> second = passRows("b", "RADICI NIDIFICATE", repetitionsPrompt, "2",
                                      iterateRows({"1.000000000000000", "1.414213562373095"}));
-  second.back().text = "=>esci";
+  second.back().text = "=>ESCI";
   rows.insert(rows.end(), second.begin(), second.end());
   EXPECT_TRUE(rowsFrom(session, 0, rows));
 }

@@ -50,6 +50,25 @@ std::vector<Row> menuRows(std::string_view typed) {
   };
 }
 
+std::vector<Row> passRows(const std::string& letter, const std::string& title,
+                          const std::string& prompt, const std::string& count,
+                          const std::vector<Row>& body) {
+  std::vector<Row> rows = menuRows(letter);
+  rows.insert(rows.end(), {{}, {title, Ink::yellow}, {prompt, Ink::white}, {count, Ink::white}});
+  rows.insert(rows.end(), 2, Row{});
+  rows.insert(rows.end(), body.begin(), body.end());
+  rows.insert(rows.end(), 3, Row{});
+  rows.insert(rows.end(), {{exitQuestion, Ink::yellow}, {"=>", Ink::yellow}});
+  return rows;
+}
+
+std::vector<Row> iterateRows(const std::vector<std::string>& iterates) {
+  std::vector<Row> rows;
+  for (const std::string& x : iterates) rows.push_back({x, Ink::white});
+  rows.insert(rows.end(), {{}, {"phi~= " + iterates.back(), Ink::lightRed}});
+  return rows;
+}
+
 std::vector<CellRow> everyRow(const VtermScreen& screen) {
   std::vector<CellRow> rows = screen.scrollbackCells();
   for (int row = 0; row < screen.rows(); ++row) {

@@ -52,6 +52,14 @@ struct Row {
 // The rows of a pass up to and including the menu prompt line, where `typed` was answered.
 std::vector<Row> menuRows(std::string_view typed);
 
+// The rows of a pass from the banner to the exit prompt, where the method chosen by `letter`
+// showed its title, asked `prompt`, was answered `count` and wrote `body`.
+std::vector<Row> passRows(const std::string& letter, const std::string& title,
+                          const std::string& prompt, const std::string& count,
+                          const std::vector<Row>& body);
+// The iterate lines in white, an empty line and the closing line in light red.
+std::vector<Row> iterateRows(const std::vector<std::string>& iterates);
+
 using CellRow = std::vector<VtermCell>;
 
 // Every row that went into the scrollback, oldest first, then every row of the screen; a

@@ -1,6 +1,7 @@
-// The choices the dialogue reacts to: which menu lines start a method, which answers leave,
-// and how the prompt for n reads its number. The lines are piped into the real Linux program, which
-// ends when they run out; its rows are then read off the terminal from the last banner on.
+// Which menu lines start a method, and input that runs out wherever the dialogue stands. The
+// lines are piped into the real Linux program, which ends when they run out; its rows are then
+// read off the terminal from the last banner on. (The exit answers are the long run's, the
+// prompt for n reads through the integer syntax of tests/textio/input_test.cc.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -76,60 +77,6 @@ TEST(PipedInput, RunsTheDialogueAndEndsWithCodeZero) {
     EXPECT_EQ(run.exitCode, 0) << run.report;
     EXPECT_NE(run.find(lastText), -1) << run.report;
     EXPECT_EQ(run.find("Runtime error"), -1) << run.report;
-  }
-}
-
-// The answer is cut to five characters and compared exactly: no case folding, no trimming.
-// Any other answer starts a new pass on a cleared screen.
-TEST(ExitQuestion, OnlyTheExactWordsLeave) {
-  const std::pair<const char*, bool> answers[] = {
-      {"esci", true},   {"ESCI", true},      {"Esci", false},  {"esc", false},
-      {"escii", false}, {"esci ", false},    {" esci", false}, {"esci!!!", false},
-      {"", false},      {"ESCIesci", false}, {"eSCI", false},
-  };
-  for (const auto& [typed, leaves] : answers) {
-    SCOPED_TRACE(std::string("answer \"") + typed + "\"");
-    const Outcome run = runWith(std::string("x\n") + typed + "\n");
-    EXPECT_EQ(run.exitCode, 0) << run.report;
-    EXPECT_EQ(run.find(exitQuestion), leaves ? exitQuestionRow : -1) << run.report;
-    // Nothing is written after the exit word.
-    for (int row = exitQuestionRow + 2; leaves && row < int(run.rows.size()); ++row) {
-      EXPECT_EQ(run.row(row), "") << row;
-    }
-    EXPECT_EQ(run.row(leaves ? exitQuestionRow + 1 : 8), leaves ? "=>" + std::string(typed) : "=>");
-  }
-}
-
-// n is read through the integer syntax: blank lines are passed over, text after the number and
-// a blank is dropped; text that is no number ends the program with run-time error 106 before
-// the method starts, at each of the three prompts.
-TEST(TermPrompt, ReadsTheNumberFromTheFirstLineThatHasOne) {
-  struct Case {
-    const char* input;
-    int numberRow;  // where the line with the number was typed
-    const char* number;
-    const char* closingLine;  // nullptr: run-time error 106
-  };
-  const Case cases[] = {
-      {"a\n\n   \n3\n", 14, "3", "phi~= 1.666666666666667"},
-      {"a\n7 abc\n", 12, "7 abc", "phi~= 1.619047619047619"},
-      {"a\n12abc\n", 12, "12abc", nullptr},
-      {"b\nx\n", 12, "x", nullptr},
-      {"c\n1e3\n", 12, "1e3", nullptr},
-      {"a\n9999999999\n", 12, "9999999999", nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.number);
-    const Outcome run = runWith(c.input);
-    EXPECT_EQ(run.row(12), c.numberRow == 12 ? c.number : "") << run.report;
-    EXPECT_EQ(run.row(c.numberRow), c.number);
-    if (c.closingLine) {
-      EXPECT_EQ(run.exitCode, 0) << run.report;
-      EXPECT_NE(run.find(c.closingLine), -1) << run.report;
-    } else {
-      EXPECT_EQ(run.exitCode, 106) << run.report;
-      EXPECT_TRUE(run.row(c.numberRow + 1).starts_with("Runtime error 106 at 0x")) << run.report;
-    }
   }
 }
 
