@@ -158,13 +158,7 @@ testing::AssertionResult waitForExitQuestion(PtySession& session, std::string_vi
 }
 
 testing::AssertionResult endsWith(PtySession& session, int exitCode) {
-  if (testing::AssertionResult ended = session.waitForExit(); !ended) return ended;
-  if (session.exitCode() != exitCode) {
-    return testing::AssertionFailure()
-           << "exit code " << session.exitCode() << ", expected " << exitCode << "\n"
-           << session.report();
-  }
-  return session.terminalSettingsRestored();
+  return endsAsFound(session, Ending::code(exitCode));
 }
 
 }  // namespace qv::e2e

@@ -141,17 +141,20 @@ PtySession::~PtySession() {
     kill(-pid_, SIGKILL);  // its process group: it leads one of its own
     reap(true);
   }
-  for (int fd : {master_, inputPipe_}) {
-    if (fd >= 0) close(fd);
-  }
+  if (master_ >= 0) close(master_);
 }
 
 void PtySession::start(const PtyOptions& options) {
-  // Piped input that the program leaves unread must not end the test process.
-  ::signal(SIGPIPE, SIG_IGN);
+  // The whole of the piped input waits in the pipe, and its end with it, before the program
+  // starts (a pipe holds 64 KiB).
   int input[2] = {-1, -1};
-  if (options.pipedInput && pipe2(input, O_CLOEXEC) != 0) return;
-
+  if (options.pipedInput) {
+    const std::string& text = *options.pipedInput;
+    if (pipe2(input, O_CLOEXEC) != 0) return;
+    const bool written = write(input[1], text.data(), text.size()) == ssize_t(text.size());
+    close(input[1]);
+    if (!written) return;
+  }
   winsize size{};
   size.ws_row = static_cast<unsigned short>(options.rows);
   size.ws_col = static_cast<unsigned short>(options.cols);
@@ -163,15 +166,9 @@ void PtySession::start(const PtyOptions& options) {
     execProgram(options.program, options.arguments, options.environment, options.inChild);
   }
   if (input[0] >= 0) close(input[0]);
-  inputPipe_ = input[1];
   if (pid_ < 0) return;
   setNonBlocking(master_);
   fcntl(master_, F_SETFD, FD_CLOEXEC);  // other sessions' children must not hold it open
-  if (inputPipe_ >= 0) {
-    setNonBlocking(inputPipe_);
-    pendingInput_ = *options.pipedInput;
-    feedPipedInput();
-  }
 }
 
 void PtySession::send(std::string_view bytes) {
@@ -193,23 +190,6 @@ void PtySession::send(std::string_view bytes) {
   }
 }
 
-void PtySession::feedPipedInput() {
-  while (inputPipe_ >= 0 && !pendingInput_.empty()) {
-    ssize_t n = write(inputPipe_, pendingInput_.data(), pendingInput_.size());
-    if (n > 0) {
-      pendingInput_.erase(0, size_t(n));
-    } else if (n < 0 && errno == EAGAIN) {
-      return;
-    } else if (!(n < 0 && errno == EINTR)) {
-      pendingInput_.clear();  // nobody reads any more
-    }
-  }
-  if (inputPipe_ >= 0 && pendingInput_.empty()) {
-    close(inputPipe_);
-    inputPipe_ = -1;
-  }
-}
-
 void PtySession::readMaster() {
   std::string chunk;
   // EIO at the end: no process holds the terminal open any more.
@@ -220,17 +200,11 @@ void PtySession::readMaster() {
 
 void PtySession::pumpFor(Clock::duration timeout) {
   if (pid_ <= 0) return;
-  pollfd fds[2];
-  nfds_t count = 0;
-  if (!masterClosed_) fds[count++] = {master_, POLLIN, 0};
-  if (inputPipe_ >= 0) fds[count++] = {inputPipe_, POLLOUT, 0};
+  pollfd master = {master_, POLLIN, 0};
   int ms = int(std::chrono::ceil<std::chrono::milliseconds>(timeout).count());
-  // With nothing left to watch only the child's end is awaited: look again every few ms.
-  if (count == 0 && !reaped_) ms = std::min(ms, 5);
-  if (poll(fds, count, ms) > 0) {
-    if (!masterClosed_) readMaster();
-    feedPipedInput();
-  }
+  // With the terminal closed only the child's end is awaited: look again every few ms.
+  if (masterClosed_ && !reaped_) ms = std::min(ms, 5);
+  if (poll(&master, masterClosed_ ? 0 : 1, ms) > 0) readMaster();
   reap(false);
 }
 

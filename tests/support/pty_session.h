@@ -130,7 +130,6 @@ class PtySession {
   void start(const PtyOptions& options);
   void pumpFor(Clock::duration timeout);
   void readMaster();
-  void feedPipedInput();
   void reap(bool block);
   bool settingsAsAtStart() const;
   testing::AssertionResult failure(std::string_view what) const;
@@ -138,8 +137,6 @@ class PtySession {
   VtermScreen screen_;
   pid_t pid_ = -1;
   int master_ = -1;
-  int inputPipe_ = -1;  // write end, while piped input remains
-  std::string pendingInput_;
   bool masterClosed_ = false;
   bool typeOnlyWhenRaw_ = false;
   bool reaped_ = false;

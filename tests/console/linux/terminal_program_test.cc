@@ -1,6 +1,6 @@
 // The terminal as a person meets it: a program in a pseudo-terminal, its screen read through a
 // terminal emulator. Most cases drive the small echo dialogue of tests/console/helpers; the
-// ones about start-up and the ways out run the real program too.
+// ones about start-up and a huge window run the real program too.
 #include <fcntl.h>
 #include <signal.h>
 #include <termios.h>
@@ -111,23 +111,6 @@ TEST(TerminalProgram, EverySignalThatEndsAProcessEndsItByThatSignalWithTheTermin
   }
 }
 
-// A shell tells an interrupted program from one that handled Ctrl-C by how it ended: a loop
-// of runs stops only when the program ended by the interrupt.
-TEST(TerminalProgram, CtrlCStopsALoopOfRunsInAShell) {
-  PtyOptions options;
-  options.program = "/bin/bash";
-  options.arguments = {"-c", "for giro in 1 2; do \"$@\"; echo \"giro $giro: $?\"; done", "bash"};
-  for (const std::string& word : targetCommand(helperPath("echo_console"))) {
-    options.arguments.push_back(word);
-  }
-  PtySession session(options);
-  ASSERT_TRUE(session.waitForText("eco>"));
-  session.send("\x03");
-  ASSERT_TRUE(session.waitForExit());
-  EXPECT_EQ(session.terminatingSignal(), SIGINT) << session.report();
-  EXPECT_EQ(session.received().find("giro"), std::string::npos) << session.report();
-}
-
 // Types numbered lines, each answered on the screen before the next is typed.
 testing::AssertionResult typeLines(PtySession& session, int& line, int count) {
   for (int i = 0; i < count; ++i) {
@@ -229,21 +212,6 @@ TEST(TerminalProgram, TheKeypadTypesWhatItShowsAndItsEnterTakesTheLine) {
   ASSERT_TRUE(session.waitForText("letto: [12+3*4/5-6.7]"));
   session.sendLine("fine");
   EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
-}
-
-TEST(TerminalProgram, TheRealProgramStartsDrawsAndLeavesTheTerminalAsItFoundItOnEveryWayOut) {
-  const std::pair<const char*, Ending> cases[] = {
-      {"\resci\r", Ending::code(0)},  // typed ahead: no method chosen, then the exit word
-      {"\x03", Ending::by(SIGINT)},
-      {"a\rx\r", Ending::code(106)},  // an invalid number ends with a run-time error
-  };
-  for (const auto& [typed, ending] : cases) {
-    SCOPED_TRACE(typed);
-    PtySession session;
-    ASSERT_TRUE(session.waitForText("=>"));
-    session.send(typed);
-    EXPECT_TRUE(endsAsFound(session, ending));
-  }
 }
 
 // A closed standard descriptor would be taken by the first one the program opens (the signal
