@@ -24,25 +24,6 @@ std::vector<std::string> commandLines(const std::string& letter, const std::stri
   return lines;
 }
 
-// The menu of a fresh pass on the wide screen: the question does not wrap there.
-testing::AssertionResult waitForWideMenu(PtySession& session) {
-  return session.waitFor(
-      [](const VtermScreen& s) {
-        return s.rowText(0) == banner && s.rowText(7) == "=>" && s.rowText(8).empty() &&
-               s.cursor().row == 7 && s.cursor().col == 2;
-      },
-      "the menu on a cleared wide screen");
-}
-
-testing::AssertionResult waitForRowBelow(PtySession& session, const std::string& prompt) {
-  return session.waitFor(
-      [&](const VtermScreen& s) {
-        const VtermCursor cursor = s.cursor();
-        return cursor.row >= 1 && cursor.col == 0 && s.rowText(cursor.row - 1) == prompt;
-      },
-      "the cursor below \"" + prompt + "\"");
-}
-
 TEST(ScriptedOutput, IsWhatTheDialogueShowsLineByLine) {
   struct Case {
     std::string letter;
@@ -64,10 +45,7 @@ TEST(ScriptedOutput, IsWhatTheDialogueShowsLineByLine) {
     const bool fibonacci = c.letter == "c";
     const std::string prompt = fibonacci ? elementsPrompt : repetitionsPrompt;
 
-    ASSERT_TRUE(waitForWideMenu(session));
-    session.sendLine(c.letter);
-    ASSERT_TRUE(waitForRowBelow(session, prompt));
-    session.sendLine(c.n);
+    ASSERT_TRUE(startMethod(session, c.letter, prompt, c.n));
     if (fibonacci) {
       ASSERT_TRUE(waitForPause(session));
       session.sendLine("");
