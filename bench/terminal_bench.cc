@@ -226,9 +226,24 @@ void measurePeakResident(const Options& options) {
       end.usage.ru_maxrss, *benchKiB);
 }
 
+// A window far larger than the screen buffer's bound: the program uses its top-left part, and
+// its memory stays within the buffer's.
+void measureHugeWindow(const Options& options) {
+  PtyChild child = PtyChild::exec({options.program});
+  if (!child.waitForPrompt(promptSeconds)) return fail("no menu prompt");
+  child.resize(20000, 20000);
+  child.drainFor(1);
+  const std::optional<long> peakKiB = peakResidentKiB(child.pid());
+  child.send("\resci\r");
+  if (!child.finish(promptSeconds).exitedWith(0) || !peakKiB) return fail("no peak resident size");
+  std::printf("  peak RSS after a resize to 20000 x 20000: %ld KiB (goal < 16384 KiB): %s\n",
+              *peakKiB, verdict(*peakKiB < 16384));
+}
+
 void measureMemory(const Options& options) {
   std::printf("Memory\n");
   measurePeakResident(options);
+  measureHugeWindow(options);
   if (options.preload.empty()) {
     std::printf("  allocation counts: skipped (no counter in a sanitizer build)\n");
     return;

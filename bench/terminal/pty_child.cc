@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -108,6 +109,13 @@ void PtyChild::send(std::string_view bytes) {
     if (n <= 0) return;
     bytes.remove_prefix(std::size_t(n));
   }
+}
+
+void PtyChild::resize(int rows, int columns) {
+  winsize size{};
+  size.ws_row = static_cast<unsigned short>(rows);
+  size.ws_col = static_cast<unsigned short>(columns);
+  ioctl(master_, TIOCSWINSZ, &size);
 }
 
 bool PtyChild::readSome(int timeoutMs) {

@@ -55,6 +55,8 @@ class PtyChild {
 
   // Keys as typed at the terminal.
   void send(std::string_view bytes);
+  // The window changes size (the program gets SIGWINCH).
+  void resize(int rows, int columns);
   // Reads until the text on the terminal (escape sequences left out) shows the prompt "=>";
   // false when the output ends or the deadline passes first.
   bool waitForPrompt(double seconds);

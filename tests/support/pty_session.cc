@@ -298,10 +298,6 @@ testing::AssertionResult PtySession::waitForSettingsRestored(double seconds) {
 
 void PtySession::resize(int rows, int cols) {
   screen_.resize(rows, cols);
-  resizeWindowOnly(rows, cols);
-}
-
-void PtySession::resizeWindowOnly(int rows, int cols) {
   winsize size{};
   size.ws_row = static_cast<unsigned short>(rows);
   size.ws_col = static_cast<unsigned short>(cols);

@@ -117,8 +117,6 @@ class PtySession {
 
   // The terminal changes size: the emulator and the pty (which sends SIGWINCH).
   void resize(int rows, int cols);
-  // Only the size the pty reports changes (a window far larger than the emulator can hold).
-  void resizeWindowOnly(int rows, int cols);
   void signal(int signalNumber);
   // The terminal goes away: the master side is closed, as when a terminal window is closed.
   void hangUp();

@@ -1,15 +1,13 @@
 // The terminal as a person meets it: a program in a pseudo-terminal, its screen read through a
 // terminal emulator. Most cases drive the small echo dialogue of tests/console/helpers; the
-// ones about start-up and a huge window run the real program too.
+// ones about start-up run the real program too.
 #include <fcntl.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -160,27 +158,6 @@ TEST(TerminalProgram, SurvivesResizingDownToOneCell) {
   session.sendLine("dopo");
   ASSERT_TRUE(session.waitForText("letto: [dopo]"));
   session.sendLine("fine");
-  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
-}
-
-// A window of any size costs at most the bounded screen buffer: the program uses its top-left
-// part.
-TEST(TerminalProgram, AHugeWindowTakesNoMoreMemoryThanTheBoundedScreenBuffer) {
-  PtySession session;
-  ASSERT_TRUE(session.waitForText("=>"));
-  const size_t before = session.received().size();
-  session.resizeWindowOnly(20000, 20000);
-  ASSERT_TRUE(
-      session.waitFor([&](const VtermScreen&) { return session.received().size() > before; },
-                      "the repaint at the new size"));
-  std::ifstream status("/proc/" + std::to_string(session.pid()) + "/status");
-  long peakKiB = -1;
-  for (std::string text; std::getline(status, text);) {
-    std::sscanf(text.c_str(), "VmHWM: %ld kB", &peakKiB);
-  }
-  EXPECT_GT(peakKiB, 0);
-  EXPECT_LT(peakKiB, 64 * 1024);
-  session.send("\resci\r");
   EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
