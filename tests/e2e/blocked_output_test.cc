@@ -87,7 +87,7 @@ TEST(BlockedOutput, SignalsEndTheProgramAtOnceWhileTheTerminalReadsNothing) {
     if (!c.typed) session.signal(c.signal);
     EXPECT_TRUE(session.waitForExitUnread(1.0));
     EXPECT_EQ(session.terminatingSignal(), c.signal);
-    EXPECT_TRUE(session.terminalSettingsRestored());
+    EXPECT_TRUE(session.waitForSettingsRestored());
   }
 }
 

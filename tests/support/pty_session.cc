@@ -272,28 +272,15 @@ termios PtySession::currentSettings() const {
   return now;
 }
 
-bool PtySession::settingsAsAtStart() const {
-  const termios now = currentSettings();
-  const termios& then = initial_;
-  return now.c_iflag == then.c_iflag && now.c_oflag == then.c_oflag &&
-         now.c_cflag == then.c_cflag && now.c_lflag == then.c_lflag &&
-         now.c_cc[VMIN] == then.c_cc[VMIN] && now.c_cc[VTIME] == then.c_cc[VTIME];
-}
-
-testing::AssertionResult PtySession::terminalSettingsRestored() const {
-  if (settingsAsAtStart()) return testing::AssertionSuccess();
-  const termios now = currentSettings();
-  const termios& then = initial_;
-  return testing::AssertionFailure()
-         << std::hex << "the terminal settings differ from the start:"
-         << " lflag 0x" << then.c_lflag << " -> 0x" << now.c_lflag << ", iflag 0x" << then.c_iflag
-         << " -> 0x" << now.c_iflag << "\n"
-         << report();
-}
-
 testing::AssertionResult PtySession::waitForSettingsRestored(double seconds) {
-  return waitFor([this](const VtermScreen&) { return settingsAsAtStart(); },
-                 "the terminal settings of the start", seconds);
+  return waitFor(
+      [this](const VtermScreen&) {
+        const termios now = currentSettings();
+        return now.c_iflag == initial_.c_iflag && now.c_oflag == initial_.c_oflag &&
+               now.c_cflag == initial_.c_cflag && now.c_lflag == initial_.c_lflag &&
+               now.c_cc[VMIN] == initial_.c_cc[VMIN] && now.c_cc[VTIME] == initial_.c_cc[VTIME];
+      },
+      "the terminal settings of the start", seconds);
 }
 
 void PtySession::resize(int rows, int cols) {
@@ -341,7 +328,7 @@ testing::AssertionResult endsAsFound(PtySession& session, Ending ending) {
   if (wrapOff != std::string::npos && (wrapOn == std::string::npos || wrapOn < wrapOff)) {
     return testing::AssertionFailure() << "auto-wrap is left off\n" << session.report();
   }
-  return session.terminalSettingsRestored();
+  return session.waitForSettingsRestored();
 }
 
 DetachedRun runWithoutTerminal(const std::string& program, double seconds,

@@ -8,7 +8,7 @@
 //                               "the result line"));
 //   ASSERT_TRUE(session.waitForExit());
 //   EXPECT_EQ(session.exitCode(), 0);
-//   EXPECT_TRUE(session.terminalSettingsRestored());
+//   EXPECT_TRUE(session.waitForSettingsRestored());
 //
 // Every wait polls the pty and feeds the emulator until the expected state is there or the
 // deadline passes; deadlines are multiplied by the environment variable QV_TEST_TIMEOUT_SCALE
@@ -110,9 +110,8 @@ class PtySession {
 
   // The terminal's settings as they are now (also after exit).
   termios currentSettings() const;
-  // The line-discipline settings that matter to a shell equal the ones the pty started with.
-  testing::AssertionResult terminalSettingsRestored() const;
-  // Waits until they do (a program that hands the terminal back to a shell, for instance).
+  // Waits until the line-discipline settings that matter to a shell equal the ones the pty
+  // started with (at once when they already do).
   testing::AssertionResult waitForSettingsRestored(double seconds = defaultTimeout);
 
   // The terminal changes size: the emulator and the pty (which sends SIGWINCH).
@@ -129,7 +128,6 @@ class PtySession {
   void pumpFor(Clock::duration timeout);
   void readMaster();
   void reap(bool block);
-  bool settingsAsAtStart() const;
   testing::AssertionResult failure(std::string_view what) const;
 
   VtermScreen screen_;

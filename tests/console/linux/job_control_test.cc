@@ -72,7 +72,7 @@ TEST(JobControl, ContinuedInTheBackgroundItStopsUntilItIsInTheForeground) {
   ASSERT_TRUE(suspend(session));
   session.sendLine("bg");
   ASSERT_TRUE(session.waitForText("[shim] fermato da " + std::to_string(SIGTTOU)));
-  EXPECT_TRUE(session.terminalSettingsRestored());
+  EXPECT_TRUE(session.waitForSettingsRestored());
   session.sendLine("fg");
   ASSERT_TRUE(repainted(session));
   session.sendLine("fine");

@@ -240,41 +240,6 @@ TEST(Renderer, WithoutColoursEveryCellShowsTheTerminalsOwnColours) {
   }
 }
 
-// A stream of short lines, as the program prints its iterates: each line that scrolls through
-// costs little more than its own characters (no cursor move where the cursor already stands,
-// the trailing blanks erased rather than written), and the terminal still ends up right.
-TEST(Renderer, StreamedLinesCostLittleMoreThanTheirCharacters) {
-  constexpr int kLines = 2000, kPerFrame = 137;
-  const std::string line = "1.618033988749895";
-  ScreenGrid grid(80, 25, {' ', 0x07});
-  Renderer renderer(80, 25);
-  VtermScreen term(25, 80);
-  const ConsoleRect whole{0, 0, 79, 24};
-  std::string out, frame;
-  renderer.begin(out);
-  renderer.render(grid, out);
-  grid.clearChanges();
-  term.feed(out);
-  out.clear();
-  for (int n = 1; n <= kLines; ++n) {
-    for (std::size_t x = 0; x < line.size(); ++x) {
-      grid.writeCell({std::int16_t(x), 24}, {std::uint8_t(line[x]), 0x07});
-    }
-    grid.scroll(whole, &whole, {0, -1}, {' ', 0x07});
-    grid.setCursor({0, 24});
-    if (n % kPerFrame == 0 || n == kLines) {
-      renderer.render(grid, frame);
-      grid.clearChanges();
-      term.feed(frame);
-      out += frame;
-      frame.clear();
-    }
-  }
-  EXPECT_LE(double(out.size()) / kLines, double(line.size()) + 6.5);
-  EXPECT_EQ(differenceOnTerminal(grid, term), "") << term.dump();
-  EXPECT_EQ(term.scrollbackCells().size(), std::size_t(kLines));
-}
-
 // Lines pour out, many to a frame, while the terminal changes size between frames (the grid
 // follows it, as the terminal console makes it): whatever the sizes, every line reaches the
 // scrollback once and in order, with no blank row between.
