@@ -1,5 +1,6 @@
-// A long session at a real terminal: pass after pass of the dialogue, each method and a menu
-// line that chooses none in turn, every exit answer one that does not leave; then the exit word.
+// A long session at a real terminal: pass after pass of the dialogue, each method and menu lines
+// that choose none in turn (only the first character of the line counts), every exit answer one
+// that does not leave; then the exit word.
 // The program must answer the last pass as it answered the first, and leave with exit code 0
 // and the terminal as it found it. (Memory is measured by `make bench-terminal`, never
 // asserted in a test.)
@@ -29,6 +30,9 @@ TEST(LongRun, EveryPassAnswersAlikeAndTheEndIsClean) {
       {"c", &elementsPrompt, "46", "phi~= 1.618033988749895"},
       {"bxyz", &repetitionsPrompt, "1", "phi~= 1.000000000000000"},
       {"d", nullptr, nullptr, "=>d"},
+      {"abc", &repetitionsPrompt, "3", "phi~= 1.666666666666667"},
+      {"A", nullptr, nullptr, "=>A"},  // only the exact lowercase letter chooses
+      {"", nullptr, nullptr, exitQuestion.c_str()},
   };
   // Compared exactly after the cut to five characters: no case folding, no trimming.
   const char* const notExitWords[] = {"", "Esci", "esc", "esci ", " esci", "ESCIesci", "x"};
