@@ -35,7 +35,8 @@ std::vector<std::string> rowsStartingWith(const VtermScreen& screen, const std::
 }
 
 // Whatever the terminal was set to before (here capitals on output, CR sent as LF, the eighth
-// bit stripped, LF read as CR), raw mode leaves the dialogue as it should read.
+// bit stripped, LF read as CR), raw mode leaves the dialogue as it should read, and every key
+// reaches the line editor: typed ahead, edited, from the keypad.
 TEST(TerminalProgram, EditsInRawModeTakesKeysTypedAheadAndLeavesTheTerminalAsItFoundIt) {
   PtyOptions options = echo();
   options.adjustSettings = [](termios& t) {
@@ -69,6 +70,10 @@ TEST(TerminalProgram, EditsInRawModeTakesKeysTypedAheadAndLeavesTheTerminalAsItF
   std::vector<std::string> echoed = rowsStartingWith(session.screen(), "letto: [tasto ");
   ASSERT_EQ(echoed.size(), size_t(lines)) << session.report();
   for (int i = 1; i <= lines; ++i) EXPECT_EQ(echoed[i - 1], std::to_string(i) + "]");
+  // In the keypad's application mode its keys type what they show and its Enter takes the line
+  // (in the terminal's normal mode that Enter is a line feed, which only moves down a row).
+  session.screen().typeOnKeypad("12+3*4/5-6.7\r");
+  ASSERT_TRUE(session.waitForText("letto: [12+3*4/5-6.7]"));
   session.sendLine("fine");
   EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
   EXPECT_FALSE(session.screen().usedAlternateScreen());
@@ -176,17 +181,6 @@ TEST(TerminalProgram, AKeyWhoseBytesArriveApartIsStillOneKey) {
   }
   session.send("X\r");
   ASSERT_TRUE(session.waitForText("letto: [abX]"));
-  session.sendLine("fine");
-  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
-}
-
-// In the keypad's application mode its keys type what they show and its Enter takes the line
-// (in the terminal's normal mode that Enter is a line feed, which only moves down a row).
-TEST(TerminalProgram, TheKeypadTypesWhatItShowsAndItsEnterTakesTheLine) {
-  PtySession session(echo());
-  ASSERT_TRUE(session.waitForText("eco>"));
-  session.screen().typeOnKeypad("12+3*4/5-6.7\r");
-  ASSERT_TRUE(session.waitForText("letto: [12+3*4/5-6.7]"));
   session.sendLine("fine");
   EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
