@@ -9,6 +9,7 @@
 #include "process_scenario.h"
 #include "textio/linux/arithmetic_trap_x86_64.h"
 #include "textio/x86/fpu_state.h"
+#include "textio/x86/x86_faults.h"
 #include "textio/x86/x87_extended.h"
 
 namespace qv {
@@ -24,8 +25,7 @@ std::string floatingPointState() {
 
 namespace {
 
-const double zero = 0.0, minusOne = -1.0;
-const long double largest = __LDBL_MAX__;
+const double minusOne = -1.0;
 
 }  // namespace
 }  // namespace qv
@@ -33,11 +33,6 @@ const long double largest = __LDBL_MAX__;
 extern "C" {
 
 // clang-format off
-FAULTING_FUNCTION(qvIntegerDivide,
-    "xor %%ecx, %%ecx\n\txor %%edx, %%edx\n\tmov $1, %%eax\n\tdiv %%ecx" ::: "eax", "ecx", "edx")
-FAULTING_FUNCTION(qvX87Divide, "fld1\n\tfdivl %0\n\tfwait\n\tfstp %%st(0)" :: "m"(qv::zero) : "memory")
-FAULTING_FUNCTION(qvX87Overflow,
-    "fldt %0\n\tfmul %%st(0), %%st\n\tfwait\n\tfstp %%st(0)" :: "m"(qv::largest) : "memory")
 FAULTING_FUNCTION(qvX87Invalid,
     "fldl %0\n\tfsqrt\n\tfwait\n\tfstp %%st(0)" :: "m"(qv::minusOne) : "memory")
 FAULTING_FUNCTION(qvIllegalInstruction, "ud2")

@@ -18,8 +18,6 @@
 namespace qv {
 namespace {
 
-volatile int sink = 0;
-volatile int recursionStop = -1;
 volatile std::uintptr_t unmappedAddress = 16;
 
 }  // namespace
@@ -27,40 +25,18 @@ volatile std::uintptr_t unmappedAddress = 16;
 
 extern "C" {
 
-// A failing statement, reached through as many nested calls as the scenario asks for.
-__attribute__((noinline)) void qvStatement() {
-  if (qv::callsLeft-- == 0) {
-    qv::ioResult = 106;
-    qv::checkIo();
-  } else {
-    qvStatement();
-  }
-  qv::sink = 1;
-}
-
 __attribute__((noinline)) void qvWriteOnInput() {
   qv::writeString(0, qv::standardInput, "x");
   qv::flushAfterWrite(qv::standardInput);
   qv::checkIo();
-  qv::sink = 1;
-}
-
-__attribute__((noinline)) int qvRecurse(int depth) {
-  volatile char pad[256];
-  pad[0] = static_cast<char>(depth);
-  if (depth == qv::recursionStop) return 0;
-  return qvRecurse(depth + 1) + pad[0];
-}
-
-__attribute__((noinline)) void qvStackOverflow() {
-  qv::sink = qvRecurse(0);
+  qv::scenarioSink = 1;
 }
 
 // The local variable gives it a frame of its own, as FAULTING_FUNCTION does.
 __attribute__((noinline)) void qvAccessViolation() {
   volatile char kept[8] = {};
   (void)kept;
-  qv::sink = *reinterpret_cast<const volatile int*>(qv::unmappedAddress);
+  qv::scenarioSink = *reinterpret_cast<const volatile int*>(qv::unmappedAddress);
 }
 
 // The signal comes from another process, as `kill -SEGV` sends it.
@@ -76,7 +52,7 @@ __attribute__((noinline)) void qvSentSignal() {
 __attribute__((noinline)) void qvFaultWithErrorPending() {
   qv::ioResult = 101;
   qvAccessViolation();
-  qv::sink = 1;
+  qv::scenarioSink = 1;
 }
 
 EXTENDED_ERRORS(SoftExtended)
@@ -87,7 +63,7 @@ namespace qv {
 namespace {
 
 void faultWhileRestoring() {
-  if (write(STDOUT_FILENO, "restoring\r\n", 11) < 0) sink = 3;
+  if (write(STDOUT_FILENO, "restoring\r\n", 11) < 0) scenarioSink = 3;
   qvAccessViolation();
 }
 

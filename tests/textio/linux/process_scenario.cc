@@ -76,8 +76,6 @@ std::vector<std::string> functionsAt(const std::vector<std::uint32_t>& addresses
 
 }  // namespace
 
-int callsLeft = 0;
-volatile int scenarioSink = 0;
 volatile double extendedOperand = 0.0;
 
 void reportFpuState() {

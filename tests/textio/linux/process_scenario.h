@@ -12,6 +12,7 @@
 
 #include "textio/report_frames.h"
 #include "textio/run_error.h"
+#include "textio/scenario_code.h"
 #include "textio/startup.h"
 
 namespace qv {
@@ -32,9 +33,6 @@ struct Scenario {
   ModuleStep consoleModule = [] {};
   RestoreStep restoreStep = reportFpuState;
 };
-
-// How many nested calls a scenario's step still has to make: nestedCalls when it starts.
-extern int callsLeft;
 
 struct ChildEnd {
   int exitCode = -1;  // 128 + the signal number when a signal ended it
@@ -77,7 +75,6 @@ void qvScenarioMain();
 // overflow in the store to double, and the square root of a negative number. The operand is
 // read at run time, so that nothing is folded.
 namespace qv {
-extern volatile int scenarioSink;
 extern volatile double extendedOperand;  // 0
 }  // namespace qv
 #define EXTENDED_ERRORS(Real)                                                                \
@@ -93,14 +90,4 @@ extern volatile double extendedOperand;  // 0
   __attribute__((noinline)) void qv##Real##Invalid() {                                       \
     qv::scenarioSink =                                                                       \
         static_cast<int>(static_cast<double>(sqrt(qv::Real(qv::extendedOperand - 1))));      \
-  }
-
-// An optimising compiler gives a leaf function that uses no stack no frame of its own, even
-// with frame pointers kept, and the walk would then start at its caller's frame. A local
-// variable on the stack gives each faulting function the frame that ordinary code has.
-#define FAULTING_FUNCTION(name, ...)      \
-  __attribute__((noinline)) void name() { \
-    volatile char kept[8] = {};           \
-    (void)kept;                           \
-    asm volatile(__VA_ARGS__);            \
   }

@@ -1,5 +1,5 @@
 // How the process ends on Windows. Each way of ending runs in a child copy of this test
-// program (started with --qv-scenario=NAME) through the real start-up and end path: the
+// program (started with --qv-scenario=INDEX) through the real start-up and end path: the
 // run-time error report of a failed statement or a processor fault, its frame lines named by
 // the functions they fall in, the exit code, and the floating-point mode that a fault must
 // leave behind. Then the reading of exception codes, in this process.
@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,15 +19,12 @@
 #include "textio/text_channel.h"
 #include "textio/win/exception_map.h"
 #include "textio/x86/fpu_state.h"
+#include "textio/x86/x86_faults.h"
 
 namespace qv {
 namespace {
 
-volatile int sink = 0;
-volatile int recursionStop = -1;
-int callsLeft = 0;
-const double zero = 0.0, minusOne = -1.0;
-const long double largest = __LDBL_MAX__;
+const double minusOne = -1.0;
 
 // What the restore step sees: start-up's mode, or the mode a fault must put back.
 void reportFpuState() {
@@ -42,87 +40,55 @@ constexpr const char* restoredLine = "restored control=1372 mxcsr=00001900\r\n";
 void (*scenarioStep)() = nullptr;
 
 }  // namespace
+}  // namespace qv
 
 extern "C" {
 
 __attribute__((noinline)) void qvScenarioMain() {
-  scenarioStep();
-  sink = 2;
-  exitCode = 0;
-  terminateProgram();
+  qv::scenarioStep();
+  qv::scenarioSink = 2;
+  qv::exitCode = 0;
+  qv::terminateProgram();
 }
 
-__attribute__((noinline)) void qvStatement() {
-  if (callsLeft-- == 0) {
-    ioResult = 106;
-    checkIo();
-  } else {
-    qvStatement();
-  }
-  sink = 1;
-}
-
-__attribute__((noinline)) int qvRecurse(int depth) {
-  volatile char pad[256];
-  pad[0] = static_cast<char>(depth);
-  if (depth == recursionStop) return 0;
-  return qvRecurse(depth + 1) + pad[0];
-}
-
-__attribute__((noinline)) void qvStackOverflow() {
-  sink = qvRecurse(0);
-}
-
-#define FAULTING_FUNCTION(name, ...)      \
-  __attribute__((noinline)) void name() { \
-    volatile char kept[8] = {};           \
-    (void)kept;                           \
-    asm volatile(__VA_ARGS__);            \
-  }
 // clang-format off
-FAULTING_FUNCTION(qvIntegerDivide,
-    "xor %%ecx, %%ecx\n\txor %%edx, %%edx\n\tmov $1, %%eax\n\tdiv %%ecx" ::: "eax", "ecx", "edx")
-FAULTING_FUNCTION(qvX87Divide, "fld1\n\tfdivl %0\n\tfwait\n\tfstp %%st(0)" :: "m"(zero) : "memory")
-FAULTING_FUNCTION(qvX87Overflow,
-    "fldt %0\n\tfmul %%st(0), %%st\n\tfwait\n\tfstp %%st(0)" :: "m"(largest) : "memory")
-FAULTING_FUNCTION(qvSseInvalid, "movsd %0, %%xmm0\n\tsqrtsd %%xmm0, %%xmm0" :: "m"(minusOne) : "xmm0")
+FAULTING_FUNCTION(qvSseInvalid, "movsd %0, %%xmm0\n\tsqrtsd %%xmm0, %%xmm0" :: "m"(qv::minusOne) : "xmm0")
 FAULTING_FUNCTION(qvAccessViolation, "xor %%ecx, %%ecx\n\tmovl 16(%%rcx), %%eax" ::: "eax", "ecx")
 // clang-format on
 
 }  // extern "C"
 
+namespace qv {
 namespace {
 
+// Each scenario by the function its step is.
 struct Scenario {
-  const char* name;
+  const char* function;
   void (*step)();
   int nestedCalls;
+  DWORD number;
 };
 const Scenario scenarios[] = {
-    {"statement", qvStatement, 0},
-    {"nested", qvStatement, 400},
-    {"divide", qvIntegerDivide, 0},
-    {"x87divide", qvX87Divide, 0},
-    {"x87overflow", qvX87Overflow, 0},
-    {"sseinvalid", qvSseInvalid, 0},
-    {"access", qvAccessViolation, 0},
-    {"overflow", qvStackOverflow, 0},
-    {"normal", [] {}, 0},
+    {"qvStatement", qvStatement, 0, 106},
+    {"qvStatement", qvStatement, 400, 106},
+    {"qvIntegerDivide", qvIntegerDivide, 0, 200},
+    {"qvX87Divide", qvX87Divide, 0, 200},
+    {"qvX87Overflow", qvX87Overflow, 0, 205},
+    {"qvSseInvalid", qvSseInvalid, 0, 207},
+    {"qvAccessViolation", qvAccessViolation, 0, 216},
+    {"qvStackOverflow", qvStackOverflow, 0, 202},
+    {"normal", [] {}, 0, 0},
 };
 
-// A child copy runs its scenario before the tests would start.
+// A child copy runs its scenario (--qv-scenario=INDEX) before the tests would start.
 const bool childRan = [] {
   const char* flag = std::strstr(GetCommandLineA(), "--qv-scenario=");
   if (flag == nullptr) return false;
-  for (const Scenario& scenario : scenarios) {
-    const std::string wanted = std::string("--qv-scenario=") + scenario.name;
-    if (std::strncmp(flag, wanted.c_str(), wanted.size()) != 0) continue;
-    scenarioStep = scenario.step;
-    callsLeft = scenario.nestedCalls;
-    setTerminalRestoreStep(reportFpuState);
-    startProgram([] {}, qvScenarioMain);
-  }
-  ExitProcess(99);
+  const Scenario& scenario = scenarios[std::atoi(flag + std::strlen("--qv-scenario="))];
+  scenarioStep = scenario.step;
+  callsLeft = scenario.nestedCalls;
+  setTerminalRestoreStep(reportFpuState);
+  startProgram([] {}, qvScenarioMain);
 }();
 
 struct ChildEnd {
@@ -131,7 +97,7 @@ struct ChildEnd {
 };
 
 // Standard output is a file, not a character device, so the report keeps all its frame lines.
-ChildEnd runScenario(const char* name) {
+ChildEnd runScenario(std::size_t index) {
   char self[MAX_PATH];
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   char folder[MAX_PATH], path[MAX_PATH];
@@ -146,7 +112,7 @@ ChildEnd runScenario(const char* name) {
   startup.hStdOutput = out;
   startup.hStdError = out;
   startup.hStdInput = INVALID_HANDLE_VALUE;
-  std::string line = std::string("\"") + self + "\" --qv-scenario=" + name;
+  std::string line = std::string("\"") + self + "\" --qv-scenario=" + std::to_string(index);
   PROCESS_INFORMATION child{};
   ChildEnd end;
   if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
@@ -171,46 +137,27 @@ std::string functionAt(std::uint32_t address) {
   DWORD64 imageBase = 0;
   const auto* entry = RtlLookupFunctionEntry(base + address, &imageBase, nullptr);
   if (entry == nullptr) return "?";
-  const struct {
-    const char* name;
-    const void* code;
-  } known[] = {{"qvScenarioMain", reinterpret_cast<const void*>(qvScenarioMain)},
-               {"qvStatement", reinterpret_cast<const void*>(qvStatement)},
-               {"qvRecurse", reinterpret_cast<const void*>(qvRecurse)},
-               {"qvIntegerDivide", reinterpret_cast<const void*>(qvIntegerDivide)},
-               {"qvX87Divide", reinterpret_cast<const void*>(qvX87Divide)},
-               {"qvX87Overflow", reinterpret_cast<const void*>(qvX87Overflow)},
-               {"qvSseInvalid", reinterpret_cast<const void*>(qvSseInvalid)},
-               {"qvAccessViolation", reinterpret_cast<const void*>(qvAccessViolation)},
-               {"startProgram", reinterpret_cast<const void*>(startProgram)}};
-  for (const auto& function : known) {
-    if (reinterpret_cast<DWORD64>(function.code) == imageBase + entry->BeginAddress) {
-      return function.name;
+  const std::pair<const char*, void (*)()> known[] = {
+      {"qvScenarioMain", qvScenarioMain},
+      {"qvRecurse", reinterpret_cast<void (*)()>(qvRecurse)},
+      {"startProgram", reinterpret_cast<void (*)()>(startProgram)}};
+  for (const auto& [name, code] : known) {
+    if (reinterpret_cast<DWORD64>(code) == imageBase + entry->BeginAddress) return name;
+  }
+  for (const Scenario& scenario : scenarios) {
+    if (reinterpret_cast<DWORD64>(scenario.step) == imageBase + entry->BeginAddress) {
+      return scenario.function;
     }
   }
   return "?";
 }
 
+// A regular file keeps 257 frame lines after the repeated address.
 TEST(RunErrorReportTest, NamesTheFailureAndEachActiveCall) {
-  // clang-format off
-  struct Case { const char* scenario; DWORD number; std::vector<std::string> functions; };
-  const auto fault = [](const char* function) {
-    return std::vector<std::string>{function, "qvScenarioMain", "startProgram"};
-  };
-  const Case cases[] = {
-      {"statement", 106, fault("qvStatement")},
-      {"nested", 106, std::vector<std::string>(1 + 257, "qvStatement")},
-      {"divide", 200, fault("qvIntegerDivide")},
-      {"x87divide", 200, fault("qvX87Divide")},
-      {"x87overflow", 205, fault("qvX87Overflow")},
-      {"sseinvalid", 207, fault("qvSseInvalid")},
-      {"access", 216, fault("qvAccessViolation")},
-      {"overflow", 202, std::vector<std::string>(1 + 257, "qvRecurse")},
-  };
-  // clang-format on
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.scenario);
-    const ChildEnd end = runScenario(c.scenario);
+  for (std::size_t index = 0; index + 1 < std::size(scenarios); ++index) {
+    const Scenario& c = scenarios[index];
+    SCOPED_TRACE(c.function);
+    const ChildEnd end = runScenario(index);
     EXPECT_EQ(end.exitCode, c.number) << end.output;
     ASSERT_EQ(end.output.rfind(restoredLine, 0), 0u) << end.output;
     const std::vector<std::uint32_t> frames = frameAddresses(end.output);
@@ -220,9 +167,16 @@ TEST(RunErrorReportTest, NamesTheFailureAndEachActiveCall) {
     EXPECT_EQ(end.output.substr(std::strlen(restoredLine), std::strlen(first)), first);
     std::vector<std::string> functions;
     for (std::uint32_t address : frames) functions.push_back(functionAt(address));
-    EXPECT_EQ(functions, c.functions) << end.output;
+    // The deep ones fill the frame lines with the function that calls itself.
+    const char* deep = c.nestedCalls > 0           ? c.function
+                       : c.step == qvStackOverflow ? "qvRecurse"
+                                                   : "";
+    const std::vector<std::string> expected =
+        *deep ? std::vector<std::string>(1 + 257, deep)
+              : std::vector<std::string>{c.function, "qvScenarioMain", "startProgram"};
+    EXPECT_EQ(functions, expected) << end.output;
   }
-  const ChildEnd normal = runScenario("normal");
+  const ChildEnd normal = runScenario(std::size(scenarios) - 1);
   EXPECT_EQ(normal.exitCode, 0u);
   EXPECT_EQ(normal.output, restoredLine);
 }
