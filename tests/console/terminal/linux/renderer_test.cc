@@ -171,33 +171,13 @@ TEST(RendererDifferential, RandomGridOperationsShowTheSameOnTheTerminal) {
   for (const Scenario& s : scenarios) run(s);
 }
 
+// Between begin() and end() the numeric keypad is in application mode, so that its Enter is
+// told from Ctrl-J. end() hands the terminal back: the cursor shown where the console's stands,
+// the terminal's own colours, auto-wrap on, and the keypad sending what it did before.
 TEST(Renderer, EndHandsTheTerminalBack) {
   ScreenGrid grid(10, 4, {' ', 0x1F});
   Renderer renderer(10, 4);
   VtermScreen term(4, 10);
-  std::string out;
-  renderer.begin(out);
-  grid.setCursor({9, 2});
-  renderer.render(grid, out);
-  term.feed(out + "\x1b[1;1H");  // the cursor somewhere else: end() puts it back
-  out.clear();
-  renderer.end(grid, out);
-  term.feed(out);
-  EXPECT_EQ(term.cursor().row, 2);
-  EXPECT_EQ(term.cursor().col, 9);
-  EXPECT_TRUE(term.cursor().visible);
-  term.feed("xy");  // the terminal's own colours, and auto-wrap back on
-  EXPECT_EQ(term.cell(2, 9).fg, -1);
-  EXPECT_EQ(term.cell(2, 9).bg, -1);
-  EXPECT_EQ(term.rowText(3), "y");
-}
-
-// Between begin() and end() the numeric keypad is in application mode, so that its Enter is
-// told from Ctrl-J; afterwards it sends what it did before.
-TEST(Renderer, TheKeypadSendsApplicationSequencesOnlyBetweenBeginAndEnd) {
-  ScreenGrid grid(10, 2, {' ', 0x07});
-  Renderer renderer(10, 2);
-  VtermScreen term(2, 10);
   std::string sent, out;
   term.setOutputCallback([&](std::string_view bytes) { sent += bytes; });
   const auto keypad = [&] {
@@ -208,36 +188,21 @@ TEST(Renderer, TheKeypadSendsApplicationSequencesOnlyBetweenBeginAndEnd) {
   const std::string plain = keypad();
   EXPECT_EQ(plain.find('\x1b'), std::string::npos);
   renderer.begin(out);
+  grid.setCursor({9, 2});
   renderer.render(grid, out);
-  term.feed(out);
+  term.feed(out + "\x1b[1;1H");  // the cursor somewhere else: end() puts it back
   EXPECT_EQ(keypad(), "\x1bOq\x1bOk\x1bOM");
   out.clear();
   renderer.end(grid, out);
   term.feed(out);
   EXPECT_EQ(keypad(), plain);
-}
-
-// NO_COLOR: every cell in the terminal's own colours, whatever colours another program left.
-TEST(Renderer, WithoutColoursEveryCellShowsTheTerminalsOwnColours) {
-  ScreenGrid grid(12, 3, {' ', 0x1F});
-  const std::string text = "phi~= 1.6";
-  for (std::size_t x = 0; x < text.size(); ++x) {
-    grid.writeCell({std::int16_t(x), 1}, {std::uint8_t(text[x]), std::uint8_t(0x0C + x * 0x10)});
-  }
-  Renderer renderer(12, 3, false);
-  VtermScreen term(3, 12);
-  term.feed("\x1b[1;31;42m");
-  std::string out;
-  renderer.begin(out);
-  renderer.render(grid, out);
-  term.feed(out);
-  EXPECT_EQ(term.rowText(1), text);
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 12; ++c) {
-      EXPECT_EQ(term.cell(r, c).fg, -1) << r << "," << c;
-      EXPECT_EQ(term.cell(r, c).bg, -1) << r << "," << c;
-    }
-  }
+  EXPECT_EQ(term.cursor().row, 2);
+  EXPECT_EQ(term.cursor().col, 9);
+  EXPECT_TRUE(term.cursor().visible);
+  term.feed("xy");
+  EXPECT_EQ(term.cell(2, 9).fg, -1);
+  EXPECT_EQ(term.cell(2, 9).bg, -1);
+  EXPECT_EQ(term.rowText(3), "y");
 }
 
 // Lines pour out, many to a frame, while the terminal changes size between frames (the grid
