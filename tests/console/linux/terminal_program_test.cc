@@ -114,32 +114,39 @@ TEST(TerminalProgram, EverySignalThatEndsAProcessEndsItByThatSignalWithTheTermin
   }
 }
 
-// Types numbered lines, each answered on the screen before the next is typed.
+// Types numbered lines all at once, many more than a screenful at times, as a paste would:
+// the program answers them in frames of many lines each.
 testing::AssertionResult typeLines(PtySession& session, int& line, int count) {
-  for (int i = 0; i < count; ++i) {
-    const std::string text = "riga " + std::to_string(++line);
-    session.sendLine(text);
-    if (auto shown = session.waitForText("letto: [" + text + "]"); !shown) return shown;
-  }
-  return testing::AssertionSuccess();
+  std::string burst;
+  for (int i = 0; i < count; ++i) burst += "riga " + std::to_string(++line) + "\r";
+  session.send(burst);
+  return session.waitForText("letto: [riga " + std::to_string(line) + "]");
 }
 
+// Whatever the sizes, every row reaches the scrollback once and in order, with no blank row
+// between: the rows above the cursor leave the top when the window gets lower, a long line wraps
+// at the new width, a window wider than the screen buffer's bound is used in its left part,
+// and a paste of more rows than the log of rows leaving the top holds comes out whole.
 TEST(TerminalProgram, FollowsTheWindowSizeAndEveryRowReachesTheScrollbackOnceInOrder) {
   PtySession session(echo());
   ASSERT_TRUE(session.waitForText("eco>"));
   int line = 0;
   ASSERT_TRUE(typeLines(session, line, 30));
-  session.resize(30, 100);  // wider: a long line wraps at the new width
+  session.resize(30, 100);
   const std::string wide(95, 'w');
   session.sendLine(wide);
   ASSERT_TRUE(session.waitForText("letto: [" + wide.substr(0, 92)));
   EXPECT_TRUE(session.screen().contains("www]")) << session.report();
-  ASSERT_TRUE(typeLines(session, line, 30));  // and the rows fill the new height
-  EXPECT_EQ(session.screen().cursor().row, 29) << session.report();
-  session.resize(10, 60);  // the rows above the cursor leave the top
-  ASSERT_TRUE(typeLines(session, line, 12));
-  session.resize(25, 80);
-  ASSERT_TRUE(typeLines(session, line, 2));
+  const struct {
+    int rows, cols, lines;
+  } sizes[] = {{30, 100, 40}, {10, 60, 12}, {2, 30, 7}, {3, 1030, 600}, {25, 80, 2}};
+  for (const auto& size : sizes) {
+    session.resize(size.rows, size.cols);
+    ASSERT_TRUE(typeLines(session, line, size.lines));
+    if (size.lines >= size.rows) {  // they fill the new height
+      EXPECT_EQ(session.screen().cursor().row, size.rows - 1) << session.report();
+    }
+  }
 
   std::vector<std::string> expected;
   for (int i = 1; i <= line; ++i) expected.push_back(std::to_string(i) + "]");

@@ -205,61 +205,6 @@ TEST(Renderer, EndHandsTheTerminalBack) {
   EXPECT_EQ(term.rowText(3), "y");
 }
 
-// Lines pour out, many to a frame, while the terminal changes size between frames (the grid
-// follows it, as the terminal console makes it): whatever the sizes, every line reaches the
-// scrollback once and in order, with no blank row between.
-TEST(Renderer, LinesStreamedAcrossResizesReachTheScrollbackOnceAndInOrder) {
-  constexpr ConsoleCell blank{' ', 0x07};
-  ScreenGrid grid(80, 25, blank);
-  Renderer renderer(80, 25);
-  VtermScreen term(25, 80);
-  std::string out;
-  const auto present = [&] {
-    renderer.render(grid, out);
-    grid.clearChanges();
-    term.feed(out);
-    out.clear();
-  };
-  renderer.begin(out);
-  present();
-  const struct {
-    int columns, rows;
-  } sizes[] = {{100, 40}, {70, 12}, {90, 30}, {30, 2}, {80, 25}, {1030, 3}};
-  int written = 0;
-  for (const auto& size : sizes) {
-    for (int frame = 0; frame < 6; ++frame) {
-      for (int n = 0; n < 1 + frame * 13; ++n) {  // from one line to more than a screenful
-        int row = grid.cursor().y;
-        const std::string text = "riga " + std::to_string(++written);
-        for (std::size_t x = 0; x < text.size(); ++x) {
-          grid.writeCell({std::int16_t(x), std::int16_t(row)}, {std::uint8_t(text[x]), 0x07});
-        }
-        if (++row == grid.rows()) {
-          const ConsoleRect whole{0, 0, std::int16_t(grid.columns() - 1),
-                                  std::int16_t(grid.rows() - 1)};
-          grid.scroll(whole, &whole, {0, -1}, blank);
-          --row;
-        }
-        grid.setCursor({0, std::int16_t(row)});
-        if (grid.scrollLogRoom() < grid.rows()) present();
-      }
-      present();
-    }
-    term.resize(size.rows, size.columns);
-    renderer.resize(size.columns, size.rows);
-    if (grid.scrollLogRoom() < grid.rows()) present();
-    grid.resize(size.columns, size.rows, blank);
-    present();
-  }
-  std::vector<std::string> rows = term.scrollbackText();
-  for (int row = 0; row < term.rows(); ++row) rows.push_back(term.rowText(row));
-  while (!rows.empty() && rows.back().empty()) rows.pop_back();
-  ASSERT_EQ(rows.size(), std::size_t(written)) << term.dump();
-  for (int i = 0; i < written; ++i) {
-    ASSERT_EQ(rows[std::size_t(i)], "riga " + std::to_string(i + 1)) << term.dump();
-  }
-}
-
 // Drawn side by side in a terminal, every glyph takes exactly one cell and shows its code point:
 // a wide glyph would shift the rest of the row, a control byte would move the cursor, and a
 // broken UTF-8 sequence would show a replacement character. The anchors in each region of the
