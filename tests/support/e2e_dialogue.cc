@@ -140,13 +140,11 @@ testing::AssertionResult startMethod(PtySession& session, std::string_view lette
 testing::AssertionResult waitForMenu(PtySession& session) {
   return session.waitFor(
       [](const VtermScreen& s) {
-        // The 80-character question wraps before its line end on a screen of 80 columns.
-        const int promptRow = s.cols() > 80 ? 7 : 8;
-        if (s.rowText(0) != banner || s.rowText(promptRow) != "=>") return false;
-        for (int row = promptRow + 1; row < s.rows(); ++row) {
+        if (s.rowText(0) != banner || s.rowText(8) != "=>") return false;
+        for (int row = 9; row < s.rows(); ++row) {
           if (!s.rowText(row).empty()) return false;
         }
-        return s.cursor().row == promptRow && s.cursor().col == 2;
+        return s.cursor().row == 8 && s.cursor().col == 2;
       },
       "the menu on a cleared screen, the cursor behind \"=>\"");
 }
