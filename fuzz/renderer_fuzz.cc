@@ -1,9 +1,9 @@
-// The renderer over arbitrary console operations on a ScreenGrid (cells, scrolls, fills, the
-// cursor, suspend and resume), rendered at arbitrary points. What it sends must be its own
-// escape sequences, its own line feeds at the bottom row, and well-formed UTF-8 text without a
-// single control character: a byte of the grid that reached the terminal as a control would
-// move the cursor, change modes or worse. A terminal emulator fed the same bytes must then show
-// the grid: the part of it that holds the cursor, its cells and colours, and the cursor.
+// The renderer over arbitrary operations of the console and the terminal
+// (tests/console/terminal/linux/renderer_run.h), rendered at arbitrary points. What it sends
+// must be its own escape sequences, its own line feeds at the bottom row, and well-formed UTF-8
+// text without a single control character: a byte of the grid that reached the terminal as a
+// control would move the cursor, change modes or worse. A terminal emulator fed the same bytes
+// must then show the grid, and keep the rows that left its top.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -12,9 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/screen_grid.h"
-#include "console/terminal/linux/grid_on_terminal.h"
-#include "console/terminal/renderer.h"
+#include "console/terminal/linux/renderer_run.h"
 
 namespace {
 
@@ -69,7 +67,7 @@ std::size_t textLength(std::string_view bytes) {
 // Escape sequences, carriage returns, line feeds and well-formed text, nothing else. (Whether a
 // line feed stands where the renderer may send one is for the emulator to tell.)
 void checkBytes(std::string_view out) {
-  while (!out.empty()) {
+  for (beingChecked = out; !out.empty();) {
     std::size_t length = 1;
     if (out[0] == '\x1b') {
       length = escapeLength(out);
@@ -78,80 +76,7 @@ void checkBytes(std::string_view out) {
     }
     out.remove_prefix(length);
   }
-}
-
-qv::ConsoleCell cellFrom(FuzzedDataProvider& input) {
-  return {input.ConsumeIntegral<std::uint8_t>(), input.ConsumeIntegral<std::uint8_t>()};
-}
-
-// Mostly inside the grid, sometimes just outside it.
-qv::ConsoleCoord positionFrom(FuzzedDataProvider& input, const qv::ScreenGrid& grid) {
-  return {std::int16_t(input.ConsumeIntegralInRange<int>(-1, grid.columns())),
-          std::int16_t(input.ConsumeIntegralInRange<int>(-1, grid.rows()))};
-}
-
-void scrollFrom(FuzzedDataProvider& input, qv::ScreenGrid& grid) {
-  const qv::ConsoleCoord a = positionFrom(input, grid), b = positionFrom(input, grid);
-  const qv::ConsoleRect source{a.x, a.y, b.x, b.y};
-  const qv::ConsoleCoord c = positionFrom(input, grid), d = positionFrom(input, grid);
-  const qv::ConsoleRect clip{c.x, c.y, d.x, d.y};
-  const qv::ConsoleCoord destination = positionFrom(input, grid);
-  grid.scroll(source, input.ConsumeBool() ? &clip : nullptr, destination, cellFrom(input));
-}
-
-struct Terminal {
-  qv::Renderer renderer;
-  qv::VtermScreen emulator;
-  std::string out;
-
-  void send() {
-    beingChecked = out;
-    checkBytes(out);
-    emulator.feed(out);
-    beingChecked = {};
-    out.clear();
-  }
-  void render(qv::ScreenGrid& grid) {
-    renderer.render(grid, out);
-    grid.clearChanges();
-    send();
-    const std::string difference = qv::differenceOnTerminal(grid, emulator);
-    if (!difference.empty())
-      std::fprintf(stderr, "%s\n%s", difference.c_str(), emulator.dump().c_str());
-    check(difference.empty());
-  }
-};
-
-void operate(FuzzedDataProvider& input, qv::ScreenGrid& grid, Terminal& terminal) {
-  const int cells = grid.columns() * grid.rows();
-  switch (input.ConsumeIntegralInRange<int>(0, 10)) {
-    case 0:
-    case 1:
-    case 2:
-      return grid.writeCell(positionFrom(input, grid), cellFrom(input));
-    case 3:
-      return scrollFrom(input, grid);
-    case 4:
-      return grid.fillCharacter(input.ConsumeIntegral<std::uint8_t>(),
-                                input.ConsumeIntegralInRange<int>(-1, cells + 1),
-                                positionFrom(input, grid));
-    case 5:
-      return grid.fillAttribute(input.ConsumeIntegral<std::uint8_t>(),
-                                input.ConsumeIntegralInRange<int>(-1, cells + 1),
-                                positionFrom(input, grid));
-    case 6:
-      return grid.fill(cellFrom(input));
-    case 7:
-      return grid.setCursor(positionFrom(input, grid));
-    case 8:
-      return terminal.renderer.invalidate();
-    case 9:  // the program is suspended and comes back
-      terminal.renderer.end(grid, terminal.out);
-      terminal.renderer.begin(terminal.out);
-      return terminal.send();
-    default:
-      return terminal.render(grid);
-  }
+  beingChecked = {};
 }
 
 }  // namespace
@@ -161,22 +86,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int columns = input.ConsumeIntegralInRange<int>(1, 40);
   const int rows = input.ConsumeIntegralInRange<int>(1, 30);
   const int logRows = input.ConsumeIntegralInRange<int>(1, 64);
-  const bool sameSize = input.ConsumeIntegralInRange<int>(0, 3) != 0;
+  const bool sameSize = input.ConsumeIntegralInRange<int>(0, 3) != 0;  // mostly
   const int terminalColumns = sameSize ? columns : input.ConsumeIntegralInRange<int>(1, 40);
   const int terminalRows = sameSize ? rows : input.ConsumeIntegralInRange<int>(1, 30);
-
-  qv::ScreenGrid grid(columns, rows, cellFrom(input), logRows);
-  Terminal terminal{
-      qv::Renderer(terminalColumns, terminalRows), {terminalRows, terminalColumns}, {}};
-  terminal.renderer.begin(terminal.out);
-  terminal.send();
+  const auto below = [&input](int n) { return input.ConsumeIntegralInRange<int>(0, n - 1); };
+  qv::RendererRun run({columns, rows, terminalColumns, terminalRows, logRows}, below, checkBytes);
+  const auto frame = [&run] {
+    const std::string difference = run.frame();
+    if (!difference.empty())
+      std::fprintf(stderr, "%s\n%s", difference.c_str(), run.state().c_str());
+    check(difference.empty());
+  };
   while (input.remaining_bytes() > 0) {
-    operate(input, grid, terminal);
-    // The display presents before a scroll could overflow the log of rows that left the top.
-    if (input.ConsumeBool() && grid.scrollLogRoom() < grid.rows()) terminal.render(grid);
+    if (input.ConsumeIntegralInRange<int>(0, 3) == 0) frame();
+    run.operate(true);
   }
-  terminal.render(grid);
-  terminal.renderer.end(grid, terminal.out);
-  terminal.send();
+  frame();
   return 0;
 }
