@@ -68,7 +68,7 @@ TEST(DialoguePass, FibonacciPausesAndOtherAnswersStartANewPassOnAClearedScreen) 
   session.sendLine("x");
   ASSERT_TRUE(waitForExitQuestion(session, "=>x"));
   session.sendLine("esci");
-  EXPECT_TRUE(endsWith(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 // Passes of the iterative methods, every row in its colour, the cursor behind the exit
@@ -88,7 +88,7 @@ TEST(DialoguePass, IterativeMethodsAndTheShellsRowsStayInTheScrollbackWholeAndIn
   ASSERT_TRUE(startMethod(session, "b", repetitionsPrompt, "2"));
   ASSERT_TRUE(waitForExitQuestion(session, "phi~= 1.414213562373095"));
   session.sendLine("ESCI");
-  ASSERT_TRUE(endsWith(session, 0));
+  ASSERT_TRUE(endsAsFound(session, Ending::code(0)));
   EXPECT_FALSE(session.screen().usedAlternateScreen());
 
   std::vector<Row> rows = shellRows;
@@ -129,7 +129,7 @@ TEST(DialoguePass, NoColorDrawsInTheTerminalsOwnColoursWhenItIsNotEmpty) {
     session.sendLine("");
     ASSERT_TRUE(waitForExitQuestion(session, exitQuestion));
     session.sendLine("esci");
-    EXPECT_TRUE(endsWith(session, 0));
+    EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
   }
 }
 

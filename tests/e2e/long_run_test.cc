@@ -53,7 +53,7 @@ TEST(LongRun, EveryPassAnswersAlikeAndTheEndIsClean) {
     ASSERT_TRUE(waitForExitQuestion(session, p.lastLine));
     session.sendLine(pass < passCount ? notExitWords[pass % std::size(notExitWords)] : "esci");
   }
-  EXPECT_TRUE(endsWith(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 }  // namespace

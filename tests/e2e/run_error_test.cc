@@ -22,7 +22,7 @@ const std::regex wholeReport(
 TEST(RunErrorReport, InvalidNumberEndsWith106AndTheReportInTheTerminalsOwnColours) {
   PtySession session;
   ASSERT_TRUE(startMethod(session, "a", repetitionsPrompt, "12abc"));
-  EXPECT_TRUE(endsWith(session, 106));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(106)));
   EXPECT_FALSE(session.screen().contains(exitQuestion)) << "the method must not run";
 
   const std::vector<CellRow> rows = everyRow(session.screen());
@@ -48,7 +48,7 @@ TEST(RunErrorReport, WithStandardOutputInAFileTheDialogueStaysOnTheTerminal) {
   {
     PtySession session(programWithStandardOutputIn(path));
     ASSERT_TRUE(startMethod(session, "a", repetitionsPrompt, "12abc"));
-    EXPECT_TRUE(endsWith(session, 106));
+    EXPECT_TRUE(endsAsFound(session, Ending::code(106)));
     EXPECT_FALSE(session.screen().contains("Runtime error")) << session.report();
     EXPECT_TRUE(session.screen().contains("=>a")) << session.report();
   }

@@ -85,7 +85,7 @@ TEST(ScriptedOutput, IsWhatTheDialogueShowsLineByLine) {
     EXPECT_TRUE(rowsFrom(session, lastRowWithText(everyRow(session.screen()), prompt), expected));
   }
   session.sendLine("esci");
-  EXPECT_TRUE(endsWith(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 }  // namespace

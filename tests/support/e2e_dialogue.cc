@@ -157,8 +157,4 @@ testing::AssertionResult waitForExitQuestion(PtySession& session, std::string_vi
   return waitForCursorBehind(session, 1, exitQuestion, "=>", std::string(above));
 }
 
-testing::AssertionResult endsWith(PtySession& session, int exitCode) {
-  return endsAsFound(session, Ending::code(exitCode));
-}
-
 }  // namespace qv::e2e

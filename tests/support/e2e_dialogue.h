@@ -87,7 +87,5 @@ testing::AssertionResult waitForPause(PtySession& session);
 // Waits for the exit question on the last two rows with the cursor behind its "=>"; `above` is
 // a text that must stand on the screen too, so that an earlier question cannot satisfy it.
 testing::AssertionResult waitForExitQuestion(PtySession& session, std::string_view above);
-// Waits for the end, then checks the exit code and that the terminal is as it was found.
-testing::AssertionResult endsWith(PtySession& session, int exitCode);
 
 }  // namespace qv::e2e

@@ -81,9 +81,6 @@ class PtySession {
   PtySession(const PtySession&) = delete;
   PtySession& operator=(const PtySession&) = delete;
 
-  bool started() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
-
   // Keys: the bytes go to the pty master as typed. sendLine adds CR, what Enter sends.
   void send(std::string_view bytes);
   void sendLine(std::string_view text) { send(std::string(text) + "\r"); }

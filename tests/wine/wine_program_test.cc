@@ -99,7 +99,7 @@ TEST(WineProgram, APassOfMethodAShowsEveryRowInItsColoursAndEsciEndsWithCodeZero
   EXPECT_TRUE(rowsFrom(session, 0, rows));
   EXPECT_EQ(session.screen().cursor().row, screenRows - 1);
   session.sendLine("esci");
-  EXPECT_TRUE(endsWith(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 // The Fibonacci pause waits for Enter, and Enter at the exit question clears the screen for the
@@ -136,7 +136,7 @@ TEST(WineProgram, FibonacciPausesAndTheLineEditorEditsTheAnswer) {
   session.sendLine("x");
   ASSERT_TRUE(waitForExitQuestion(session, "=>x"));
   session.sendLine("ESCI");
-  EXPECT_TRUE(endsWith(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 // Alt held while 9 and 7 are typed on the numeric keypad types 'a' (97); Esc clears the line.
@@ -158,7 +158,7 @@ TEST(WineProgram, AltKeypadCodeTypesItsCharacterAndTheInputModeIsPutBack) {
   session.sendLine("1");
   ASSERT_TRUE(waitForExitQuestion(session, "phi~= 2.000000000000000"));
   session.sendLine("esci");
-  EXPECT_TRUE(endsWith(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
   EXPECT_TRUE(inputModePutBack(trigger));
 }
 
@@ -169,7 +169,7 @@ TEST(WineProgram, CtrlCEndsTheProgramWithTheConsolePutBack) {
   PtySession session(underWine({keyFeeder, windowsPath(trigger), windowsProgram}));
   ASSERT_TRUE(waitForFirstMenu(session));
   session.send("\x03");
-  EXPECT_TRUE(endsWith(session, 0x3A));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0x3A)));
   EXPECT_TRUE(inputModePutBack(trigger));
 }
 
@@ -182,7 +182,7 @@ TEST(WineProgram, InvalidNumberEndsWith106AndTheReportOnTheConsoleOrInTheFile) {
     PtySession session(underWine({windowsProgram}));
     ASSERT_TRUE(waitForFirstMenu(session));
     ASSERT_TRUE(startMethod(session, "a", repetitionsPrompt, "12abc"));
-    EXPECT_TRUE(endsWith(session, 106));
+    EXPECT_TRUE(endsAsFound(session, Ending::code(106)));
     const std::vector<CellRow> rows = everyRow(session.screen());
     const int typed = lastRowWithText(rows, "12abc");
     ASSERT_TRUE(typed >= 0 && rows.size() >= std::size_t(typed) + 5) << session.report();
@@ -196,11 +196,10 @@ TEST(WineProgram, InvalidNumberEndsWith106AndTheReportOnTheConsoleOrInTheFile) {
     PtyOptions options =
         underWine({"-c", "exec \"$0\" \"$1\" >\"$2\"", wineRun, windowsProgram, path});
     options.program = "/bin/sh";
-    options.typeOnlyWhenRaw = true;
     PtySession session(options);
     ASSERT_TRUE(waitForFirstMenu(session));
     ASSERT_TRUE(startMethod(session, "a", repetitionsPrompt, "12abc"));
-    EXPECT_TRUE(endsWith(session, 106));
+    EXPECT_TRUE(endsAsFound(session, Ending::code(106)));
     EXPECT_FALSE(session.screen().contains("Runtime error")) << session.report();
   }
   std::stringstream written;
@@ -216,7 +215,7 @@ TEST(WineProgram, PipedInputIsTypedTextAndItsEndEndsTheProgram) {
   options.pipedInput = "a\n3\n";
   PtySession session(options);
   ASSERT_TRUE(session.waitForText("phi~= 1.666666666666667", wineStart));
-  EXPECT_TRUE(endsWith(session, 0));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 TEST(WineProgram, WithoutAConsoleItSaysSoAndEndsWithCodeOne) {
