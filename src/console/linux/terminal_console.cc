@@ -107,11 +107,15 @@ Handle TerminalConsole::openConsoleOutput() {
 bool TerminalConsole::getScreenBufferInfo(Handle output, ScreenBufferInfo& info) {
   if (output < 0 || !isatty(output)) return false;
   if (!started_ && !startSession(output)) return false;
+  describeScreen(info);
+  return true;
+}
+
+void TerminalConsole::describeScreen(ScreenBufferInfo& info) {
   const ScreenGrid& grid = display_.grid();
   info.size = {std::int16_t(grid.columns()), std::int16_t(grid.rows())};
   info.cursorPosition = grid.cursor();
   info.attributes = startAttribute;
-  return true;
 }
 
 // The drivers ask at the start of every call: the place where a new window size reaches the
@@ -121,10 +125,7 @@ bool TerminalConsole::takeScreenBufferResize(Handle, ScreenBufferInfo& info) {
   handleSignals();
   if (!gridResized_) return false;
   gridResized_ = false;
-  const ScreenGrid& grid = display_.grid();
-  info.size = {std::int16_t(grid.columns()), std::int16_t(grid.rows())};
-  info.cursorPosition = grid.cursor();
-  info.attributes = startAttribute;
+  describeScreen(info);
   return true;
 }
 

@@ -57,6 +57,7 @@ class TerminalConsole final : public ConsolePlatform {
  private:
   bool startSession(int displayFd);
   bool takeTerminal(bool atStart = false);
+  void describeScreen(ScreenBufferInfo& info);
   void handleSignals();
   void suspend(int stopSignal);
   void resume();
