@@ -2,15 +2,15 @@
 // x87's figures come beside it (x86/extended_x87_bench.cc).
 #include "extended_bench.h"
 
-#include "textio/fpu_control.h"
-#include "textio/soft_extended.h"
+#include "arithmetic/soft_extended.h"
+#include "runtime/fpu_control.h"
 
 namespace qv::bench {
 namespace {
 
 // With the program's control word, as start-up loads it.
 int loadProgramControl() {
-  loadSoftExtendedControl(fpuControlSetting);
+  loadSoftFpuControl(fpuControlSetting);
   return 0;
 }
 const int programControl = loadProgramControl();

@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
+#include "arithmetic/format_real.h"
+#include "channels/text_channel.h"
 #include "program_mode.h"
-#include "textio/format_real.h"
-#include "textio/text_channel.h"
 
 namespace qv {
 namespace {

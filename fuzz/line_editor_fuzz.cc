@@ -8,11 +8,12 @@
 #include <cstdlib>
 #include <memory>
 
+#include "channels/io_result.h"
+#include "channels/text_channel.h"
 #include "console/console_input.h"
 #include "console/console_state.h"
 #include "console/memory_console.h"
-#include "textio/io_result.h"
-#include "textio/text_channel.h"
+#include "runtime/startup.h"
 
 namespace {
 

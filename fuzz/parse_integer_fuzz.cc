@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "textio/text_input.h"
+#include "channels/text_input.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include "textio/io_result.h"
-#include "textio/short_string.h"
-#include "textio/text_channel.h"
-#include "textio/text_input.h"
+#include "channels/io_result.h"
+#include "channels/short_string.h"
+#include "channels/text_channel.h"
+#include "channels/text_input.h"
 
 namespace {
 

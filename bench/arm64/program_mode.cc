@@ -1,6 +1,6 @@
 #include "program_mode.h"
 
-#include "textio/arm64/fpu_state.h"
+#include "runtime/arm64/fpu_state.h"
 
 namespace qv::bench {
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "textio/extended.h"
+#include "arithmetic/extended.h"
 
 namespace qv::bench {
 

@@ -1,8 +1,8 @@
 // The x87's side of the per-operation figures, in the program's floating-point modes: with its
 // control word (exceptions unmasked) some instructions cost more than in the default modes.
+#include "arithmetic/x86/x87_extended.h"
 #include "extended_bench.h"
 #include "program_mode.h"
-#include "textio/x86/x87_extended.h"
 
 namespace qv::bench {
 namespace {

@@ -1,6 +1,6 @@
 #include "program_mode.h"
 
-#include "textio/x86/fpu_state.h"
+#include "runtime/x86/fpu_state.h"
 
 namespace qv::bench {
 

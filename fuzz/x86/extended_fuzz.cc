@@ -2,13 +2,13 @@
 // two 80-bit values (any bits at all: NaNs, infinities, denormals, refused encodings) and a
 // double, and every operation must give the x87's result bit for bit and raise the same
 // exceptions; formatReal's own operations are checked on the same values where they apply
-// (tests/textio/x86/x87_reference.h, which the test of the hard and random operands shares).
+// (tests/arithmetic/x86/x87_reference.h, which the test of the hard and random operands shares).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "textio/x86/x87_reference.h"
+#include "arithmetic/x86/x87_reference.h"
 
 namespace {
 

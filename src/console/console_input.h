@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "channels/text_channel.h"
 #include "console/console_platform.h"
-#include "textio/text_channel.h"
 
 namespace qv {
 

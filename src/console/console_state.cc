@@ -2,12 +2,12 @@
 
 #include <string_view>
 
+#include "channels/io_result.h"
+#include "channels/text_input.h"
 #include "console/console_input.h"
 #include "console/console_output.h"
 #include "console/console_platform.h"
-#include "textio/io_result.h"
-#include "textio/run_error.h"
-#include "textio/text_input.h"
+#include "runtime/run_error.h"
 
 namespace qv {
 

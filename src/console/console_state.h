@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "textio/text_channel.h"
+#include "channels/text_channel.h"
 
 namespace qv {
 

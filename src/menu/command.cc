@@ -9,16 +9,16 @@
 #include <string_view>
 #include <vector>
 
+#include "channels/file_driver.h"
+#include "channels/line_feed_driver.h"
+#include "channels/text_channel.h"
 #include "console/console_state.h"
 #include "menu/command_texts.h"
 #include "menu/menu_loop.h"
 #include "methods/csv_rows.h"
 #include "methods/methods.h"
-#include "textio/file_driver.h"
-#include "textio/line_feed_driver.h"
-#include "textio/run_error.h"
-#include "textio/startup.h"
-#include "textio/text_channel.h"
+#include "runtime/run_error.h"
+#include "runtime/startup.h"
 
 #ifndef QV_PROGRAM_VERSION
 #error "the build sets QV_PROGRAM_VERSION from the project's version"

@@ -1,6 +1,6 @@
 #include "menu/command_line.h"
 
-#include "textio/text_input.h"
+#include "channels/text_input.h"
 
 namespace qv {
 

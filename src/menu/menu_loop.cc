@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <string_view>
 
+#include "channels/short_string.h"
+#include "channels/text_channel.h"
+#include "channels/text_input.h"
 #include "console/console_output.h"
 #include "console/console_state.h"
 #include "menu/dialogue_texts.h"
 #include "methods/methods.h"
-#include "textio/run_error.h"
-#include "textio/short_string.h"
-#include "textio/text_channel.h"
-#include "textio/text_input.h"
+#include "runtime/run_error.h"
 
 namespace qv {
 

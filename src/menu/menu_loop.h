@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "textio/short_string.h"
+#include "channels/short_string.h"
 
 namespace qv {
 

@@ -1,8 +1,8 @@
 // Method a: the continued fraction 1 + 1/(1 + 1/(1 + ...)), evaluated from the inside out.
 #include <cstdint>
 
+#include "arithmetic/extended.h"
 #include "methods/methods.h"
-#include "textio/extended.h"
 
 namespace qv {
 

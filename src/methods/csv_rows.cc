@@ -55,7 +55,7 @@ void endLine() {
 void bindCsvRows(TextChannel& lines, TextChannel& rows) {
   rowsState = RowsState{};
   rowsState.rows = &rows;
-  openStandardChannel(lines, modeOutput, noHandle);
+  openFileChannel(lines, modeOutput, noHandle);
   lines.transferHook = csvRowsHook;
   lines.flushHook = csvRowsHook;
 }

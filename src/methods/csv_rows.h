@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "textio/text_channel.h"
+#include "channels/text_channel.h"
 
 namespace qv {
 

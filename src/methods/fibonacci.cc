@@ -7,12 +7,12 @@
 // elements would either refuse large n or have to grow with it.
 #include <cstdint>
 
+#include "arithmetic/extended.h"
+#include "channels/text_channel.h"
+#include "channels/text_input.h"
 #include "methods/method_texts.h"
 #include "methods/methods.h"
-#include "textio/extended.h"
-#include "textio/run_error.h"
-#include "textio/text_channel.h"
-#include "textio/text_input.h"
+#include "runtime/run_error.h"
 
 namespace qv {
 

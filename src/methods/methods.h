@@ -4,11 +4,12 @@
 
 #include <cstdint>
 
+#include "arithmetic/extended.h"
+#include "arithmetic/format_real.h"
+#include "channels/text_channel.h"
 #include "console/console_state.h"
 #include "methods/method_texts.h"
-#include "textio/extended.h"
-#include "textio/run_error.h"
-#include "textio/text_channel.h"
+#include "runtime/run_error.h"
 
 namespace qv {
 

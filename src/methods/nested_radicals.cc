@@ -1,8 +1,8 @@
 // Method b: the nested radical sqrt(1 + sqrt(1 + sqrt(1 + ...))), evaluated from the inside out.
 #include <cstdint>
 
+#include "arithmetic/extended.h"
 #include "methods/methods.h"
-#include "textio/extended.h"
 
 namespace qv {
 

@@ -9,11 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "channels/text_channel.h"
 #include "console/console_input.h"
 #include "console/console_output.h"
 #include "console/console_state.h"
 #include "console/memory_console.h"
-#include "textio/text_channel.h"
+#include "runtime/startup.h"
 
 namespace qv {
 

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#include "channels/io_result.h"
+#include "channels/text_channel.h"
 #include "console/console_state.h"
 #include "methods/methods.h"
-#include "textio/io_result.h"
-#include "textio/text_channel.h"
 
 namespace qv::testsupport {
 
@@ -19,10 +19,10 @@ ChannelCapture::ChannelCapture() {
   resetLoopIndex();
   resetConsoleState();
   setTextColor(startColour);
-  openStandardChannel(standardOutput, modeOutput, standardOutputHandle);
+  openFileChannel(standardOutput, modeOutput, standardOutputHandle);
   standardOutput.transferHook = recordOutput;
   standardOutput.flushHook = recordOutput;
-  openStandardChannel(standardInput, modeInput, standardInputHandle);
+  openFileChannel(standardInput, modeInput, standardInputHandle);
   standardInput.transferHook = supplyLine;
 }
 

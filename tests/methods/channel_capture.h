@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "textio/text_channel.h"
+#include "channels/text_channel.h"
 
 namespace qv::testsupport {
 

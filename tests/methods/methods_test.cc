@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "channels/io_result.h"
+#include "channels/text_input.h"
 #include "methods/channel_capture.h"
-#include "textio/io_result.h"
-#include "textio/text_input.h"
 
 namespace qv {
 namespace {

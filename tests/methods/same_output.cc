@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <random>
 
+#include "arithmetic/extended.h"
+#include "arithmetic/format_real.h"
 #include "methods/channel_capture.h"
 #include "methods/methods.h"
-#include "textio/extended.h"
-#include "textio/format_real.h"
 
 namespace qv::testsupport {
 namespace {

@@ -39,12 +39,14 @@ TIMEOUT = 120  # seconds per test binary, once it has the machine's slot
 # Which test binaries link the code of a source folder, the most telling first. Every binary
 # that runs the real program (e2e, menu, the console's terminal tests) sees all of src/.
 SEEN_BY = {
-    "src/textio/": ["textio_tests", "e2e_tests", "console_tests", "menu_tests", "methods_tests"],
+    "src/channels/": ["channels_tests", "e2e_tests", "console_tests", "menu_tests", "methods_tests"],
+    "src/runtime/": ["runtime_tests", "e2e_tests", "console_tests", "menu_tests", "methods_tests"],
+    "src/arithmetic/": ["arithmetic_tests", "methods_tests", "e2e_tests", "menu_tests"],
     "src/console/": ["console_tests", "e2e_tests", "menu_tests", "methods_tests"],
     "src/methods/": ["methods_tests", "e2e_tests", "menu_tests", "console_tests"],
     "src/menu/": ["menu_tests", "e2e_tests", "console_tests"],
 }
-ALL_BINARIES = ["textio_tests", "console_tests", "methods_tests", "menu_tests", "e2e_tests"]
+ALL_BINARIES = ["channels_tests", "runtime_tests", "arithmetic_tests", "console_tests", "methods_tests", "menu_tests", "e2e_tests"]
 WRAP = ["qvbuild"] if shutil.which("qvbuild") and "CMAKE_CXX_COMPILER_LAUNCHER" not in os.environ \
     else []
 

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <csignal>
 
-#include "textio/linux/signal_end.h"
-#include "textio/run_error.h"
+#include "runtime/linux/signal_end.h"
+#include "runtime/run_error.h"
 
 namespace qv::signalPipe {
 

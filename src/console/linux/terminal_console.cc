@@ -9,11 +9,11 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "channels/file_driver.h"
 #include "console/linux/signal_pipe.h"
 #include "console/system_console.h"
-#include "textio/file_driver.h"
-#include "textio/linux/signal_end.h"
-#include "textio/run_error.h"
+#include "runtime/linux/signal_end.h"
+#include "runtime/run_error.h"
 
 namespace qv {
 

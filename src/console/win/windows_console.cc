@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "channels/win/handle.h"
 #include "console/system_console.h"
 #include "console/win/console_control.h"
-#include "textio/run_error.h"
-#include "textio/win/handle.h"
+#include "runtime/run_error.h"
 
 namespace qv {
 

@@ -5,12 +5,12 @@
 #include <new>
 #include <string_view>
 
+#include "channels/text_channel.h"
+#include "channels/text_input.h"
 #include "console/console_state.h"
 #include "console/linux/terminal_console.h"
-#include "textio/run_error.h"
-#include "textio/startup.h"
-#include "textio/text_channel.h"
-#include "textio/text_input.h"
+#include "runtime/run_error.h"
+#include "runtime/startup.h"
 
 namespace {
 

@@ -1,0 +1,45 @@
+// The file driver: the hooks that move a channel's buffer through the operating system's file
+// interface, and the operations behind them. The hooks and mapOsError are the same everywhere;
+// the handle operations are implemented once per platform (linux/file_handles.cc,
+// win/file_handles.cc).
+#pragma once
+
+#include <cstdint>
+
+#include "channels/text_channel.h"
+
+namespace qv {
+
+extern std::int32_t lastOsError;  // last operating-system error seen; 0 between errors
+
+enum class FileAccess { read, write, readWrite };
+
+std::int32_t fileOpenHook(TextChannel& channel);
+std::int32_t fileWriteHook(TextChannel& channel);
+std::int32_t fileReadHook(TextChannel& channel);
+std::int32_t fileCloseHook(TextChannel& channel);
+
+void openFileHandle(TextChannel& channel, FileAccess access, bool create, bool append);
+void mapOsError();
+
+// The platform's side.
+// The process's standard handle: -10 input, -11 output, -12 error.
+Handle standardHandle(std::int32_t which);
+// Run once before the standard channels are bound.
+void prepareStandardHandles();
+// From now on a write to a pipe whose reader has gone ends the process at once, without a word,
+// the way it ends any program in a pipeline (`yes | head -1`), unless whoever started the
+// program chose otherwise (on Linux: SIGPIPE ignored). For runs whose output is read by other
+// programs; the dialogue sees such a write as an error number.
+void endOnClosedReader();
+// noHandle, with the error through mapOsError, when the file cannot be opened.
+Handle openNamedFile(const char* path, FileAccess access, bool create);
+void closeFileHandle(Handle handle);
+std::int32_t writeHandle(Handle handle, const std::uint8_t* bytes, std::int32_t count);
+std::int32_t readHandle(Handle handle, std::uint8_t* bytes, std::int32_t count);
+void seekToEnd(Handle handle);
+bool isCharacterDevice(Handle handle);
+// A terminal that a person reads, narrower than a character device (/dev/null is one too).
+bool isTerminal(Handle handle);
+
+}  // namespace qv

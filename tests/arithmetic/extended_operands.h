@@ -1,0 +1,97 @@
+// Operands for checking the software extended arithmetic against a reference: the values where
+// an implementation goes wrong (zeros, infinities, NaNs, refused encodings, denormals, the edges
+// of the range, ties) and random ones of several shapes, from a fixed seed.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "arithmetic/extended_format.h"
+#include "support/sanitizer.h"
+
+namespace qv::testsupport {
+
+// How many random cases a test takes: fewer under the sanitizers, which are checking other
+// things than the arithmetic and make it ten times slower.
+constexpr int randomCases(int count) {
+  return underSanitizer ? count / 10 : count;
+}
+
+// Without NaNs and refused encodings when numbersOnly.
+std::vector<ExtendedBits> hardOperands(bool numbersOnly);
+
+class OperandSource {
+ public:
+  explicit OperandSource(bool numbersOnly, std::uint64_t seed = 20240611)
+      : numbersOnly_(numbersOnly), random_(seed) {}
+
+  // A random operand, and one to pair with it: often close to it in exponent, so that sums
+  // cancel and round at every position, and with few significant bits, so that results tie.
+  ExtendedBits next();
+  ExtendedBits partnerOf(ExtendedBits first);
+  double nextDouble();
+  std::uint64_t bits() { return random_(); }
+
+ private:
+  ExtendedBits shaped(int shape);
+
+  bool numbersOnly_;
+  std::mt19937_64 random_;
+};
+
+std::string describe(ExtendedBits x);  // "sign+exponent:significand" in hexadecimal
+
+// Every pair of hard operands, then random operands, each with a partner.
+template <typename CheckPair>
+void forOperandPairs(bool numbersOnly, int randomCount, CheckPair&& check) {
+  const std::vector<ExtendedBits> values = hardOperands(numbersOnly);
+  for (ExtendedBits a : values) {
+    for (ExtendedBits b : values) check(a, b);
+  }
+  OperandSource source(numbersOnly);
+  for (int i = 0; i < randomCount; ++i) {
+    const ExtendedBits a = source.next();
+    check(a, source.partnerOf(a));
+  }
+}
+
+// What differs from the reference, each with the operation and its operands: results bit for
+// bit (NaNs and signed zeros too) and the exceptions raised. The first few say what is wrong.
+class Mismatches {
+ public:
+  template <typename Value>
+  void check(const std::string& what, Value expected, unsigned expectedFlags, Value actual,
+             unsigned actualFlags) {
+    if (same(expected, actual) && expectedFlags == actualFlags) return;
+    if (++count_ <= 10) {
+      list_ += what + ": reference " + text(expected) + " flags " + std::to_string(expectedFlags) +
+               ", software " + text(actual) + " flags " + std::to_string(actualFlags) + "\n";
+    }
+  }
+  std::string report() const { return std::to_string(count_) + " mismatches\n" + list_; }
+  bool none() const { return count_ == 0; }
+
+ private:
+  template <typename Value>
+  static bool same(Value a, Value b) {
+    return a == b;
+  }
+  static bool same(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+  }
+  static std::string text(ExtendedBits x) { return describe(x); }
+  static std::string text(double x) { return describe({std::bit_cast<std::uint64_t>(x), 0}); }
+  static std::string text(const std::string& x) { return x; }
+  template <typename Integer>
+  static std::string text(Integer x) {
+    return std::to_string(x);
+  }
+
+  int count_ = 0;
+  std::string list_;
+};
+
+}  // namespace qv::testsupport

@@ -1,0 +1,84 @@
+// The file driver on real descriptors: a pipe without reader, /dev/full, a file at its size
+// limit, the standard error handle.
+#include "channels/file_driver.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "channels/io_result.h"
+#include "channels/text_channel.h"
+#include "runtime/startup.h"
+
+namespace qv {
+namespace {
+
+class FileDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bindStandardChannels();  // also keeps a vanished reader from killing us with SIGPIPE
+    resetChannels();
+  }
+  void TearDown() override { resetChannels(); }
+  TextChannel channel;
+};
+
+TEST_F(FileDriverTest, FailedWritesBecomeErrorNumbers) {
+  const std::uint8_t bytes[2] = {'x', 'y'};
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  EXPECT_EQ(writeHandle(ends[1], bytes, 2), 0);  // a reader that went away, not SIGPIPE
+  EXPECT_EQ(ioResult, 5);
+  EXPECT_EQ(lastOsError, 0);
+  close(ends[1]);
+
+  ioResult = 0;
+  const int full = open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  EXPECT_EQ(writeHandle(full, bytes, 2), 0);
+  EXPECT_EQ(ioResult, 28 + 131);  // no space left on the device
+  ioResult = 0;
+  openFileChannel(channel, modeOutput, full);
+  writeString(0, channel, "abc");
+  writeLineEnd(channel);
+  EXPECT_EQ(ioResult, 101);
+  EXPECT_EQ(channel.bufferPosition, 0);
+  close(full);
+}
+
+TEST_F(FileDriverTest, ShortWriteDropsTheWaitingBytes) {
+  FILE* file = tmpfile();
+  ASSERT_NE(file, nullptr);
+  rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const rlimit small = {10, saved.rlim_max};
+  auto previous = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  openFileChannel(channel, modeOutput, fileno(file));
+  writeString(0, channel, std::string(100, 'z'));
+  flushAfterWrite(channel);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(ioResult, 101);
+  EXPECT_EQ(channel.bufferPosition, 0);
+  EXPECT_EQ(lseek(fileno(file), 0, SEEK_END), 10);
+  fclose(file);
+}
+
+TEST_F(FileDriverTest, ClosingAStandardChannelKeepsItsHandle) {
+  bindStandardChannels();
+  closeChannel(standardError);
+  EXPECT_EQ(standardError.mode, modeClosed);
+  EXPECT_NE(fcntl(2, F_GETFD), -1);
+  closeChannel(standardError);
+  EXPECT_EQ(ioResult, 103);
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,158 @@
+#include "process_scenario.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+#include "channels/io_result.h"
+#include "support/pty_session.h"
+
+namespace qv {
+namespace {
+
+const Scenario* chosen = nullptr;
+
+std::string readAll(int fd) {
+  std::string text;
+  lseek(fd, 0, SEEK_SET);
+  char chunk[4096];
+  for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, chunk + n);
+  close(fd);
+  return text;
+}
+
+std::string reportText(int number, const std::vector<std::uint32_t>& frames) {
+  const auto hex8 = [](std::uint32_t value) { return std::string(hexDigits(value, 8).view()); };
+  std::string text = restoredLine() + "Runtime error " + std::to_string(number) + " at 0x" +
+                     hex8(frames.at(0)) + "\r\n";
+  for (std::uint32_t frame : frames) text += "  0x" + hex8(frame) + "\r\n";
+  return text + "\r\n";
+}
+
+// qemu-user says so when a signal's default action ends the program it runs; the program
+// itself writes nothing then.
+std::string withoutEmulatorRemark(std::string errors) {
+  constexpr std::string_view remark = "qemu: uncaught target signal ";
+  if (errors.starts_with(remark)) errors.erase(0, errors.find('\n') + 1);
+  return errors;
+}
+
+// The function of each report address, as addr2line reads it from this very executable: the
+// report's addresses are offsets from the load address, made to be read with it. An address
+// in inlined code gives the chain of inlined functions out to the one that holds the code; that
+// last one is the function. A function addr2line cannot name is "??".
+std::vector<std::string> functionsAt(const std::vector<std::uint32_t>& addresses) {
+  char executable[4096];
+  const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable);
+  if (length <= 0 || length == sizeof executable) return {};
+  std::vector<std::string> arguments = {"--addresses", "--functions", "--inlines", "-e",
+                                        std::string(executable, std::size_t(length))};
+  for (std::uint32_t address : addresses) {
+    arguments.push_back("0x" + std::string(hexDigits(address, 8).view()));
+  }
+  const DetachedRun run = runWithoutTerminal(QV_ADDR2LINE, 60.0, arguments);
+  EXPECT_EQ(run.exitCode, 0) << QV_ADDR2LINE << ": " << run.stderrText;
+  // Each address's line, then a function's line and its source line for each inlining level.
+  std::vector<std::string> functions;
+  std::istringstream lines(run.stdoutText);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("0x")) {
+      functions.emplace_back("??");
+    } else if (!functions.empty()) {
+      functions.back() = line;    // a function's name,
+      std::getline(lines, line);  // then its source line
+    }
+  }
+  return functions;
+}
+
+}  // namespace
+
+volatile double extendedOperand = 0.0;
+
+void reportFpuState() {
+  const std::string line = "restored " + floatingPointState() + "\r\n";
+  if (write(STDOUT_FILENO, line.data(), line.size()) < 0) scenarioSink = 3;
+}
+
+std::string restoredLine() {
+  return std::string("restored ") + programFloatingPointState + "\r\n";
+}
+
+// The deadline is the child's own alarm.
+ChildEnd runScenario(const Scenario& scenario, bool onTerminal) {
+  const int out = memfd_create("scenario-stdout", 0), err = memfd_create("scenario-stderr", 0);
+  int terminal = -1;
+  const pid_t pid = onTerminal ? forkpty(&terminal, nullptr, nullptr, nullptr) : fork();
+  if (pid == 0) {
+    if (!onTerminal) dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+    if (!onTerminal) dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    const rlimit noCoreFile = {0, 0};
+    setrlimit(RLIMIT_CORE, &noCoreFile);
+    alarm(static_cast<unsigned>(scaledSeconds(30)));
+    chosen = &scenario;
+    callsLeft = scenario.nestedCalls;
+    setTerminalRestoreStep(scenario.restoreStep);
+    startProgram(scenario.consoleModule, qvScenarioMain);
+  }
+  ChildEnd end;
+  if (onTerminal) end.output = readAll(terminal);  // until the child's end closes the terminal
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid) {
+    end.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  const std::string output = readAll(out);
+  if (!onTerminal) end.output = output;
+  end.errors = withoutEmulatorRemark(readAll(err));
+  return end;
+}
+
+void expectReport(const ReportCase& c) {
+  SCOPED_TRACE(c.functions.front());
+  const ChildEnd end = runScenario(c.scenario);
+  EXPECT_EQ(end.exitCode, c.number) << end.errors;
+  const std::vector<std::uint32_t> frames = frameAddresses(end.output);
+  ASSERT_FALSE(frames.empty()) << end.output;
+  EXPECT_EQ(end.output, reportText(c.number, frames));
+  EXPECT_EQ(functionsAt(frames), c.functions) << end.output;
+  // (Under the address sanitizer the switch to the recovery stack draws a remark.)
+  EXPECT_TRUE(end.errors.empty() || c.functions.front() == "qvRecurse") << end.errors;
+}
+
+std::vector<std::string> faultIn(const char* function) {
+  return {function, "qvScenarioMain", startProgramSymbol};
+}
+
+void expectEnd(const EndCase& c) {
+  const ChildEnd end = runScenario(c.scenario);
+  EXPECT_EQ(end.exitCode, c.exitCode) << c.what;
+  EXPECT_EQ(end.output, c.output) << c.what;
+  EXPECT_EQ(end.errors, "") << c.what;
+}
+
+}  // namespace qv
+
+extern "C" {
+
+__attribute__((noinline)) void qvScenarioMain() {
+  if (qv::chosen->step == nullptr) {
+    qv::ioResult = 106;
+    qv::checkIo();
+  } else {
+    qv::chosen->step();
+  }
+  qv::scenarioSink = 2;
+  qv::exitCode = 0;
+  qv::terminateProgram();
+}
+
+}  // extern "C"

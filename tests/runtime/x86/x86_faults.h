@@ -1,0 +1,25 @@
+// The x86-64 faults the process-end tests of Linux and Windows both provoke: an integer
+// division by zero, and an x87 division by zero and overflow.
+#pragma once
+
+#include "runtime/scenario_code.h"
+
+namespace qv {
+
+inline const double zeroOperand = 0.0;
+inline const long double largestOperand = __LDBL_MAX__;
+
+}  // namespace qv
+
+extern "C" {
+
+// clang-format off
+FAULTING_FUNCTION(qvIntegerDivide,
+    "xor %%ecx, %%ecx\n\txor %%edx, %%edx\n\tmov $1, %%eax\n\tdiv %%ecx" ::: "eax", "ecx", "edx")
+FAULTING_FUNCTION(qvX87Divide,
+    "fld1\n\tfdivl %0\n\tfwait\n\tfstp %%st(0)" :: "m"(qv::zeroOperand) : "memory")
+FAULTING_FUNCTION(qvX87Overflow,
+    "fldt %0\n\tfmul %%st(0), %%st\n\tfwait\n\tfstp %%st(0)" :: "m"(qv::largestOperand) : "memory")
+// clang-format on
+
+}  // extern "C"
