@@ -12,7 +12,7 @@
 #include "channels/text_channel.h"
 #include "console/console_input.h"
 #include "console/console_state.h"
-#include "console/memory_console.h"
+#include "console/memory_device.h"
 #include "runtime/startup.h"
 
 namespace {
@@ -46,7 +46,7 @@ qv::InputRecord eventFrom(FuzzedDataProvider& input) {
   return record;
 }
 
-void checkLine(const qv::MemoryConsole& console) {
+void checkLine(const qv::MemoryDevice& console) {
   const qv::TextChannel& line = qv::standardInput;
   check(line.bufferPosition == 0);
   check(line.bufferEnd >= 2 && line.bufferEnd <= qv::channelBufferSize);
@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int rows = input.ConsumeIntegralInRange<int>(1, 40);
   const qv::ConsoleCoord start{std::int16_t(input.ConsumeIntegralInRange<int>(0, columns - 1)),
                                std::int16_t(input.ConsumeIntegralInRange<int>(0, rows - 1))};
-  auto console = std::make_unique<qv::MemoryConsole>(columns, rows, start);
-  qv::setConsolePlatform(console.get());
+  auto console = std::make_unique<qv::MemoryDevice>(columns, rows, start);
+  qv::setConsolePlatform(&console->platform());
   qv::resetConsoleState();
   qv::resetChannels();
   qv::bindStandardChannels();
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   while (input.remaining_bytes() > 0) console->pushEvent(eventFrom(input));
   // Enter going down only: a key-up left behind would count as one more pending event.
-  console->onInputExhausted([](qv::MemoryConsole& keys) {
+  console->onInputExhausted([](qv::MemoryDevice& keys) {
     keys.pushEvent(
         {qv::InputEventType::key, {true, 1, qv::VirtualKey::enter, qv::ScanCode::enter, '\r', 0}});
   });

@@ -1,8 +1,6 @@
 // The narrow platform layer under the console: a screen buffer of cells and a queue of key
 // events. Positions are 0-based (column, row); rectangles are inclusive on all four sides.
-// An in-memory implementation for tests (memory_console.h), and the system's console: the
-// terminal on Linux (linux/terminal_console.h), the console API on Windows
-// (win/windows_console.h).
+// One implementation, GridConsole (grid_console.h), over a device of each platform.
 #pragma once
 
 #include <cstdint>
@@ -160,12 +158,12 @@ class ConsolePlatform {
   virtual std::int32_t platformId() = 0;
 
   // False when the handle is no console screen buffer.
-  virtual bool getScreenBufferInfo(Handle output, ScreenBufferInfo& info) = 0;
+  [[nodiscard]] virtual bool getScreenBufferInfo(Handle output, ScreenBufferInfo& info) = 0;
   // A notice that the screen buffer has taken a new size since the last notice (a terminal
   // window that was resized): true once, with the new size and where the cursor stands now
   // (the platform keeps the cells that fit and clamps the cursor). Cheap enough for every
   // driver call. The default is a buffer that never changes size.
-  virtual bool takeScreenBufferResize(Handle output, ScreenBufferInfo& info);
+  [[nodiscard]] virtual bool takeScreenBufferResize(Handle output, ScreenBufferInfo& info);
   // One cell; the cursor does not move; no wrap, scroll or control meaning.
   virtual void writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) = 0;
   // The source block is read whole, then written with its top-left cell on destination, only
@@ -181,9 +179,9 @@ class ConsolePlatform {
   virtual void setCursorPosition(Handle output, ConsoleCoord position) = 0;
 
   // Waiting events, none removed; false (counting as none) when the query fails.
-  virtual bool numberOfInputEvents(Handle input, std::uint32_t& count) = 0;
+  [[nodiscard]] virtual bool numberOfInputEvents(Handle input, std::uint32_t& count) = 0;
   // Removes and returns the oldest event; false when none could be read.
-  virtual bool readInput(Handle input, InputRecord& record) = 0;
+  [[nodiscard]] virtual bool readInput(Handle input, InputRecord& record) = 0;
   // Takes the place of the key reader's one-millisecond sleep: returns at once when an event is
   // waiting, otherwise blocks until one may have arrived. May return without a new event.
   virtual void waitForInput(Handle input) = 0;

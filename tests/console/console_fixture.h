@@ -13,7 +13,7 @@
 #include "console/console_input.h"
 #include "console/console_output.h"
 #include "console/console_state.h"
-#include "console/memory_console.h"
+#include "console/memory_device.h"
 #include "runtime/startup.h"
 
 namespace qv {
@@ -37,9 +37,9 @@ class ConsoleTest : public ::testing::Test {
 
   // Installs a console of that setup; `run` false leaves initConsole to the test.
   void start(const ConsoleSetup& s, bool run = true) {
-    console = std::make_unique<MemoryConsole>(s.columns, s.rows, s.cursor, s.attributeWord);
+    console = std::make_unique<MemoryDevice>(s.columns, s.rows, s.cursor, s.attributeWord);
     console->setPlatformId(s.platformId);
-    setConsolePlatform(console.get());
+    setConsolePlatform(&console->platform());
     resetConsoleState();
     resetChannels();
     bindStandardChannels();
@@ -63,7 +63,7 @@ class ConsoleTest : public ::testing::Test {
   std::string row(int r) const { return console->rowText(r); }
   ConsoleCoord cursor() const { return console->cursor(); }
 
-  std::unique_ptr<MemoryConsole> console;
+  std::unique_ptr<MemoryDevice> console;
 };
 
 inline std::ostream& operator<<(std::ostream& out, ConsoleCoord c) {

@@ -66,7 +66,7 @@ TEST_F(KeyReaderTest, SpecialKeysGiveTwoCodesAndOtherEventsNone) {
   EXPECT_EQ(nextKeyCode(), 'K');
 }
 
-using Keys = std::function<void(MemoryConsole&)>;
+using Keys = std::function<void(MemoryDevice&)>;
 
 class LineEditorTest : public ConsoleTest {
  protected:
@@ -74,7 +74,7 @@ class LineEditorTest : public ConsoleTest {
   std::string editLine(const Keys& keys) {
     write("=>");
     keys(*console);
-    console->onInputExhausted([this](MemoryConsole& c) {
+    console->onInputExhausted([this](MemoryDevice& c) {
       cursorWhileEditing = c.cursor();
       c.pressKey(VirtualKey::enter);
       c.onInputExhausted(nullptr);
@@ -85,25 +85,25 @@ class LineEditorTest : public ConsoleTest {
 };
 
 Keys typed(std::string text) {
-  return [text](MemoryConsole& c) { c.typeText(text); };
+  return [text](MemoryDevice& c) { c.typeText(text); };
 }
 Keys key(VirtualKey k, std::uint32_t modifiers = 0) {
-  return [k, modifiers](MemoryConsole& c) { c.pressKey(k, modifiers); };
+  return [k, modifiers](MemoryDevice& c) { c.pressKey(k, modifiers); };
 }
 Keys withCtrl(char letter) {
-  return [letter](MemoryConsole& c) { c.pressCtrl(letter); };
+  return [letter](MemoryDevice& c) { c.pressCtrl(letter); };
 }
 Keys withAlt(char letter) {  // as the terminal reports Alt+letter: the character, Alt held
-  return [letter](MemoryConsole& c) {
+  return [letter](MemoryDevice& c) {
     c.pressKey(VirtualKey(letter & ~0x20), ScanCode::none, std::uint8_t(letter),
                controlKey::leftAltPressed);
   };
 }
 Keys altCode(std::string digits) {
-  return [digits](MemoryConsole& c) { c.typeAltCode(digits); };
+  return [digits](MemoryDevice& c) { c.typeAltCode(digits); };
 }
 Keys keys(std::initializer_list<Keys> all) {
-  return [list = std::vector<Keys>(all)](MemoryConsole& c) {
+  return [list = std::vector<Keys>(all)](MemoryDevice& c) {
     for (const Keys& k : list) k(c);
   };
 }

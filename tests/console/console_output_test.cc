@@ -30,7 +30,7 @@ TEST_F(OutputTest, StartRedirectedOutputStillDrawsOnTheConsole) {
   start({}, false);
   console->setStandardOutputRedirected(true);
   initConsole();
-  EXPECT_EQ(standardOutput.handle, MemoryConsole::consoleOutHandle);
+  EXPECT_EQ(standardOutput.handle, MemoryDevice::consoleOutHandle);
   writeLine("shown");
   EXPECT_EQ(row(0), "shown");
 }

@@ -8,7 +8,7 @@
 #include "channels/text_channel.h"
 #include "channels/text_input.h"
 #include "console/console_state.h"
-#include "console/linux/terminal_console.h"
+#include "console/system_console.h"
 #include "runtime/run_error.h"
 #include "runtime/startup.h"
 
@@ -35,6 +35,6 @@ namespace {
 }  // namespace
 
 int main() {
-  qv::useTerminalConsole();
+  qv::useSystemConsole();
   qv::startProgram(qv::initConsole, echoDialogue);
 }

@@ -1,4 +1,4 @@
-#include "console/memory_console.h"
+#include "console/memory_device.h"
 
 #include "console/key_codes.h"
 
@@ -78,40 +78,41 @@ VirtualKey keyOfCharacter(std::uint8_t c) {
 
 }  // namespace
 
-MemoryConsole::MemoryConsole(int columns, int rows, ConsoleCoord cursor,
-                             std::uint16_t attributeWord)
-    : grid_(columns, rows, {charCode::blank, static_cast<std::uint8_t>(attributeWord & 0xFF)}),
-      attributeWord_(attributeWord) {
-  grid_.setCursor(cursor);
+MemoryDevice::MemoryDevice(int columns, int rows, ConsoleCoord cursor,
+                           std::uint16_t attributeWord) {
+  screen_.columns = columns;
+  screen_.rows = rows;
+  screen_.cursor = cursor;
+  screen_.attributeWord = attributeWord;
 }
 
-void MemoryConsole::pushKey(bool down, VirtualKey key, ScanCode scanCode, std::uint8_t character,
-                            std::uint32_t controlKeyState) {
+void MemoryDevice::pushKey(bool down, VirtualKey key, ScanCode scanCode, std::uint8_t character,
+                           std::uint32_t controlKeyState) {
   InputRecord record{};
   record.eventType = InputEventType::key;
   record.keyEvent = {down, 1, key, scanCode, character, controlKeyState};
   events_.push_back(record);
 }
 
-void MemoryConsole::pressKey(VirtualKey key, ScanCode scanCode, std::uint8_t character,
-                             std::uint32_t controlKeyState) {
+void MemoryDevice::pressKey(VirtualKey key, ScanCode scanCode, std::uint8_t character,
+                            std::uint32_t controlKeyState) {
   pushKey(true, key, scanCode, character, controlKeyState);
   pushKey(false, key, scanCode, character, controlKeyState);
 }
 
-void MemoryConsole::pressKey(VirtualKey key, std::uint32_t controlKeyState) {
+void MemoryDevice::pressKey(VirtualKey key, std::uint32_t controlKeyState) {
   const NamedKey named = lookUp(key);
   if (named.enhanced) controlKeyState |= controlKey::enhancedKey;
   pressKey(key, named.scanCode, named.character, controlKeyState);
 }
 
-void MemoryConsole::pressCtrl(char letter) {
+void MemoryDevice::pressCtrl(char letter) {
   const std::uint8_t upper = static_cast<std::uint8_t>(letter & ~0x20);
   pressKey(static_cast<VirtualKey>(upper), ScanCode::none, static_cast<std::uint8_t>(upper & 0x1F),
            controlKey::leftCtrlPressed);
 }
 
-void MemoryConsole::typeText(std::string_view text) {
+void MemoryDevice::typeText(std::string_view text) {
   for (const char ch : text) {
     const auto c = static_cast<std::uint8_t>(ch);
     switch (c) {
@@ -138,7 +139,7 @@ void MemoryConsole::typeText(std::string_view text) {
   }
 }
 
-void MemoryConsole::typeAltCode(std::string_view digits, std::uint32_t altKey) {
+void MemoryDevice::typeAltCode(std::string_view digits, std::uint32_t altKey) {
   pushKey(true, VirtualKey::alt, ScanCode::alt, 0, altKey);
   for (const char digit : digits) {
     const NamedKey named = lookUp(numpadKey(digit - '0'));
@@ -147,14 +148,15 @@ void MemoryConsole::typeAltCode(std::string_view digits, std::uint32_t altKey) {
   pushKey(false, VirtualKey::alt, ScanCode::alt, 0, 0);
 }
 
-std::string MemoryConsole::rowText(int row) const {
+std::string MemoryDevice::rowText(int row) const {
   std::string text;
-  for (const ConsoleCell& c : grid_.row(row)) text.push_back(static_cast<char>(c.character));
+  if (!console_.started()) return text;
+  for (const ConsoleCell& c : grid().row(row)) text.push_back(static_cast<char>(c.character));
   text.erase(text.find_last_not_of(' ') + 1);
   return text;
 }
 
-Handle MemoryConsole::standardHandle(std::int32_t which) {
+Handle MemoryDevice::standardHandle(std::int32_t which) {
   switch (which) {
     case standardInputId:
       return inputHandle;
@@ -167,71 +169,40 @@ Handle MemoryConsole::standardHandle(std::int32_t which) {
   }
 }
 
-Handle MemoryConsole::openConsoleOutput() {
+Handle MemoryDevice::openConsoleOutput() {
   return consoleOutMissing_ ? noHandle : consoleOutHandle;
 }
 
-bool MemoryConsole::isScreenBuffer(Handle handle) const {
+bool MemoryDevice::isScreenBuffer(Handle handle) const {
   if (handle == outputHandle) return !outputRedirected_;
   return handle == consoleOutHandle && !consoleOutMissing_;
 }
 
-bool MemoryConsole::getScreenBufferInfo(Handle output, ScreenBufferInfo& info) {
+bool MemoryDevice::startSession(Handle output, Screen& screen) {
   if (infoFails_ || !isScreenBuffer(output)) return false;
-  info.size = {static_cast<std::int16_t>(grid_.columns()), static_cast<std::int16_t>(grid_.rows())};
-  info.cursorPosition = grid_.cursor();
-  info.attributes = attributeWord_;
+  screen = screen_;
   return true;
 }
 
-bool MemoryConsole::takeScreenBufferResize(Handle output, ScreenBufferInfo& info) {
-  if (!resized_ || !getScreenBufferInfo(output, info)) return false;
-  resized_ = false;
-  return true;
+void MemoryDevice::resize(int columns, int rows) {
+  screen_.columns = columns;
+  screen_.rows = rows;
+  if (console_.started()) console_.resizeGrid(columns, rows);
 }
 
-void MemoryConsole::resize(int columns, int rows) {
-  grid_.resize(columns, rows, {' ', std::uint8_t(attributeWord_ & 0xFF)});
-  resized_ = true;
-}
-
-void MemoryConsole::writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) {
-  if (isScreenBuffer(output)) grid_.writeCell(position, cell);
-}
-
-void MemoryConsole::scrollScreenBuffer(Handle output, ConsoleRect source, const ConsoleRect* clip,
-                                       ConsoleCoord destination, ConsoleCell fill) {
-  if (isScreenBuffer(output)) grid_.scroll(source, clip, destination, fill);
-}
-
-void MemoryConsole::fillCharacter(Handle output, std::uint8_t character, std::int32_t count,
-                                  ConsoleCoord position) {
-  if (isScreenBuffer(output)) grid_.fillCharacter(character, count, position);
-}
-
-void MemoryConsole::fillAttribute(Handle output, std::uint8_t attribute, std::int32_t count,
-                                  ConsoleCoord position) {
-  if (isScreenBuffer(output)) grid_.fillAttribute(attribute, count, position);
-}
-
-void MemoryConsole::setCursorPosition(Handle output, ConsoleCoord position) {
-  if (isScreenBuffer(output)) grid_.setCursor(position);
-}
-
-bool MemoryConsole::numberOfInputEvents(Handle input, std::uint32_t& count) {
-  if (input != inputHandle) return false;
+bool MemoryDevice::countKeys(std::uint32_t& count) {
   count = static_cast<std::uint32_t>(events_.size());
   return true;
 }
 
-bool MemoryConsole::readInput(Handle input, InputRecord& record) {
-  if (input != inputHandle || events_.empty()) return false;
+bool MemoryDevice::readKey(InputRecord& record) {
+  if (events_.empty()) return false;
   record = events_.front();
   events_.pop_front();
   return true;
 }
 
-void MemoryConsole::waitForInput(Handle) {
+void MemoryDevice::waitForKeys() {
   if (!events_.empty()) return;
   if (!onExhausted_) throw InputExhausted{};
   onExhausted_(*this);

@@ -1,16 +1,10 @@
-#include "console/win/console_keyboard.h"
+#include "console/win/keyboard.h"
 
 #include <algorithm>
 
 namespace qv {
 
 namespace {
-
-// Keys as events with their virtual-key and scan codes: no line editing or echo by the
-// console, no mouse, window or escape-sequence input. Processed input stays on, so Ctrl-C and
-// Ctrl-Break reach the control handler as Windows users know it.
-constexpr DWORD programInputMode = ENABLE_PROCESSED_INPUT | ENABLE_EXTENDED_FLAGS;
-constexpr DWORD keptInputModes = ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE;
 
 constexpr int readLimit = 256;
 // Every byte gives at most one event, apart from what a flush of held bytes and the line end
@@ -38,24 +32,13 @@ bool isLineEnd(std::uint8_t byte) {
 
 }  // namespace
 
-void ConsoleKeyboard::open(HANDLE input) {
-  *this = ConsoleKeyboard();
+void WindowsKeyboard::open(HANDLE input, bool console) {
+  *this = WindowsKeyboard();
   input_ = input;
-  console_ = GetConsoleMode(input, &savedMode_) != FALSE;
+  console_ = console;
 }
 
-void ConsoleKeyboard::applyMode() {
-  if (!console_) return;
-  if (SetConsoleMode(input_, programInputMode | (savedMode_ & keptInputModes))) modeSet_ = true;
-}
-
-void ConsoleKeyboard::restoreMode() {
-  if (!modeSet_) return;
-  SetConsoleMode(input_, savedMode_);
-  modeSet_ = false;
-}
-
-bool ConsoleKeyboard::count(std::uint32_t& events) {
+bool WindowsKeyboard::count(std::uint32_t& events) {
   if (!console_) {
     events = std::uint32_t(queue_.size());
     return true;
@@ -66,7 +49,7 @@ bool ConsoleKeyboard::count(std::uint32_t& events) {
   return true;
 }
 
-bool ConsoleKeyboard::read(InputRecord& record) {
+bool WindowsKeyboard::read(InputRecord& record) {
   if (!console_) return queue_.pop(record);
   INPUT_RECORD raw{};
   DWORD got = 0;
@@ -75,7 +58,7 @@ bool ConsoleKeyboard::read(InputRecord& record) {
   return true;
 }
 
-void ConsoleKeyboard::wait(HANDLE wake) {
+void WindowsKeyboard::wait(HANDLE wake) {
   if (!console_) {
     if (queue_.empty() && !ended_) readText();
     return;
@@ -84,7 +67,7 @@ void ConsoleKeyboard::wait(HANDLE wake) {
   WaitForMultipleObjects(2, watched, FALSE, INFINITE);
 }
 
-void ConsoleKeyboard::readText() {
+void WindowsKeyboard::readText() {
   const int room = std::min(queue_.room() - reservedRoom, readLimit);
   if (room <= 0) return;
   std::uint8_t bytes[readLimit];

@@ -1,6 +1,7 @@
-// A console held in memory: a grid of cells for the screen and a queue of key events for the
-// keyboard. Tests install it as the console platform, type keys into it and read the screen
-// back; switches make start-up meet a redirected standard output or no console at all.
+// A console device held in memory: the grid console's grid is its screen, and a queue of key
+// events its keyboard. Tests install its console as the console platform, type keys into it
+// and read the screen back; switches make start-up meet a redirected standard output or no
+// console at all.
 #pragma once
 
 #include <cstdint>
@@ -9,12 +10,12 @@
 #include <string>
 #include <string_view>
 
-#include "console/console_platform.h"
-#include "console/screen_grid.h"
+#include "console/console_device.h"
+#include "console/grid_console.h"
 
 namespace qv {
 
-class MemoryConsole final : public ConsolePlatform {
+class MemoryDevice final : public ConsoleDevice {
  public:
   // The handles it hands out: the three standard ones, and the console's own screen buffer.
   static constexpr Handle inputHandle = 0;
@@ -22,13 +23,16 @@ class MemoryConsole final : public ConsolePlatform {
   static constexpr Handle errorHandle = 2;
   static constexpr Handle consoleOutHandle = 3;
 
-  // Thrown from waitForInput when the key queue has run dry and no other handler is set.
+  // Thrown from waitForKeys when the key queue has run dry and no other handler is set.
   struct InputExhausted {};
-  using InputExhaustedHandler = std::function<void(MemoryConsole&)>;
+  using InputExhaustedHandler = std::function<void(MemoryDevice&)>;
 
   // attributeWord is what the console reports at start-up (its upper byte is not a colour).
-  MemoryConsole(int columns, int rows, ConsoleCoord cursor = {0, 0},
-                std::uint16_t attributeWord = 0x07);
+  MemoryDevice(int columns, int rows, ConsoleCoord cursor = {0, 0},
+               std::uint16_t attributeWord = 0x07);
+
+  // The console to install: setConsolePlatform(&device.platform()).
+  ConsolePlatform& platform() { return console_; }
 
   // Start-up conditions.
   void setStandardOutputRedirected(bool redirected) { outputRedirected_ = redirected; }
@@ -51,48 +55,41 @@ class MemoryConsole final : public ConsolePlatform {
   std::size_t pendingEvents() const { return events_.size(); }
   void onInputExhausted(InputExhaustedHandler handler) { onExhausted_ = std::move(handler); }
 
-  // The screen.
-  ScreenGrid& grid() { return grid_; }
-  const ScreenGrid& grid() const { return grid_; }
+  // The screen, once the console has started (before, rowText is empty).
+  ScreenGrid& grid() { return console_.grid(); }
+  const ScreenGrid& grid() const { return console_.grid(); }
   std::string rowText(int row) const;  // the characters of a row, trailing blanks dropped
-  ConsoleCell cell(int column, int row) const { return grid_.cell(column, row); }
-  ConsoleCoord cursor() const { return grid_.cursor(); }
+  ConsoleCell cell(int column, int row) const { return grid().cell(column, row); }
+  ConsoleCoord cursor() const { return grid().cursor(); }
   // The window is resized: the grid takes the size (see ScreenGrid::resize), and the console
   // hears of it at its next driver call.
   void resize(int columns, int rows);
 
-  // ConsolePlatform.
+  // ConsoleDevice.
   Handle standardHandle(std::int32_t which) override;
   Handle openConsoleOutput() override;
   std::int32_t platformId() override { return platformId_; }
-  bool getScreenBufferInfo(Handle output, ScreenBufferInfo& info) override;
-  bool takeScreenBufferResize(Handle output, ScreenBufferInfo& info) override;
-  void writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) override;
-  void scrollScreenBuffer(Handle output, ConsoleRect source, const ConsoleRect* clip,
-                          ConsoleCoord destination, ConsoleCell fill) override;
-  void fillCharacter(Handle output, std::uint8_t character, std::int32_t count,
-                     ConsoleCoord position) override;
-  void fillAttribute(Handle output, std::uint8_t attribute, std::int32_t count,
-                     ConsoleCoord position) override;
-  void setCursorPosition(Handle output, ConsoleCoord position) override;
-  bool numberOfInputEvents(Handle input, std::uint32_t& count) override;
-  bool readInput(Handle input, InputRecord& record) override;
-  void waitForInput(Handle input) override;
+  bool startSession(Handle output, Screen& screen) override;
+  bool beginSession() override { return true; }
+  void endSession() override {}
+  bool present() override { return true; }
+  bool countKeys(std::uint32_t& count) override;
+  bool readKey(InputRecord& record) override;
+  void waitForKeys() override;
 
  private:
   bool isScreenBuffer(Handle handle) const;
   void pushKey(bool down, VirtualKey key, ScanCode scanCode, std::uint8_t character,
                std::uint32_t controlKeyState);
 
-  ScreenGrid grid_;
-  std::uint16_t attributeWord_;
+  Screen screen_;
   std::deque<InputRecord> events_;
   InputExhaustedHandler onExhausted_;
   std::int32_t platformId_ = 2;
   bool outputRedirected_ = false;
   bool infoFails_ = false;
   bool consoleOutMissing_ = false;
-  bool resized_ = false;
+  GridConsole console_{*this};
 };
 
 }  // namespace qv

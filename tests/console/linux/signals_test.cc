@@ -1,7 +1,7 @@
 // The stop that Ctrl-Z asks for, against a SIGCONT that overtakes it: behind a wrapper (sh -c,
 // make) the shell sees the wrapper stop at once and may continue the job before the program
 // has put the terminal back and stopped itself.
-#include "console/linux/signal_pipe.h"
+#include "console/linux/signals.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "console/linux/signal_pipe.h"
+#include "console/linux/signals.h"
 
 #include <fcntl.h>
 #include <poll.h>

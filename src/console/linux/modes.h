@@ -1,5 +1,5 @@
 // The terminal settings the program found, saved once and put back however it ends. The
-// keyboard and the display may be one terminal (the usual case) or two (standard input on one
+// keyboard and the screen may be one terminal (the usual case) or two (standard input on one
 // terminal, the dialogue drawn on the controlling terminal).
 //
 // Settings change with SIGTTOU blocked, so that a change never stops the process: putting the
@@ -29,15 +29,14 @@ class SigttouBlocked {
   sigset_t previous_;
 };
 
-class TerminalGuard {
+class TerminalModes {
  public:
-  // Saves the settings of the display terminal and, when it is a terminal too, of the
-  // keyboard (keyboardFd < 0 or not a terminal: only the display). Only the first successful
-  // call saves; false when the display's settings cannot be read.
-  bool capture(int displayFd, int keyboardFd);
-  bool captured() const { return count_ > 0; }
+  // Saves the settings of the screen terminal and, when it is a terminal too, of the
+  // keyboard (keyboardFd < 0 or not a terminal: only the screen). Only the first successful
+  // call saves; false when the screen's settings cannot be read.
+  bool capture(int screenFd, int keyboardFd);
 
-  // True when the display terminal's foreground process group is this process's, or when
+  // True when the screen terminal's foreground process group is this process's, or when
   // job control does not apply to it: then its settings and screen are this program's to use.
   bool inForeground() const;
 

@@ -1,4 +1,4 @@
-#include "console/linux/terminal_output.h"
+#include "console/linux/output.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,7 +10,7 @@
 #include <ctime>
 #include <string>
 
-#include "console/linux/signal_pipe.h"
+#include "console/linux/signals.h"
 
 namespace qv {
 

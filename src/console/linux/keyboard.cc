@@ -1,4 +1,4 @@
-#include "console/linux/terminal_keyboard.h"
+#include "console/linux/keyboard.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "console/linux/terminal_output.h"
+#include "console/linux/output.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "console/win/console_control.h"
+#include "console/win/signals.h"
 
 namespace qv::consoleControl {
 namespace {

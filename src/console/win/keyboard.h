@@ -9,14 +9,11 @@
 
 namespace qv {
 
-class ConsoleKeyboard {
+class WindowsKeyboard {
  public:
-  void open(HANDLE input);
-  void close() { *this = ConsoleKeyboard(); }
-  bool isConsole() const { return console_; }
-  // The console's input mode as found; the program's own is set until restore().
-  void applyMode();
-  void restoreMode();
+  // console: input is the console's input queue (else a pipe or a file of text).
+  void open(HANDLE input, bool console);
+  void close() { *this = WindowsKeyboard(); }
 
   // Waiting events, none removed; false when the count cannot be had.
   bool count(std::uint32_t& events);
@@ -32,8 +29,6 @@ class ConsoleKeyboard {
 
   HANDLE input_ = INVALID_HANDLE_VALUE;
   bool console_ = false;
-  DWORD savedMode_ = 0;
-  bool modeSet_ = false;
   KeyDecoder decoder_{KeyDecoder::Source::text};
   KeyQueue queue_;
   bool ended_ = false;

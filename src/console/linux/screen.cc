@@ -1,4 +1,4 @@
-#include "console/linux/terminal_display.h"
+#include "console/linux/screen.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,18 +8,11 @@ namespace qv {
 
 namespace {
 
-constexpr ConsoleCell startBlank{' ', 0x07};  // light grey on black
 constexpr std::size_t outputReserve = 1 << 16;
 // Cancels an escape sequence that a cut write left open, so that it cannot swallow the bytes
 // that follow; outside a sequence the terminal ignores it.
 constexpr std::string_view cancelSequence = "\x18";
 constexpr std::string_view freshLine = "\r\n";
-
-timespec coarseNow() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // read from memory, no system call
-  return now;
-}
 
 // The NO_COLOR convention: set and not empty, it asks for the terminal's own colours.
 bool coloursWanted() {
@@ -27,19 +20,13 @@ bool coloursWanted() {
   return noColour == nullptr || *noColour == '\0';
 }
 
-long nanosecondsBetween(const timespec& earlier, const timespec& later) {
-  return (later.tv_sec - earlier.tv_sec) * 1'000'000'000L + (later.tv_nsec - earlier.tv_nsec);
-}
-
 }  // namespace
 
-void TerminalDisplay::open(int fd, int columns, int rows) {
+void TerminalScreen::open(int fd, int columns, int rows) {
   fd_ = fd;
   output_.open(fd);
-  grid_.emplace(columns, rows, startBlank);
   renderer_.emplace(columns, rows, coloursWanted());
   out_.reserve(outputReserve);
-  lastPresent_ = coarseNow();
   // Prepared now, in the output buffer's room: a signal handler may neither allocate nor render.
   out_.clear();
   out_ += cancelSequence;
@@ -50,43 +37,35 @@ void TerminalDisplay::open(int fd, int columns, int rows) {
   out_.clear();
 }
 
-void TerminalDisplay::close() {
+void TerminalScreen::close() {
   shown_ = 0;
   fd_ = -1;
   output_.close();
   renderer_.reset();
-  grid_.reset();
   repaintPending_ = false;
   cut_ = false;
 }
 
-bool TerminalDisplay::present() {
+bool TerminalScreen::present(ScreenGrid& grid) {
   if (!shown_) return true;
-  lastPresent_ = coarseNow();
-  if (presenting_ || (!grid_->changed() && !repaintPending_)) return true;
+  if (presenting_ || (!grid.changed() && !repaintPending_)) return true;
   presenting_ = true;
   if (cut_) out_ += cancelSequence;
-  renderer_->render(*grid_, out_);
-  grid_->clearChanges();
+  renderer_->render(grid, out_);
+  grid.clearChanges();
   repaintPending_ = false;
   const bool whole = writeOut();
   presenting_ = false;
   return whole;
 }
 
-bool TerminalDisplay::presentIfDue() {
-  if (!shown_ || !grid_->changed()) return true;
-  if (nanosecondsBetween(lastPresent_, coarseNow()) < presentIntervalNs) return true;
-  return present();
-}
-
-bool TerminalDisplay::start() {
+bool TerminalScreen::start() {
   if (fd_ < 0) return true;
   renderer_->scrollAwayDisplay(out_);
   return begin();
 }
 
-bool TerminalDisplay::begin() {
+bool TerminalScreen::begin() {
   if (fd_ < 0) return true;
   shown_ = 1;  // from here on an abrupt end has modes to put back
   if (cut_) out_ += cancelSequence;
@@ -96,17 +75,17 @@ bool TerminalDisplay::begin() {
   return writeOut();
 }
 
-void TerminalDisplay::end(bool ours) {
+void TerminalScreen::end(ScreenGrid& grid, bool ours) {
   if (!shown_) return;
-  if (ours && !cut_) present();
+  if (ours && !cut_) present(grid);
   if (presenting_) out_.clear();  // half a frame: better none
   const bool whole = !cut_;
   if (cut_) out_ += cancelSequence;
   if (ours && whole) {
-    renderer_->end(*grid_, out_);
+    renderer_->end(grid, out_);
     // Ended in the middle of a line (Ctrl-C at a prompt, input that ran out): whatever
     // follows, a report or the shell's prompt, starts on a line of its own.
-    if (grid_->cursor().x != 0) out_ += freshLine;
+    if (grid.cursor().x != 0) out_ += freshLine;
   } else {
     renderer_->restoreModes(out_);
     if (ours) out_ += freshLine;  // where a cut frame left the cursor is not known
@@ -119,26 +98,21 @@ void TerminalDisplay::end(bool ours) {
   shown_ = 0;
 }
 
-void TerminalDisplay::endFromSignalHandler() {
+void TerminalScreen::endFromSignalHandler() {
   if (!shown_) return;
   shown_ = 0;
   output_.writeFromSignalHandler(emergencyBytes_, emergencyLength_, restoreWaitMs);
 }
 
-bool TerminalDisplay::resize(int columns, int rows) {
-  if (fd_ < 0) return false;
-  renderer_->resize(columns, rows);  // what the terminal shows is repainted whole
-  // Rows that the resize moves out of the grid go through its log, which must have room.
-  if (grid_->scrollLogRoom() < grid_->rows()) present();
-  const int oldColumns = grid_->columns(), oldRows = grid_->rows();
-  grid_->resize(columns, rows, startBlank);
+void TerminalScreen::resize(int columns, int rows) {
+  if (fd_ < 0) return;
+  renderer_->resize(columns, rows);
   repaintPending_ = true;
-  return grid_->columns() != oldColumns || grid_->rows() != oldRows;
 }
 
 // A write that stopped part-way leaves the terminal showing something the renderer does not
 // know: it repaints everything next time, behind a cancel of whatever sequence was cut.
-bool TerminalDisplay::writeOut() {
+bool TerminalScreen::writeOut() {
   std::string_view rest = out_;
   output_.write(rest);
   const bool whole = rest.empty();
@@ -151,7 +125,7 @@ bool TerminalDisplay::writeOut() {
 }
 
 // rest: what the terminal did not take of out_. Nothing taken leaves a cut open as it was.
-void TerminalDisplay::settle(std::string_view rest) {
+void TerminalScreen::settle(std::string_view rest) {
   if (rest.empty()) {
     cut_ = false;
   } else if (rest.size() != out_.size()) {

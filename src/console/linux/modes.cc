@@ -1,4 +1,4 @@
-#include "console/linux/terminal_guard.h"
+#include "console/linux/modes.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -41,7 +41,7 @@ SigttouBlocked::~SigttouBlocked() {
   sigprocmask(SIG_SETMASK, &previous_, nullptr);
 }
 
-termios TerminalGuard::rawSettings(const termios& original) {
+termios TerminalModes::rawSettings(const termios& original) {
   termios raw = original;
   raw.c_iflag &= ~tcflag_t(ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK | PARMRK);
   raw.c_oflag &= ~tcflag_t(OPOST);
@@ -52,12 +52,12 @@ termios TerminalGuard::rawSettings(const termios& original) {
   return raw;
 }
 
-bool TerminalGuard::capture(int displayFd, int keyboardFd) {
+bool TerminalModes::capture(int screenFd, int keyboardFd) {
   if (count_ > 0) return true;
-  if (tcgetattr(displayFd, &saved_[0].settings) != 0) return false;
-  saved_[0].fd = displayFd;
+  if (tcgetattr(screenFd, &saved_[0].settings) != 0) return false;
+  saved_[0].fd = screenFd;
   count_ = 1;
-  if (keyboardFd >= 0 && isatty(keyboardFd) && !sameTerminal(displayFd, keyboardFd) &&
+  if (keyboardFd >= 0 && isatty(keyboardFd) && !sameTerminal(screenFd, keyboardFd) &&
       tcgetattr(keyboardFd, &saved_[1].settings) == 0) {
     saved_[1].fd = keyboardFd;
     count_ = 2;
@@ -65,13 +65,13 @@ bool TerminalGuard::capture(int displayFd, int keyboardFd) {
   return true;
 }
 
-bool TerminalGuard::inForeground() const {
+bool TerminalModes::inForeground() const {
   if (count_ == 0) return false;
   const pid_t group = tcgetpgrp(saved_[0].fd);
   return group < 0 || group == getpgrp();
 }
 
-bool TerminalGuard::enterRaw() {
+bool TerminalModes::enterRaw() {
   if (count_ == 0) return false;
   raw_ = 1;
   for (int i = 0; i < count_; ++i) {
@@ -87,7 +87,7 @@ bool TerminalGuard::enterRaw() {
 // From the background: a shell that took the terminal back may have set its own settings
 // already (its line editor's); those are not the program's to overwrite. Settings that are
 // still the program's raw ones are put back (a shell that leaves them alone would be left raw).
-bool TerminalGuard::stillOurs(const Saved& saved) {
+bool TerminalModes::stillOurs(const Saved& saved) {
   termios now{};
   if (tcgetattr(saved.fd, &now) != 0) return true;
   const termios raw = rawSettings(saved.settings);
@@ -96,7 +96,7 @@ bool TerminalGuard::stillOurs(const Saved& saved) {
          (now.c_lflag & ~kernelOwned) == (raw.c_lflag & ~kernelOwned);
 }
 
-void TerminalGuard::leaveRaw() {
+void TerminalModes::leaveRaw() {
   if (!raw_) return;
   const bool foreground = inForeground();
   for (int i = 0; i < count_; ++i) {
@@ -105,7 +105,7 @@ void TerminalGuard::leaveRaw() {
   raw_ = 0;
 }
 
-void TerminalGuard::reset() {
+void TerminalModes::reset() {
   saved_[0] = saved_[1] = Saved{};
   count_ = 0;
   raw_ = 0;

@@ -1,4 +1,4 @@
-#include "console/win/console_screen.h"
+#include "console/win/screen.h"
 
 #include <algorithm>
 
@@ -8,8 +8,6 @@ namespace {
 
 // One console call moves at most this many cells (older consoles refuse bigger requests).
 constexpr int cellsPerCall = 8192;
-// Whole-screen scroll-ups remembered between presents before the console must follow.
-constexpr int scrollLogRows = 64;
 
 CHAR_INFO toCharInfo(ConsoleCell cell) {
   CHAR_INFO info{};
@@ -23,31 +21,37 @@ ConsoleCell fromCharInfo(const CHAR_INFO& info) {
           static_cast<std::uint8_t>(info.Attributes & 0xFF)};
 }
 
+// A row of blanks of one colour: the console fills it itself, cheaper than rewriting it.
+bool isBlankRow(const ScreenGrid& grid, int row, ConsoleCell& blank) {
+  const auto cells = grid.row(row);
+  blank = cells[0];
+  return blank.character == ' ' &&
+         std::all_of(cells.begin(), cells.end(), [&](ConsoleCell c) { return c == blank; });
+}
+
 }  // namespace
 
-void ConsoleScreen::open(HANDLE output, ConsoleCoord size) {
+bool WindowsScreen::open(HANDLE output, ConsoleCoord& size, ConsoleCoord& cursor,
+                         WORD& attributes) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(output, &info)) return false;
   output_ = output;
-  grid_.emplace(size.x, size.y, ConsoleCell{' ', 0x07}, scrollLogRows);
-  const int rowsPerCall = std::max(1, cellsPerCall / grid_->columns());
-  staging_.assign(std::size_t(rowsPerCall) * grid_->columns(), CHAR_INFO{});
-  readBuffer();
-  grid_->clearChanges();
+  size = {info.dwSize.X, info.dwSize.Y};
+  cursor = {info.dwCursorPosition.X, info.dwCursorPosition.Y};
+  attributes = info.wAttributes;
   shownCursor_ = {-1, -1};
-  lastPresent_ = GetTickCount();
+  return true;
 }
 
-void ConsoleScreen::close() {
-  grid_.reset();
-  staging_.clear();
-  output_ = INVALID_HANDLE_VALUE;
+int WindowsScreen::rowsPerCall(int columns) {
+  const int rows = std::max(1, cellsPerCall / columns);
+  staging_.resize(std::size_t(rows) * columns);
+  return rows;
 }
 
-// The first output continues where the console's cursor stood: rows written whole must keep
-// what the buffer held before.
-void ConsoleScreen::readBuffer() {
-  ScreenGrid& grid = *grid_;
+void WindowsScreen::load(ScreenGrid& grid) {
   const int columns = grid.columns();
-  const int rowsPerCall = int(staging_.size()) / columns;
+  const int rowsPerCall = this->rowsPerCall(columns);
   for (int first = 0; first < grid.rows(); first += rowsPerCall) {
     const int count = std::min(rowsPerCall, grid.rows() - first);
     SMALL_RECT region = {0, SHORT(first), SHORT(columns - 1), SHORT(first + count - 1)};
@@ -62,11 +66,11 @@ void ConsoleScreen::readBuffer() {
       }
     }
   }
-  grid.setCursor(grid.cursor());
+  grid.clearChanges();
+  shownCursor_ = grid.cursor();
 }
 
-void ConsoleScreen::writeRows(int first, int count) {
-  const ScreenGrid& grid = *grid_;
+void WindowsScreen::writeRows(const ScreenGrid& grid, int first, int count) {
   const int columns = grid.columns();
   for (int row = 0; row < count; ++row) {
     const auto cells = grid.row(first + row);
@@ -77,11 +81,16 @@ void ConsoleScreen::writeRows(int first, int count) {
   WriteConsoleOutputA(output_, staging_.data(), {SHORT(columns), SHORT(count)}, {0, 0}, &region);
 }
 
-void ConsoleScreen::present() {
-  if (!grid_) return;
-  ScreenGrid& grid = *grid_;
-  lastPresent_ = GetTickCount();
-  if (!grid.changed()) return;
+void WindowsScreen::fillRows(const ScreenGrid& grid, int first, int count) {
+  const ConsoleCell blank = grid.cell(0, first);
+  const DWORD cells = DWORD(grid.columns()) * DWORD(count);
+  DWORD done = 0;
+  FillConsoleOutputCharacterA(output_, CHAR(blank.character), cells, {0, SHORT(first)}, &done);
+  FillConsoleOutputAttribute(output_, blank.attribute, cells, {0, SHORT(first)}, &done);
+}
+
+void WindowsScreen::present(ScreenGrid& grid) {
+  if (output_ == INVALID_HANDLE_VALUE || !grid.changed()) return;
   // Rows that a whole-screen scroll moved keep their dirty flags: the console moves them too.
   if (const long up = std::min<long>(grid.scrolledOffCount(), grid.rows()); up > 0) {
     // The rows that stay move to the top; every row emptied below them is dirty and written
@@ -91,47 +100,29 @@ void ConsoleScreen::present() {
     CHAR_INFO fill = toCharInfo({' ', 0x07});
     if (up < grid.rows()) ScrollConsoleScreenBufferA(output_, &staying, &whole, {0, 0}, &fill);
   }
-  const int rowsPerCall = int(staging_.size()) / grid.columns();
+  const int rowsPerCall = this->rowsPerCall(grid.columns());
   for (int row = 0; row < grid.rows();) {
     if (!grid.rowDirty(row)) {
       ++row;
       continue;
     }
     int end = row + 1;
-    while (end < grid.rows() && end - row < rowsPerCall && grid.rowDirty(end)) ++end;
-    writeRows(row, end - row);
+    ConsoleCell blank{}, next{};
+    if (isBlankRow(grid, row, blank)) {
+      while (end < grid.rows() && grid.rowDirty(end) && isBlankRow(grid, end, next) &&
+             next == blank) {
+        ++end;
+      }
+      fillRows(grid, row, end - row);
+    } else {
+      while (end < grid.rows() && end - row < rowsPerCall && grid.rowDirty(end)) ++end;
+      writeRows(grid, row, end - row);
+    }
     row = end;
   }
   if (!(grid.cursor() == shownCursor_)) {
     SetConsoleCursorPosition(output_, {grid.cursor().x, grid.cursor().y});
     shownCursor_ = grid.cursor();
-  }
-  grid.clearChanges();
-}
-
-void ConsoleScreen::presentIfDue() {
-  if (grid_ && GetTickCount() - lastPresent_ >= presentIntervalMs) present();
-}
-
-void ConsoleScreen::clearNatively(ConsoleRect area, ConsoleCell fill) {
-  if (!grid_) return;
-  ScreenGrid& grid = *grid_;
-  present();
-  const int width = area.right - area.left + 1;
-  const bool wholeRows = area.left == 0 && width == grid.columns();
-  DWORD done = 0;
-  for (int row = area.top; row <= area.bottom; ++row) {
-    // Whole rows are one run of cells; otherwise each row is one.
-    const DWORD count = DWORD(wholeRows ? width * (area.bottom - area.top + 1) : width);
-    const COORD from = {area.left, SHORT(row)};
-    FillConsoleOutputCharacterA(output_, CHAR(fill.character), count, from, &done);
-    FillConsoleOutputAttribute(output_, fill.attribute, count, from, &done);
-    if (wholeRows) break;
-  }
-  for (int row = area.top; row <= area.bottom; ++row) {
-    for (int column = area.left; column <= area.right; ++column) {
-      grid.writeCell({SHORT(column), SHORT(row)}, fill);
-    }
   }
   grid.clearChanges();
 }

@@ -1,0 +1,210 @@
+#include "console/grid_console.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#include "console/system_console.h"
+#include "runtime/run_error.h"
+
+namespace qv {
+
+namespace {
+
+// The console whose session is running: signal handlers read it.
+std::atomic<GridConsole*> activeConsole{nullptr};
+static_assert(std::atomic<GridConsole*>::is_always_lock_free);
+
+ConsoleDevice* activeDevice() {
+  GridConsole* console = activeConsole.load();
+  return console != nullptr ? &console->device() : nullptr;
+}
+
+void endActiveSessionFromSignalHandler() {
+  if (ConsoleDevice* device = activeDevice()) device->endSessionFromSignalHandler();
+}
+
+// One registration for the life of the process: every end path, the signal handlers that end
+// the process at once, and exit() as a backstop.
+void registerEndSteps() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  setTerminalRestoreStep(endConsoleSession);
+  setEmergencyRestoreStep(endActiveSessionFromSignalHandler);
+  std::atexit(endConsoleSession);
+}
+
+std::chrono::steady_clock::time_point now() {
+  return std::chrono::steady_clock::now();
+}
+
+}  // namespace
+
+void endConsoleSession() {
+  if (GridConsole* console = activeConsole.load()) console->endSession();
+}
+
+ScreenGrid& ConsoleDevice::grid() const {
+  return console_->grid();
+}
+
+void ConsoleDevice::endOfKeys() {
+  exitCode = 0;
+  terminateProgram();
+}
+
+GridConsole::GridConsole(ConsoleDevice& device) : device_(device) {
+  device_.console_ = this;
+}
+
+GridConsole::~GridConsole() {
+  GridConsole* self = this;
+  activeConsole.compare_exchange_strong(self, nullptr);
+}
+
+Handle GridConsole::standardHandle(std::int32_t which) {
+  return device_.standardHandle(which);
+}
+
+Handle GridConsole::openConsoleOutput() {
+  return device_.openConsoleOutput();
+}
+
+std::int32_t GridConsole::platformId() {
+  return device_.platformId();
+}
+
+bool GridConsole::startSession(Handle output) {
+  ConsoleDevice::Screen screen;
+  if (!device_.startSession(output, screen)) return false;
+  const ConsoleCell blank{' ', std::uint8_t(screen.attributeWord & 0xFF)};
+  grid_.emplace(screen.columns, screen.rows, blank, screen.scrollLogRows);
+  grid_->setCursor(screen.cursor);
+  screen_ = output;
+  attributeWord_ = screen.attributeWord;
+  started_ = true;
+  ended_ = false;
+  activeConsole = this;
+  registerEndSteps();
+  lastFrame_ = now();
+  if (device_.beginSession()) return true;
+  endSession();
+  started_ = false;
+  grid_.reset();
+  GridConsole* self = this;
+  activeConsole.compare_exchange_strong(self, nullptr);
+  return false;
+}
+
+void GridConsole::describe(ScreenBufferInfo& info) {
+  info.size = {std::int16_t(grid_->columns()), std::int16_t(grid_->rows())};
+  info.cursorPosition = grid_->cursor();
+  info.attributes = attributeWord_;
+  toldSize_ = info.size;
+}
+
+bool GridConsole::getScreenBufferInfo(Handle output, ScreenBufferInfo& info) {
+  if (output == noHandle) return false;
+  if (!started_ && !startSession(output)) return false;
+  if (output != screen_) return false;
+  describe(info);
+  return true;
+}
+
+// The drivers ask at the start of every call: the place where a new screen size reaches the
+// console, so that the next output already wraps and scrolls at it.
+bool GridConsole::takeScreenBufferResize(Handle output, ScreenBufferInfo& info) {
+  if (!drawsOn(output)) return false;
+  device_.handleEvents();
+  const ConsoleCoord size{std::int16_t(grid_->columns()), std::int16_t(grid_->rows())};
+  if (size == toldSize_) return false;
+  describe(info);
+  return true;
+}
+
+void GridConsole::writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) {
+  if (drawsOn(output)) grid_->writeCell(position, cell);
+}
+
+void GridConsole::scrollScreenBuffer(Handle output, ConsoleRect source, const ConsoleRect* clip,
+                                     ConsoleCoord destination, ConsoleCell fill) {
+  if (!drawsOn(output)) return;
+  // Rows that leave the top must reach the device before the grid's log drops them; one
+  // scroll moves at most a screenful.
+  if (grid_->scrollLogRoom() < grid_->rows()) presentFrame();
+  grid_->scroll(source, clip, destination, fill);
+}
+
+void GridConsole::fillCharacter(Handle output, std::uint8_t character, std::int32_t count,
+                                ConsoleCoord position) {
+  if (drawsOn(output)) grid_->fillCharacter(character, count, position);
+}
+
+void GridConsole::fillAttribute(Handle output, std::uint8_t attribute, std::int32_t count,
+                                ConsoleCoord position) {
+  if (drawsOn(output)) grid_->fillAttribute(attribute, count, position);
+}
+
+// The console places the cursor once per statement: the place to act on events and to keep
+// the device close behind the grid.
+void GridConsole::setCursorPosition(Handle output, ConsoleCoord position) {
+  if (!drawsOn(output)) return;
+  grid_->setCursor(position);
+  device_.handleEvents();
+  frameIfDue();
+}
+
+void GridConsole::frameIfDue() {
+  if (!grid_->changed() || now() - lastFrame_ < frameInterval) return;
+  presentFrame();
+}
+
+bool GridConsole::presentFrame() {
+  if (!started_) return true;
+  lastFrame_ = now();
+  if (device_.present()) return true;
+  device_.handleEvents();
+  return false;
+}
+
+void GridConsole::resizeGrid(int columns, int rows) {
+  // Rows that the resize moves out of the grid go through its log, which must have room.
+  if (grid_->scrollLogRoom() < grid_->rows()) presentFrame();
+  grid_->resize(columns, rows, {' ', std::uint8_t(attributeWord_ & 0xFF)});
+}
+
+bool GridConsole::numberOfInputEvents(Handle, std::uint32_t& count) {
+  count = 0;
+  if (!started_) return false;
+  device_.handleEvents();
+  return device_.countKeys(count);
+}
+
+bool GridConsole::readInput(Handle, InputRecord& record) {
+  return started_ && device_.readKey(record);
+}
+
+void GridConsole::waitForInput(Handle) {
+  if (!started_) return;
+  device_.handleEvents();
+  std::uint32_t waiting = 0;
+  if (device_.countKeys(waiting) && waiting > 0) return;
+  if (device_.keysEnded()) device_.endOfKeys();
+  if (!presentFrame()) return;  // an event came first: the caller looks again
+  device_.waitForKeys();
+}
+
+void GridConsole::endSession() {
+  if (!started_ || ended_) return;
+  ended_ = true;
+  device_.endSession();
+}
+
+void useSystemConsole() {
+  // Lives as long as the process: the end step may run from exit() after static objects are
+  // gone.
+  static GridConsole* console = new GridConsole(systemConsoleDevice());
+  setConsolePlatform(console);
+}
+
+}  // namespace qv

@@ -1,0 +1,62 @@
+// The console device on Linux: a terminal. The grid is rendered with escape sequences (screen),
+// keys are decoded from the keyboard in raw mode, or from a pipe or a file as typed text
+// (keyboard).
+//
+// Nothing touches the terminal until the console asks for a screen buffer's information: the
+// session starts then, once. From there on the terminal is in raw mode while the program's
+// process group has it in the foreground, signals are turned into work at safe points, and
+// every way out puts the terminal back as it was found:
+// - a signal that ends the process (Ctrl-C, Ctrl-\, a hang-up, kill) ends it through the one
+//   end path, and then by that same signal;
+// - Ctrl-Z (and SIGTTIN, SIGTTOU) hands the terminal back and stops the process with that
+//   signal's default action; once continued in the foreground, it takes the terminal again
+//   and repaints; continued in the background, it stops again until it is brought forward;
+// - a terminal that goes away (EIO, ENXIO, EPIPE) ends the program as a hang-up would;
+// - an abort() of the program puts the terminal back from the signal handler.
+#pragma once
+
+#include "console/console_device.h"
+#include "console/linux/keyboard.h"
+#include "console/linux/modes.h"
+#include "console/linux/screen.h"
+
+namespace qv {
+
+class TerminalDevice final : public ConsoleDevice {
+ public:
+  // The process's standard input, output and error descriptors.
+  explicit TerminalDevice(int inputFd = 0, int outputFd = 1, int errorFd = 2);
+
+  Handle standardHandle(std::int32_t which) override;
+  Handle openConsoleOutput() override;
+
+  bool startSession(Handle output, Screen& screen) override;
+  bool beginSession() override;
+  void endSession() override;
+  void endSessionFromSignalHandler() override;
+
+  bool present() override;
+  void handleEvents() override;
+
+  bool countKeys(std::uint32_t& count) override;
+  bool readKey(InputRecord& record) override;
+  void waitForKeys() override;
+  bool keysEnded() const override { return keyboard_.ended(); }
+  [[noreturn]] void endOfKeys() override;
+
+ private:
+  bool takeTerminal(bool atStart = false);
+  void handBack();
+  void suspend(int stopSignal);
+  void resume();
+  void applyTerminalSize();
+  void show();
+
+  int standard_[3];
+  int controllingTerminal_ = -1;  // opened when standard output is no terminal
+  TerminalModes modes_;
+  TerminalScreen screen_;
+  TerminalKeyboard keyboard_;
+};
+
+}  // namespace qv

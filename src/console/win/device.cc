@@ -1,0 +1,94 @@
+#include "console/win/device.h"
+
+#include "channels/win/handle.h"
+#include "console/grid_console.h"
+#include "console/system_console.h"
+#include "console/win/signals.h"
+#include "runtime/run_error.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::int32_t standardInputId = -10;
+constexpr std::int32_t standardErrorId = -12;
+
+}  // namespace
+
+Handle WindowsDevice::standardHandle(std::int32_t which) {
+  if (which > standardInputId || which < standardErrorId) return noHandle;
+  return fromWindowsHandle(GetStdHandle(static_cast<DWORD>(which)));
+}
+
+Handle WindowsDevice::openConsoleOutput() {
+  const HANDLE console =
+      CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  return console == INVALID_HANDLE_VALUE ? noHandle : fromWindowsHandle(console);
+}
+
+std::int32_t WindowsDevice::platformId() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;  // 148
+  GetVersionExA(&version);
+  return static_cast<std::int32_t>(version.dwPlatformId);
+}
+
+bool WindowsDevice::startSession(Handle output, Screen& screen) {
+  ConsoleCoord size{};
+  WORD attributes = 0;
+  if (output == noHandle ||
+      !screen_.open(toWindowsHandle(output), size, screen.cursor, attributes)) {
+    return false;
+  }
+  screen.columns = size.x;
+  screen.rows = size.y;
+  screen.attributeWord = attributes;
+  screen.scrollLogRows = WindowsScreen::scrollLogRows;
+  return true;
+}
+
+bool WindowsDevice::beginSession() {
+  screen_.load(grid());
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  keyboard_.open(input, modes_.capture(input));
+  consoleControl::install(endConsoleSession);
+  modes_.enterProgramMode();
+  return true;
+}
+
+void WindowsDevice::endSession() {
+  screen_.present(grid());
+  modes_.leaveProgramMode();
+}
+
+bool WindowsDevice::present() {
+  screen_.present(grid());
+  return true;
+}
+
+void WindowsDevice::handleEvents() {
+  if (consoleControl::endRequested()) {
+    terminateOnRequest(static_cast<int>(consoleControl::endStatus));
+  }
+}
+
+bool WindowsDevice::countKeys(std::uint32_t& count) {
+  return keyboard_.count(count);
+}
+
+bool WindowsDevice::readKey(InputRecord& record) {
+  return keyboard_.read(record);
+}
+
+void WindowsDevice::waitForKeys() {
+  keyboard_.wait(consoleControl::wakeEvent());
+}
+
+ConsoleDevice& systemConsoleDevice() {
+  // Lives as long as the process, as the console that serves it.
+  static WindowsDevice* device = new WindowsDevice();
+  return *device;
+}
+
+}  // namespace qv
