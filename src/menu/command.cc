@@ -15,8 +15,8 @@
 #include "console/console_state.h"
 #include "menu/command_texts.h"
 #include "menu/menu_loop.h"
+#include "menu/method_table.h"
 #include "methods/csv_rows.h"
-#include "methods/methods.h"
 #include "runtime/run_error.h"
 #include "runtime/startup.h"
 
@@ -29,8 +29,6 @@ namespace qv {
 CommandRequest commandRequest;
 
 namespace {
-
-using MethodRun = void (*)(std::int32_t n);
 
 // The rows of a --csv run, on standard output.
 TextChannel csvRows;
@@ -85,25 +83,13 @@ void reportProblem() {
   exitCode = 2;
 }
 
-// Nobody answers a pause in a script, so method c runs without it.
-MethodRun scriptedMethod(char letter) {
-  switch (letter) {
-    case 'a':
-      return approximateByContinuedFraction;
-    case 'b':
-      return approximateByNestedRadicals;
-    default:
-      return approximateByFibonacciWithoutPause;
-  }
-}
-
-void runMethod() {
+void runMethod(const MethodEntry& method) {
   TextChannel& output = commandRequest.csv ? csvRows : standardOutput;
   if (commandRequest.csv) {
     writeLine(csvRows, csvHeader);
-    bindCsvRows(standardOutput, csvRows);
+    writeCsvRows(standardOutput, csvRows);
   }
-  scriptedMethod(commandRequest.method)(commandRequest.n);
+  method.runUnwatched(commandRequest.n);
   finishOutput(output);
 }
 
@@ -118,7 +104,10 @@ void runCommand() {
       finishOutput(standardOutput);
       break;
     case CommandAction::runMethod:
-      runMethod();
+      // The command line names only letters of the table.
+      if (const MethodEntry* method = findMethod(std::uint8_t(commandRequest.method))) {
+        runMethod(*method);
+      }
       break;
     case CommandAction::usageError:
     case CommandAction::dialogue:  // never here: the dialogue is a main program of its own

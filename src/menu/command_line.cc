@@ -1,6 +1,7 @@
 #include "menu/command_line.h"
 
 #include "channels/text_input.h"
+#include "menu/method_table.h"
 
 namespace qv {
 
@@ -125,7 +126,7 @@ void readOperands(const OptionPass& pass, CommandRequest& request) {
     return;
   }
   const std::string_view method = pass.operands[0];
-  if (method != "a" && method != "b" && method != "c") {
+  if (method.size() != 1 || findMethod(std::uint8_t(method[0])) == nullptr) {
     request = problem(CommandProblem::invalidMethod, method);
     return;
   }

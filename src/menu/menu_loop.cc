@@ -14,6 +14,7 @@
 #include "console/console_output.h"
 #include "console/console_state.h"
 #include "menu/dialogue_texts.h"
+#include "menu/method_table.h"
 #include "methods/methods.h"
 #include "runtime/run_error.h"
 
@@ -23,36 +24,7 @@ std::uint8_t menuChoice = 0;
 std::int32_t termCount = 0;
 ShortString<5> exitAnswer;
 
-void resetDialogueState() {
-  menuChoice = 0;
-  termCount = 0;
-  exitAnswer = {};
-}
-
 namespace {
-
-using MethodRun = void (*)(std::int32_t n);
-
-struct MethodEntry {
-  std::uint8_t letter;  // only this exact byte selects the method
-  std::string_view title;
-  std::string_view termPrompt;
-  MethodRun run;
-};
-
-constexpr MethodEntry methodTable[] = {
-    {'a', dialogue::continuedFractionTitle, dialogue::repetitionsPrompt,
-     approximateByContinuedFraction},
-    {'b', dialogue::nestedRadicalsTitle, dialogue::repetitionsPrompt, approximateByNestedRadicals},
-    {'c', dialogue::fibonacciTitle, dialogue::elementsPrompt, approximateByFibonacci},
-};
-
-const MethodEntry* findMethod(std::uint8_t choice) {
-  for (const MethodEntry& entry : methodTable) {
-    if (entry.letter == choice) return &entry;
-  }
-  return nullptr;
-}
 
 [[gnu::always_inline]] inline void writeLine(std::string_view text) {
   writeString(0, standardOutput, text);

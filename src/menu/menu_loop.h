@@ -13,7 +13,4 @@ extern ShortString<5> exitAnswer;
 
 [[noreturn]] void runMenuLoop();
 
-// Puts menuChoice, termCount and exitAnswer back to their all-zero start (for tests).
-void resetDialogueState();
-
 }  // namespace qv

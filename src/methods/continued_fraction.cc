@@ -18,14 +18,10 @@ double nextConvergent(double x) {
 
 void approximateByContinuedFraction(std::int32_t n) {
   double x = 1.0;  // every iterate is at least 1, so the division never meets zero
-  loopIndex = 1;
-  if (loopIndex <= n) {
-    for (;; ++loopIndex) {
-      x = nextConvergent(x);
-      methodOutput::writeIterate(x);
-      if (loopIndex >= n) break;
-    }
-  }
+  countLoop(1, n, [&x] {
+    x = nextConvergent(x);
+    methodOutput::writeIterate(x);
+  });
   methodOutput::writeClosing(x);
 }
 

@@ -62,17 +62,13 @@ class FibonacciPair {
   flushAfterWrite(standardOutput);
   checkIo();
 
-  loopIndex = 3;
-  if (loopIndex <= n) {
-    for (;; ++loopIndex) {
-      pair.advance();
-      writeInteger(0, standardOutput, pair.current());
-      writeString(0, standardOutput, dialogue::elementSeparator);
-      flushAfterWrite(standardOutput);
-      checkIo();
-      if (loopIndex >= n) break;
-    }
-  }
+  countLoop(3, n, [&pair] {
+    pair.advance();
+    writeInteger(0, standardOutput, pair.current());
+    writeString(0, standardOutput, dialogue::elementSeparator);
+    flushAfterWrite(standardOutput);
+    checkIo();
+  });
   writeLineEnd(standardOutput);
   checkIo();
   writeLineEnd(standardOutput);
@@ -95,15 +91,11 @@ class FibonacciPair {
   // F(2) / F(1): what the closing line shows when n is below 2 and no ratio is computed.
   double ratio = 1.0;
   FibonacciPair pair;
-  loopIndex = 2;
-  if (loopIndex <= n) {
-    for (;; ++loopIndex) {
-      ratio = pair.ratio();
-      methodOutput::writeIterate(ratio);
-      if (loopIndex >= n) break;
-      pair.advance();
-    }
-  }
+  countLoop(2, n, [&] {
+    ratio = pair.ratio();
+    methodOutput::writeIterate(ratio);
+    pair.advance();
+  });
   methodOutput::writeClosing(ratio);
 }
 

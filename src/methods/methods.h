@@ -1,8 +1,10 @@
-// The three approximations of phi. Each writes every iterate on a line of its own to
-// standardOutput, then an empty line and, in light red, "phi~= " with the last iterate.
+// The three approximations of phi. Each hands every iterate to the iterate sink (by default a
+// line of its own on standardOutput), then writes an empty line and, in light red, "phi~= "
+// with the last iterate.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "arithmetic/extended.h"
 #include "arithmetic/format_real.h"
@@ -16,6 +18,19 @@ namespace qv {
 // The one loop counter that all three methods share.
 extern std::int32_t loopIndex;
 
+// Runs step with loopIndex = first, first + 1, ..., n, and not at all when n is below first.
+// The test comes before the increment, so loopIndex never passes n and even n = 2147483647
+// cannot overflow it. Forced inline, like the statements below.
+template <class Step>
+[[gnu::always_inline]] inline void countLoop(std::int32_t first, std::int32_t n, Step step) {
+  loopIndex = first;
+  if (loopIndex > n) return;
+  for (;; ++loopIndex) {
+    step();
+    if (loopIndex >= n) break;
+  }
+}
+
 void approximateByContinuedFraction(std::int32_t n);
 void approximateByNestedRadicals(std::int32_t n);
 void approximateByFibonacci(std::int32_t n);
@@ -23,8 +38,8 @@ void approximateByFibonacci(std::int32_t n);
 // nobody watches: nothing is read.
 void approximateByFibonacciWithoutPause(std::int32_t n);
 
-// Puts loopIndex back to its start value of 0 (for tests).
-void resetLoopIndex();
+// Puts loopIndex back to 0 and the iterates back on their lines (for tests).
+void resetMethodState();
 
 // The statements the methods share. They are forced inline so that each statement stays in
 // the frame of the method that runs it: a run-time error report then names the method's own
@@ -32,14 +47,19 @@ void resetLoopIndex();
 namespace methodOutput {
 
 // Every real is written with 15 decimals, fixed notation, no field width.
-inline constexpr std::int32_t doubleTypeCode = 1;
 inline constexpr std::int32_t shownDecimals = 15;
 
-// One iterate on a line of its own.
+// Where the iterates go, each as its index (loopIndex) and its text: the lines of the dialogue
+// (writeIterateLine, one iterate a line on standardOutput) unless another sink is set, such as
+// the rows of a --csv run.
+using IterateSink = void (*)(std::int32_t index, std::string_view text);
+extern IterateSink iterateSink;
+void writeIterateLine(std::int32_t index, std::string_view text);
+
 [[gnu::always_inline]] inline void writeIterate(double x) {
-  writeReal(doubleTypeCode, shownDecimals, 0, standardOutput, Extended{x});
-  writeLineEnd(standardOutput);
-  checkIo();
+  String255 text;
+  formatReal(0, shownDecimals, Extended{x}, doubleTypeCode, text, String255::capacity);
+  iterateSink(loopIndex, text.view());
 }
 
 // An empty line, then "phi~= " and the last value in light red; light red stays current.

@@ -18,14 +18,10 @@ double nextRadical(double x) {
 
 void approximateByNestedRadicals(std::int32_t n) {
   double x = 0.0;  // every iterate is at least 1, so the root never meets a negative operand
-  loopIndex = 1;
-  if (loopIndex <= n) {
-    for (;; ++loopIndex) {
-      x = nextRadical(x);
-      methodOutput::writeIterate(x);
-      if (loopIndex >= n) break;
-    }
-  }
+  countLoop(1, n, [&x] {
+    x = nextRadical(x);
+    methodOutput::writeIterate(x);
+  });
   methodOutput::writeClosing(x);
 }
 

@@ -16,7 +16,7 @@ ChannelCapture* ChannelCapture::active_ = nullptr;
 ChannelCapture::ChannelCapture() {
   active_ = this;
   ioResult = 0;
-  resetLoopIndex();
+  resetMethodState();
   resetConsoleState();
   setTextColor(startColour);
   openFileChannel(standardOutput, modeOutput, standardOutputHandle);
