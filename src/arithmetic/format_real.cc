@@ -56,7 +56,6 @@ constexpr std::array<FormatRow, 6> formatRows = {
     makeRow(16, 8, 4, "1e-9"),   makeRow(23, 9, 5, "1e-15"), makeRow(25, 10, 6, "1e-16"),
     makeRow(23, 10, 6, "1e-14"), makeRow(16, 8, 4, "1e-9"),  makeRow(16, 8, 4, "1e-9"),
 };
-constexpr int doubleTypeCode = 1;
 
 // Half a unit in the last place for each budget: 0.5 divided by 10 that many times, every
 // division rounded. Folded at compile time by the same arithmetic as at run time.

@@ -10,6 +10,8 @@
 namespace qv {
 
 inline constexpr std::int32_t noWidth = -32767;
+// The type code of a double, the type of every value the program prints.
+inline constexpr std::int32_t doubleTypeCode = 1;
 
 // Half a unit in the last place of a budget of significant digits (0 to 17): 0.5 divided by 10
 // that many times, each division rounded in the extended format.

@@ -77,7 +77,7 @@ std::int32_t GridConsole::platformId() {
 bool GridConsole::startSession(Handle output) {
   ConsoleDevice::Screen screen;
   if (!device_.startSession(output, screen)) return false;
-  const ConsoleCell blank{' ', std::uint8_t(screen.attributeWord & 0xFF)};
+  const ConsoleCell blank{' ', static_cast<std::uint8_t>(screen.attributeWord & 0xFF)};
   grid_.emplace(screen.columns, screen.rows, blank, screen.scrollLogRows);
   grid_->setCursor(screen.cursor);
   screen_ = output;
@@ -97,7 +97,8 @@ bool GridConsole::startSession(Handle output) {
 }
 
 void GridConsole::describe(ScreenBufferInfo& info) {
-  info.size = {std::int16_t(grid_->columns()), std::int16_t(grid_->rows())};
+  info.size = {static_cast<std::int16_t>(grid_->columns()),
+               static_cast<std::int16_t>(grid_->rows())};
   info.cursorPosition = grid_->cursor();
   info.attributes = attributeWord_;
   toldSize_ = info.size;
@@ -116,7 +117,8 @@ bool GridConsole::getScreenBufferInfo(Handle output, ScreenBufferInfo& info) {
 bool GridConsole::takeScreenBufferResize(Handle output, ScreenBufferInfo& info) {
   if (!drawsOn(output)) return false;
   device_.handleEvents();
-  const ConsoleCoord size{std::int16_t(grid_->columns()), std::int16_t(grid_->rows())};
+  const ConsoleCoord size{static_cast<std::int16_t>(grid_->columns()),
+                          static_cast<std::int16_t>(grid_->rows())};
   if (size == toldSize_) return false;
   describe(info);
   return true;
@@ -170,7 +172,7 @@ bool GridConsole::presentFrame() {
 void GridConsole::resizeGrid(int columns, int rows) {
   // Rows that the resize moves out of the grid go through its log, which must have room.
   if (grid_->scrollLogRoom() < grid_->rows()) presentFrame();
-  grid_->resize(columns, rows, {' ', std::uint8_t(attributeWord_ & 0xFF)});
+  grid_->resize(columns, rows, {' ', static_cast<std::uint8_t>(attributeWord_ & 0xFF)});
 }
 
 bool GridConsole::numberOfInputEvents(Handle, std::uint32_t& count) {

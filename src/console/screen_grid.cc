@@ -33,11 +33,11 @@ constexpr std::uint8_t backgroundBits = 0xF0;
 ScreenGrid::ScreenGrid(int columns, int rows, ConsoleCell blank, int scrollLogRows)
     : columns_(std::clamp(columns, 1, maxColumns)),
       rows_(std::clamp(rows, 1, maxRows)),
-      cells_(size_t(columns_) * rows_, blank),
-      dirty_(size_t(rows_), 1),
+      cells_(static_cast<size_t>(columns_) * rows_, blank),
+      dirty_(static_cast<size_t>(rows_), 1),
       logRowsWanted_(scrollLogRows),
       logCapacity_(std::max(scrollLogRows, rows_)),
-      log_(size_t(logCapacity_) * columns_, blank) {}
+      log_(static_cast<size_t>(logCapacity_) * columns_, blank) {}
 
 void ScreenGrid::resize(int columns, int rows, ConsoleCell blank) {
   columns = std::clamp(columns, 1, maxColumns);
@@ -49,28 +49,28 @@ void ScreenGrid::resize(int columns, int rows, ConsoleCell blank) {
 
   // The log's rows keep their places in the sequence of rows that left.
   const int logCapacity = std::max(logRowsWanted_, rows);
-  std::vector<ConsoleCell> log(size_t(logCapacity) * columns, blank);
+  std::vector<ConsoleCell> log(static_cast<size_t>(logCapacity) * columns, blank);
   const long kept = std::min<long>({scrolledOff_, logCapacity_, logCapacity});
   for (long index = scrolledOff_ - kept; index < scrolledOff_; ++index) {
-    std::copy_n(&log_[size_t(index % logCapacity_) * columns_], keptColumns,
-                &log[size_t(index % logCapacity) * columns]);
+    std::copy_n(&log_[static_cast<size_t>(index % logCapacity_) * columns_], keptColumns,
+                &log[static_cast<size_t>(index % logCapacity) * columns]);
   }
 
-  std::vector<ConsoleCell> cells(size_t(columns) * rows, blank);
+  std::vector<ConsoleCell> cells(static_cast<size_t>(columns) * rows, blank);
   for (int row = 0; row < std::min(rows, rows_ - leaving); ++row) {
-    std::copy_n(rowCells(leaving + row), keptColumns, &cells[size_t(row) * columns]);
+    std::copy_n(rowCells(leaving + row), keptColumns, &cells[static_cast<size_t>(row) * columns]);
   }
 
   columns_ = columns;
   rows_ = rows;
   top_ = 0;
   cells_ = std::move(cells);
-  dirty_.assign(size_t(rows_), 1);
+  dirty_.assign(static_cast<size_t>(rows_), 1);
   changed_ = true;
   logCapacity_ = logCapacity;
   log_ = std::move(log);
-  cursor_ = {std::int16_t(std::clamp<int>(cursor_.x, 0, columns_ - 1)),
-             std::int16_t(cursorRow - leaving)};
+  cursor_ = {static_cast<std::int16_t>(std::clamp<int>(cursor_.x, 0, columns_ - 1)),
+             static_cast<std::int16_t>(cursorRow - leaving)};
 }
 
 void ScreenGrid::writeCell(ConsoleCoord position, ConsoleCell cell) {
@@ -94,12 +94,13 @@ std::span<const ConsoleCell> ScreenGrid::scrolledOffRow(long i) const {
   long kept = std::min<long>(scrolledOff_, logCapacity_);
   long first = scrolledOff_ - kept;  // index of the oldest kept row in the whole sequence
   long slot = (first + i) % logCapacity_;
-  return {&log_[size_t(slot) * columns_], size_t(columns_)};
+  return {&log_[static_cast<size_t>(slot) * columns_], static_cast<size_t>(columns_)};
 }
 
 void ScreenGrid::logRow(int row) {
   long slot = scrolledOff_ % logCapacity_;
-  std::memcpy(&log_[size_t(slot) * columns_], rowCells(row), sizeof(ConsoleCell) * columns_);
+  std::memcpy(&log_[static_cast<size_t>(slot) * columns_], rowCells(row),
+              sizeof(ConsoleCell) * columns_);
   ++scrolledOff_;
 }
 
@@ -155,10 +156,10 @@ void ScreenGrid::scroll(ConsoleRect sourceRect, const ConsoleRect* clipRect,
     return;
   }
   std::vector<ConsoleCell>& block = scratch_;  // reused: no allocation once it has grown
-  block.resize(size_t(width) * height);
+  block.resize(static_cast<size_t>(width) * height);
   for (int y = 0; y < height; ++y) {
     const ConsoleCell* from = rowCells(source.top + y) + source.left;
-    std::copy(from, from + width, &block[size_t(y) * width]);
+    std::copy(from, from + width, &block[static_cast<size_t>(y) * width]);
   }
   const Box filled = intersect(source, clip);
   for (int y = filled.top; y <= filled.bottom; ++y) {
@@ -170,7 +171,7 @@ void ScreenGrid::scroll(ConsoleRect sourceRect, const ConsoleRect* clipRect,
   const Box written = intersect(target, clip);
   for (int y = written.top; y <= written.bottom; ++y) {
     for (int x = written.left; x <= written.right; ++x) {
-      rowCells(y)[x] = block[size_t(y - target.top) * width + (x - target.left)];
+      rowCells(y)[x] = block[static_cast<size_t>(y - target.top) * width + (x - target.left)];
     }
     markDirty(y);
   }

@@ -41,7 +41,9 @@ class ScreenGrid {
   }
 
   ConsoleCell cell(int column, int row) const { return rowCells(row)[column]; }
-  std::span<const ConsoleCell> row(int row) const { return {rowCells(row), size_t(columns_)}; }
+  std::span<const ConsoleCell> row(int row) const {
+    return {rowCells(row), static_cast<size_t>(columns_)};
+  }
 
   // The platform's drawing operations (see ConsolePlatform); positions outside are ignored. A
   // scroll that moves the whole screen out above its top is a clear: the rows down to the last
@@ -74,8 +76,10 @@ class ScreenGrid {
 
  private:
   int physical(int row) const { return (row + top_) % rows_; }
-  ConsoleCell* rowCells(int row) { return &cells_[size_t(physical(row)) * columns_]; }
-  const ConsoleCell* rowCells(int row) const { return &cells_[size_t(physical(row)) * columns_]; }
+  ConsoleCell* rowCells(int row) { return &cells_[static_cast<size_t>(physical(row)) * columns_]; }
+  const ConsoleCell* rowCells(int row) const {
+    return &cells_[static_cast<size_t>(physical(row)) * columns_];
+  }
   void markDirty(int row) {
     dirty_[physical(row)] = 1;
     changed_ = true;

@@ -1,6 +1,7 @@
 // Run-time errors and the one end path of the process.
 #include "runtime/run_error.h"
 
+#include <atomic>
 #include <csignal>
 
 #include "channels/io_result.h"
@@ -20,7 +21,8 @@ const void* errorFrame = nullptr;
 namespace {
 
 RestoreStep restoreStep = nullptr;
-volatile RestoreStep emergencyRestoreStep = nullptr;
+// Read by signal handlers.
+std::atomic<RestoreStep> emergencyRestoreStep{nullptr};
 volatile std::sig_atomic_t terminating = 0;
 int requestedStatus = -1;  // the status of an end asked for from outside; -1 when none
 
@@ -110,20 +112,6 @@ void terminateProgram() {
 void terminateOnRequest(int status) {
   if (!terminationStarted()) requestedStatus = status;
   terminateProgram();
-}
-
-void resetRunErrorState() {
-  isConsoleProgram = true;
-  exitCode = 0;
-  errorNumber = 0;
-  errorAddress = 0;
-  errorFrame = nullptr;
-  restoreStep = nullptr;
-  emergencyRestoreStep = nullptr;
-  terminating = 0;
-  requestedStatus = -1;
-  ioResult = 0;
-  resetCallStack();
 }
 
 }  // namespace qv

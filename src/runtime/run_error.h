@@ -58,7 +58,4 @@ void runEmergencyRestore();
 bool terminationStarted();
 [[noreturn]] void endAtOnce(std::uint16_t code);
 
-// Puts the run-time error state back to its start (for tests).
-void resetRunErrorState();
-
 }  // namespace qv

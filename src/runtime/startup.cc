@@ -49,16 +49,16 @@ void bindStandardChannels() {
 
 void initializeModules() {
   for (int i = 0; i < moduleTable.count; ++i) {
-    if (moduleTable.modules[i].initialise != nullptr) moduleTable.modules[i].initialise();
-    moduleTable.initialisedCount = i + 1;
+    if (moduleTable.modules[i].initialize != nullptr) moduleTable.modules[i].initialize();
+    moduleTable.initializedCount = i + 1;
   }
 }
 
 void finalizeModules() {
-  while (moduleTable.initialisedCount > 0) {
-    moduleTable.initialisedCount = moduleTable.initialisedCount - 1;
-    const ModuleStep finalise = moduleTable.modules[moduleTable.initialisedCount].finalise;
-    if (finalise != nullptr) finalise();
+  while (moduleTable.initializedCount > 0) {
+    moduleTable.initializedCount = moduleTable.initializedCount - 1;
+    const ModuleStep finalize = moduleTable.modules[moduleTable.initializedCount].finalize;
+    if (finalize != nullptr) finalize();
   }
 }
 
@@ -71,7 +71,7 @@ void startProgram(ModuleStep consoleModule, ModuleStep mainProgram) {
   installFaultHandling(frame);
   loadFpuControl();
   loadSoftFpuControl(fpuControlSetting);
-  moduleTable.modules[consoleModuleIndex].initialise = consoleModule;
+  moduleTable.modules[consoleModuleIndex].initialize = consoleModule;
   isConsoleProgram = true;
   initializeModules();
   mainProgram();

@@ -9,8 +9,8 @@ namespace qv {
 using ModuleStep = void (*)();
 
 struct Module {
-  ModuleStep initialise;  // may be absent
-  ModuleStep finalise;    // may be absent
+  ModuleStep initialize;  // may be absent
+  ModuleStep finalize;    // may be absent
 };
 
 inline constexpr int moduleCapacity = 4;
@@ -19,13 +19,13 @@ inline constexpr int moduleCapacity = 4;
 // whose initialisation completed.
 struct ModuleTable {
   int count;
-  int initialisedCount;
+  int initializedCount;
   Module modules[moduleCapacity];
 };
 
 extern ModuleTable moduleTable;
 
-// consoleModule is module 4's initialise step (initConsole); mainProgram is runMenuLoop.
+// consoleModule is module 4's initialize step (initConsole); mainProgram is runMenuLoop.
 [[noreturn]] void startProgram(ModuleStep consoleModule, ModuleStep mainProgram);
 
 void initializeModules();

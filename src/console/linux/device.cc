@@ -194,7 +194,7 @@ void TerminalDevice::applyTerminalSize() {
 }
 
 bool TerminalDevice::countKeys(std::uint32_t& count) {
-  count = std::uint32_t(keyboard_.queue().size());
+  count = static_cast<std::uint32_t>(keyboard_.queue().size());
   return true;
 }
 

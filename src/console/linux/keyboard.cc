@@ -46,9 +46,9 @@ void TerminalKeyboard::readWaiting() {
   const int room = queue_.room() - reservedRoom;
   if (room <= 0) return;
   std::uint8_t bytes[readLimit];
-  const ssize_t n = read(fd_, bytes, std::size_t(std::min(room, readLimit)));
+  const ssize_t n = read(fd_, bytes, static_cast<std::size_t>(std::min(room, readLimit)));
   if (n > 0) {
-    decoder_.feed({bytes, std::size_t(n)}, queue_);
+    decoder_.feed({bytes, static_cast<std::size_t>(n)}, queue_);
     lineOpen_ = !isLineEnd(bytes[n - 1]);
     return;
   }

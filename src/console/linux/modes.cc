@@ -43,9 +43,10 @@ SigttouBlocked::~SigttouBlocked() {
 
 termios TerminalModes::rawSettings(const termios& original) {
   termios raw = original;
-  raw.c_iflag &= ~tcflag_t(ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK | PARMRK);
-  raw.c_oflag &= ~tcflag_t(OPOST);
-  raw.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | IEXTEN);
+  raw.c_iflag &=
+      ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK | PARMRK);
+  raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
   raw.c_lflag |= ISIG | NOFLSH;
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;

@@ -46,7 +46,7 @@ long long nowMs() {
 int remainingMs(long long deadline) {
   if (deadline < 0) return -1;
   const long long left = deadline - nowMs();
-  return left > 0 ? int(left) : 0;
+  return left > 0 ? static_cast<int>(left) : 0;
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ TerminalOutput::Outcome TerminalOutput::send(std::string_view& bytes, bool giveW
   const long long deadline = milliseconds < 0 ? -1 : nowMs() + milliseconds;
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-    if (n > 0) bytes.remove_prefix(std::size_t(n));
+    if (n > 0) bytes.remove_prefix(static_cast<std::size_t>(n));
     if (bytes.empty()) break;
     const int error = n < 0 ? errno : 0;
     if (n == 0 || (n < 0 && error != EAGAIN && error != EINTR)) {
@@ -112,7 +112,7 @@ void TerminalOutput::writeFromSignalHandler(const char* bytes, std::size_t count
     const ssize_t n = ::write(fd_, bytes, count);
     if (n > 0) {
       bytes += n;
-      count -= std::size_t(n);
+      count -= static_cast<std::size_t>(n);
       continue;
     }
     if (n == 0 || (errno != EAGAIN && errno != EINTR)) return;

@@ -50,9 +50,12 @@ struct Utf8Glyph {
 };
 
 constexpr Utf8Glyph encode(char32_t c) {
-  if (c < 0x80) return {{char(c)}, 1};
-  if (c < 0x800) return {{char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))}, 2};
-  return {{char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))}, 3};
+  if (c < 0x80) return {{static_cast<char>(c)}, 1};
+  if (c < 0x800)
+    return {{static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))}, 2};
+  return {{static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+           static_cast<char>(0x80 | (c & 0x3F))},
+          3};
 }
 
 constexpr std::array<Utf8Glyph, 256> makeGlyphs() {
@@ -71,7 +74,7 @@ struct Reverse {
 // Bytes 1 to 255 sorted by code point. Byte 0 is left out: its blank glyph belongs to 32.
 constexpr std::array<Reverse, 255> makeReverse() {
   std::array<Reverse, 255> reverse{};
-  for (int i = 1; i < 256; ++i) reverse[i - 1] = {kCodePoints[i], std::uint8_t(i)};
+  for (int i = 1; i < 256; ++i) reverse[i - 1] = {kCodePoints[i], static_cast<std::uint8_t>(i)};
   std::sort(reverse.begin(), reverse.end(),
             [](const Reverse& a, const Reverse& b) { return a.codePoint < b.codePoint; });
   return reverse;

@@ -3,19 +3,12 @@
 #include <array>
 #include <string_view>
 
+#include "console/key_codes.h"
 #include "console/terminal/cp437.h"
 
 namespace qv {
 
 namespace {
-
-constexpr std::uint8_t kBell = 0x07;
-constexpr std::uint8_t kEsc = 0x1B;
-constexpr std::uint8_t kDel = 0x7F;
-constexpr std::uint8_t kBackspace = 0x08;
-constexpr std::uint8_t kTab = 0x09;
-constexpr std::uint8_t kLineFeed = 0x0A;
-constexpr std::uint8_t kCarriageReturn = 0x0D;
 
 bool isCsiParameter(std::uint8_t b) {
   return b >= 0x20 && b <= 0x3F;
@@ -52,12 +45,13 @@ constexpr std::array<std::uint8_t, 128> makeScanCodes() {
                              {"\\zxcvbnm,./", "|ZXCVBNM<>?", 43}};
   for (const KeyRow& row : rows) {
     for (std::size_t i = 0; i < row.plain.size(); ++i) {
-      codes[std::size_t(row.plain[i])] = std::uint8_t(row.first + i);
-      codes[std::size_t(row.shifted[i])] = std::uint8_t(row.first + i);
+      codes[static_cast<std::size_t>(row.plain[i])] = static_cast<std::uint8_t>(row.first + i);
+      codes[static_cast<std::size_t>(row.shifted[i])] = static_cast<std::uint8_t>(row.first + i);
     }
   }
-  codes[' '] = std::uint8_t(ScanCode::space);
-  for (int c = 1; c <= 26; ++c) codes[std::size_t(c)] = codes[std::size_t('a' + c - 1)];
+  codes[' '] = static_cast<std::uint8_t>(ScanCode::space);
+  for (int c = 1; c <= 26; ++c)
+    codes[static_cast<std::size_t>(c)] = codes[static_cast<std::size_t>('a' + c - 1)];
   return codes;
 }
 
@@ -98,7 +92,8 @@ constexpr NamedKey kKeypad5{VirtualKey::clear, ScanCode::keypad5, false};
 constexpr NamedKey functionKeyOf(int n) {  // 1..12
   if (n == 11) return {VirtualKey::f11, ScanCode::f11, false};
   if (n == 12) return {VirtualKey::f12, ScanCode::f12, false};
-  return {VirtualKey(int(VirtualKey::f1) + n - 1), ScanCode(int(ScanCode::f1) + n - 1), false};
+  return {static_cast<VirtualKey>(int(VirtualKey::f1) + n - 1),
+          static_cast<ScanCode>(int(ScanCode::f1) + n - 1), false};
 }
 
 void pushKey(const NamedKey& key, std::uint32_t state, KeyQueue& queue) {
@@ -112,7 +107,7 @@ NamedKey letterKey(std::uint8_t final) {
   if (final >= 'P' && final <= 'S') return functionKeyOf(final - 'P' + 1);
   constexpr std::string_view letters = "ABCDHFE";
   constexpr NamedKey keys[] = {kUp, kDown, kRight, kLeft, kHome, kEnd, kKeypad5};
-  const std::size_t at = letters.find(char(final));
+  const std::size_t at = letters.find(static_cast<char>(final));
   return at == std::string_view::npos ? kNoKey : keys[at];
 }
 
@@ -147,7 +142,7 @@ constexpr NamedKey kTildeKeys[] = {
 };
 
 NamedKey tildeKey(int n) {
-  return n >= 0 && n < int(std::size(kTildeKeys)) ? kTildeKeys[n] : kNoKey;
+  return n >= 0 && n < static_cast<int>(std::size(kTildeKeys)) ? kTildeKeys[n] : kNoKey;
 }
 
 // xterm's modifier parameter: its value minus one is a mask of Shift 1, Alt 2, Ctrl 4.
@@ -226,9 +221,9 @@ void KeyDecoder::flushPending(KeyQueue& queue) {
   // Esc, or Esc with '[', 'O', ']' or 'P' that no more bytes followed: keys typed with Alt.
   // Anything longer is a sequence cut short, and a partial UTF-8 character is invalid: both
   // dropped.
-  if (held_[0] == kEsc && heldCount_ == 1) {
-    emitByte(kEsc, 0, queue);
-  } else if (held_[0] == kEsc && heldCount_ == 2 && held_[1] < 0x80) {
+  if (held_[0] == charCode::escape && heldCount_ == 1) {
+    emitByte(charCode::escape, 0, queue);
+  } else if (held_[0] == charCode::escape && heldCount_ == 2 && held_[1] < 0x80) {
     emitByte(held_[1], controlKey::leftAltPressed, queue);
   }
   heldCount_ = 0;
@@ -240,21 +235,21 @@ void KeyDecoder::skipStringByte(std::uint8_t byte, KeyQueue& queue) {
   if (string_ == StringState::escape) {
     string_ = StringState::none;
     if (byte == '\\') return;
-    held_[heldCount_++] = kEsc;
+    held_[heldCount_++] = charCode::escape;
     return feedByte(byte, queue);
   }
-  if (byte == kBell) string_ = StringState::none;
-  if (byte == kEsc) string_ = StringState::escape;
+  if (byte == charCode::bell) string_ = StringState::none;
+  if (byte == charCode::escape) string_ = StringState::escape;
 }
 
 void KeyDecoder::feedByte(std::uint8_t byte, KeyQueue& queue) {
   if (string_ != StringState::none) return skipStringByte(byte, queue);
   if (discarding_) return discardByte(byte, queue);
   if (heldCount_ == 0) {
-    if (byte < 0x80 && byte != kEsc) return emitByte(byte, 0, queue);
+    if (byte < 0x80 && byte != charCode::escape) return emitByte(byte, 0, queue);
     lastWasCarriageReturn_ = false;  // a CR and an LF with something between are two line ends
     // A stray continuation byte or an impossible lead is invalid UTF-8: dropped.
-    if (byte == kEsc || isUtf8Lead(byte)) held_[heldCount_++] = byte;
+    if (byte == charCode::escape || isUtf8Lead(byte)) held_[heldCount_++] = byte;
     return;
   }
   if (heldCount_ == sizeof held_) {  // only a parameter list grows this long: skip to its end
@@ -282,7 +277,7 @@ void KeyDecoder::discardByte(std::uint8_t byte, KeyQueue& queue) {
 }
 
 KeyDecoder::Step KeyDecoder::decodeHeld(KeyQueue& queue) {
-  if (held_[0] == kEsc) return decodeEscape(queue);
+  if (held_[0] == charCode::escape) return decodeEscape(queue);
   return decodeUtf8(0, 0, queue);
 }
 
@@ -300,8 +295,8 @@ KeyDecoder::Step KeyDecoder::decodeEscape(KeyQueue& queue) {
     // editor ignores) is dropped, so that one byte never gives two keys.
     return Step::reprocessLast;
   }
-  if (second == kEsc) {  // Esc pressed twice: the first one stands alone
-    emitByte(kEsc, 0, queue);
+  if (second == charCode::escape) {  // Esc pressed twice: the first one stands alone
+    emitByte(charCode::escape, 0, queue);
     return Step::reprocessLast;
   }
   if (isUtf8Lead(second)) return decodeUtf8(1, controlKey::leftAltPressed, queue);
@@ -345,10 +340,12 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
     case 'b':
     case 'c':
     case 'd':  // rxvt: Shift plus a cursor key
-      pushKey(letterKey(std::uint8_t(last - 'a' + 'A')), controlKey::shiftPressed, queue);
+      pushKey(letterKey(static_cast<std::uint8_t>(last - 'a' + 'A')), controlKey::shiftPressed,
+              queue);
       break;
     case 'Z':  // Shift+Tab
-      queue.push(keyRecord(VirtualKey::tab, ScanCode::tab, kTab, controlKey::shiftPressed));
+      queue.push(
+          keyRecord(VirtualKey::tab, ScanCode::tab, charCode::tab, controlKey::shiftPressed));
       break;
     case 'R':
       // A cursor position report (row;column R) that some other program asked for is no key;
@@ -382,14 +379,15 @@ KeyDecoder::Step KeyDecoder::decodeSs3(KeyQueue& queue) {
   // The numeric keypad in application mode sends its characters as ESC O j..y and X.
   static constexpr std::string_view keypad = "*+,-./0123456789";
   if (last == 'M') {  // keypad Enter
-    queue.push(
-        keyRecord(VirtualKey::enter, ScanCode::enter, kCarriageReturn, controlKey::enhancedKey));
+    queue.push(keyRecord(VirtualKey::enter, ScanCode::enter, charCode::carriageReturn,
+                         controlKey::enhancedKey));
   } else if (last >= 'j' && last <= 'y') {
-    emitByte(std::uint8_t(keypad[last - 'j']), 0, queue);
+    emitByte(static_cast<std::uint8_t>(keypad[last - 'j']), 0, queue);
   } else if (last == 'X') {
     emitByte('=', 0, queue);
   } else if (last >= 'a' && last <= 'd') {  // rxvt: Ctrl plus a cursor key
-    pushKey(letterKey(std::uint8_t(last - 'a' + 'A')), controlKey::leftCtrlPressed, queue);
+    pushKey(letterKey(static_cast<std::uint8_t>(last - 'a' + 'A')), controlKey::leftCtrlPressed,
+            queue);
   } else {
     pushKey(letterKey(last), modifiers, queue);
   }
@@ -421,37 +419,39 @@ KeyDecoder::Step KeyDecoder::decodeUtf8(std::size_t start, std::uint32_t alt, Ke
   // Only letters and symbols: a glyph that stands for a control code would otherwise act as an
   // editing key (a typed arrow as Esc, a note as Enter).
   const int character = cp437FromUnicode(codePoint);
-  if (character >= kDel) {  // as a character, even 127 (which a keyboard sends for Backspace)
+  if (character >=
+      charCode::del) {  // as a character, even 127 (which a keyboard sends for Backspace)
     lastWasCarriageReturn_ = false;
-    queue.push(keyRecord(VirtualKey::none, ScanCode::none, std::uint8_t(character), alt));
+    queue.push(
+        keyRecord(VirtualKey::none, ScanCode::none, static_cast<std::uint8_t>(character), alt));
   }
   return Step::done;
 }
 
 void KeyDecoder::emitByte(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue) {
-  const bool lineEnd = byte == kCarriageReturn || byte == kLineFeed;
+  const bool lineEnd = byte == charCode::carriageReturn || byte == charCode::lineFeed;
   if (source_ == Source::text && lineEnd) {
-    const bool secondHalf = byte == kLineFeed && lastWasCarriageReturn_;
-    lastWasCarriageReturn_ = byte == kCarriageReturn;
+    const bool secondHalf = byte == charCode::lineFeed && lastWasCarriageReturn_;
+    lastWasCarriageReturn_ = byte == charCode::carriageReturn;
     if (!secondHalf) {
-      queue.push(keyRecord(VirtualKey::enter, ScanCode::enter, kCarriageReturn, alt));
+      queue.push(keyRecord(VirtualKey::enter, ScanCode::enter, charCode::carriageReturn, alt));
     }
     return;
   }
   lastWasCarriageReturn_ = false;
-  const ScanCode scan = ScanCode(kScanCodes[byte & 0x7F]);  // only ASCII comes here
+  const ScanCode scan = static_cast<ScanCode>(kScanCodes[byte & 0x7F]);  // only ASCII comes here
   switch (byte) {
-    case kCarriageReturn:
+    case charCode::carriageReturn:
       queue.push(keyRecord(VirtualKey::enter, ScanCode::enter, byte, alt));
       return;
-    case kBackspace:
-    case kDel:
-      queue.push(keyRecord(VirtualKey::back, ScanCode::backspace, kBackspace, alt));
+    case charCode::backspace:
+    case charCode::del:
+      queue.push(keyRecord(VirtualKey::back, ScanCode::backspace, charCode::backspace, alt));
       return;
-    case kTab:
+    case charCode::tab:
       queue.push(keyRecord(VirtualKey::tab, ScanCode::tab, byte, alt));
       return;
-    case kEsc:
+    case charCode::escape:
       queue.push(keyRecord(VirtualKey::escape, ScanCode::escape, byte, alt));
       return;
     case 0:  // Ctrl+Space

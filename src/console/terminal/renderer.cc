@@ -63,9 +63,9 @@ struct GlyphTable {
   Glyph glyphs[256];
   GlyphTable() {
     for (int b = 0; b < 256; ++b) {
-      const std::string_view glyph = cp437Glyph(std::uint8_t(b));
+      const std::string_view glyph = cp437Glyph(static_cast<std::uint8_t>(b));
       glyph.copy(glyphs[b].bytes, sizeof glyphs[b].bytes);
-      glyphs[b].length = std::uint8_t(glyph.size());
+      glyphs[b].length = static_cast<std::uint8_t>(glyph.size());
     }
   }
 };
@@ -127,9 +127,9 @@ void Renderer::resize(int terminalColumns, int terminalRows) {
   // What lies beyond the largest screen buffer is kept blank, not tracked cell by cell.
   columns_ = std::min(terminalColumns_, ScreenGrid::maxColumns);
   rows_ = std::min(terminalRows_, ScreenGrid::maxRows);
-  shown_.assign(std::size_t(columns_) * rows_, kOutside);
-  wanted_.assign(std::size_t(columns_), kOutside);
-  known_.assign(std::size_t(rows_), 0);
+  shown_.assign(static_cast<std::size_t>(columns_) * rows_, kOutside);
+  wanted_.assign(static_cast<std::size_t>(columns_), kOutside);
+  known_.assign(static_cast<std::size_t>(rows_), 0);
   invalidate();
 }
 
@@ -144,7 +144,7 @@ void Renderer::invalidate() {
 
 void Renderer::scrollAwayDisplay(std::string& out) {
   out += '\r';
-  out.append(std::size_t(terminalRows_ - 1), '\n');
+  out.append(static_cast<std::size_t>(terminalRows_ - 1), '\n');
   invalidate();
 }
 
@@ -174,7 +174,7 @@ void Renderer::render(const ScreenGrid& grid, std::string& out) {
   for (int row = 0; row < rows_; ++row) {
     const bool inside = row < view.rows;
     const bool dirty = inside && grid.rowDirty(view.top + row);
-    if (known_[std::size_t(row)] && !compareAll_ && !dirty) continue;
+    if (known_[static_cast<std::size_t>(row)] && !compareAll_ && !dirty) continue;
     syncRow(row, inside ? grid.row(view.top + row) : std::span<const ConsoleCell>{}, view, out);
   }
   compareAll_ = false;
@@ -209,7 +209,7 @@ Renderer::View Renderer::viewFor(const ScreenGrid& grid) const {
 // first, then the grid itself. Rows lost from a full log are not available.
 std::span<const ConsoleCell> Renderer::sequenceRow(const ScreenGrid& grid, long index) const {
   const long left = grid.scrolledOffCount();
-  if (index >= left) return grid.row(int(index - left));
+  if (index >= left) return grid.row(static_cast<int>(index - left));
   const long kept = std::min<long>(left, grid.scrollLogCapacity());
   return grid.scrolledOffRow(index - (left - kept));
 }
@@ -233,12 +233,12 @@ void Renderer::scrollIntoScrollback(const ScreenGrid& grid, const View& view, st
   long step = std::max(0L, lost - viewTop_);
   if (step > 0) std::fill(known_.begin(), known_.end(), 0);
   while (step < distance) {
-    const int batch = int(std::min<long>(rows_, distance - step));
+    const int batch = static_cast<int>(std::min<long>(rows_, distance - step));
     for (int row = 0; row < batch; ++row) {
       syncRow(row, sequenceRow(grid, viewTop_ + step + row), view, out);
     }
     moveTo(rows_ - 1, 0, out);
-    out.append(std::size_t(batch), '\n');
+    out.append(static_cast<std::size_t>(batch), '\n');
     shiftUp(batch);
     step += batch;
   }
@@ -247,10 +247,10 @@ void Renderer::scrollIntoScrollback(const ScreenGrid& grid, const View& view, st
 }
 
 void Renderer::shiftUp(int count) {
-  const std::size_t moved = std::size_t(rows_ - count) * columns_;
-  std::memmove(shown_.data(), shown_.data() + std::size_t(count) * columns_,
+  const std::size_t moved = static_cast<std::size_t>(rows_ - count) * columns_;
+  std::memmove(shown_.data(), shown_.data() + static_cast<std::size_t>(count) * columns_,
                moved * sizeof(ConsoleCell));
-  std::memmove(known_.data(), known_.data() + count, std::size_t(rows_ - count));
+  std::memmove(known_.data(), known_.data() + count, static_cast<std::size_t>(rows_ - count));
   std::fill(known_.end() - count, known_.end(), 0);  // the new rows are blank in some colour
 }
 
@@ -267,9 +267,9 @@ const ConsoleCell* Renderer::wantedRow(std::span<const ConsoleCell> source, cons
 void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View& view,
                        std::string& out) {
   const ConsoleCell* want = wantedRow(source, view);
-  ConsoleCell* shown = &shown_[std::size_t(row) * columns_];
-  const bool known = known_[std::size_t(row)] != 0;
-  known_[std::size_t(row)] = 1;
+  ConsoleCell* shown = &shown_[static_cast<std::size_t>(row) * columns_];
+  const bool known = known_[static_cast<std::size_t>(row)] != 0;
+  known_[static_cast<std::size_t>(row)] = 1;
   if (!known && terminalColumns_ > columns_) {  // the rest of a row too wide to track
     hideCursor(out);
     moveTo(row, columns_, out);
@@ -415,9 +415,9 @@ void Renderer::setPen(std::uint8_t attribute, std::string& out) {
     appendNumber(out, foreground);
     out += ';';
     appendNumber(out, background);
-  } else if (foregroundCode(std::uint8_t(pen_)) == foreground) {
+  } else if (foregroundCode(static_cast<std::uint8_t>(pen_)) == foreground) {
     appendNumber(out, background);
-  } else if (backgroundCode(std::uint8_t(pen_)) == background) {
+  } else if (backgroundCode(static_cast<std::uint8_t>(pen_)) == background) {
     appendNumber(out, foreground);
   } else {
     appendNumber(out, foreground);

@@ -40,7 +40,7 @@ void WindowsKeyboard::open(HANDLE input, bool console) {
 
 bool WindowsKeyboard::count(std::uint32_t& events) {
   if (!console_) {
-    events = std::uint32_t(queue_.size());
+    events = static_cast<std::uint32_t>(queue_.size());
     return true;
   }
   DWORD waiting = 0;
@@ -73,7 +73,7 @@ void WindowsKeyboard::readText() {
   std::uint8_t bytes[readLimit];
   DWORD got = 0;
   // A pipe whose writer has gone fails with a broken pipe: the text has ended like a file's.
-  if (!ReadFile(input_, bytes, DWORD(room), &got, nullptr) || got == 0) {
+  if (!ReadFile(input_, bytes, static_cast<DWORD>(room), &got, nullptr) || got == 0) {
     ended_ = true;
     decoder_.flushPending(queue_);
     // A last line of text without its line end is still a line that was typed.

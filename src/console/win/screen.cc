@@ -45,7 +45,7 @@ bool WindowsScreen::open(HANDLE output, ConsoleCoord& size, ConsoleCoord& cursor
 
 int WindowsScreen::rowsPerCall(int columns) {
   const int rows = std::max(1, cellsPerCall / columns);
-  staging_.resize(std::size_t(rows) * columns);
+  staging_.resize(static_cast<std::size_t>(rows) * columns);
   return rows;
 }
 
@@ -54,15 +54,17 @@ void WindowsScreen::load(ScreenGrid& grid) {
   const int rowsPerCall = this->rowsPerCall(columns);
   for (int first = 0; first < grid.rows(); first += rowsPerCall) {
     const int count = std::min(rowsPerCall, grid.rows() - first);
-    SMALL_RECT region = {0, SHORT(first), SHORT(columns - 1), SHORT(first + count - 1)};
-    if (!ReadConsoleOutputA(output_, staging_.data(), {SHORT(columns), SHORT(count)}, {0, 0},
+    SMALL_RECT region = {0, static_cast<SHORT>(first), static_cast<SHORT>(columns - 1),
+                         static_cast<SHORT>(first + count - 1)};
+    if (!ReadConsoleOutputA(output_, staging_.data(),
+                            {static_cast<SHORT>(columns), static_cast<SHORT>(count)}, {0, 0},
                             &region)) {
       continue;  // left blank: the console could not say
     }
     for (int row = 0; row < count; ++row) {
       for (int column = 0; column < columns; ++column) {
-        grid.writeCell({SHORT(column), SHORT(first + row)},
-                       fromCharInfo(staging_[std::size_t(row) * columns + column]));
+        grid.writeCell({static_cast<SHORT>(column), static_cast<SHORT>(first + row)},
+                       fromCharInfo(staging_[static_cast<std::size_t>(row) * columns + column]));
       }
     }
   }
@@ -74,19 +76,23 @@ void WindowsScreen::writeRows(const ScreenGrid& grid, int first, int count) {
   const int columns = grid.columns();
   for (int row = 0; row < count; ++row) {
     const auto cells = grid.row(first + row);
-    std::transform(cells.begin(), cells.end(), staging_.begin() + std::ptrdiff_t(row) * columns,
-                   toCharInfo);
+    std::transform(cells.begin(), cells.end(),
+                   staging_.begin() + static_cast<std::ptrdiff_t>(row) * columns, toCharInfo);
   }
-  SMALL_RECT region = {0, SHORT(first), SHORT(columns - 1), SHORT(first + count - 1)};
-  WriteConsoleOutputA(output_, staging_.data(), {SHORT(columns), SHORT(count)}, {0, 0}, &region);
+  SMALL_RECT region = {0, static_cast<SHORT>(first), static_cast<SHORT>(columns - 1),
+                       static_cast<SHORT>(first + count - 1)};
+  WriteConsoleOutputA(output_, staging_.data(),
+                      {static_cast<SHORT>(columns), static_cast<SHORT>(count)}, {0, 0}, &region);
 }
 
 void WindowsScreen::fillRows(const ScreenGrid& grid, int first, int count) {
   const ConsoleCell blank = grid.cell(0, first);
-  const DWORD cells = DWORD(grid.columns()) * DWORD(count);
+  const DWORD cells = static_cast<DWORD>(grid.columns()) * static_cast<DWORD>(count);
   DWORD done = 0;
-  FillConsoleOutputCharacterA(output_, CHAR(blank.character), cells, {0, SHORT(first)}, &done);
-  FillConsoleOutputAttribute(output_, blank.attribute, cells, {0, SHORT(first)}, &done);
+  FillConsoleOutputCharacterA(output_, static_cast<CHAR>(blank.character), cells,
+                              {0, static_cast<SHORT>(first)}, &done);
+  FillConsoleOutputAttribute(output_, blank.attribute, cells, {0, static_cast<SHORT>(first)},
+                             &done);
 }
 
 void WindowsScreen::present(ScreenGrid& grid) {
@@ -95,8 +101,9 @@ void WindowsScreen::present(ScreenGrid& grid) {
   if (const long up = std::min<long>(grid.scrolledOffCount(), grid.rows()); up > 0) {
     // The rows that stay move to the top; every row emptied below them is dirty and written
     // below. (Kept inside the buffer: Wine's console shows a move out of it wrongly.)
-    const SMALL_RECT whole = {0, 0, SHORT(grid.columns() - 1), SHORT(grid.rows() - 1)};
-    const SMALL_RECT staying = {0, SHORT(up), whole.Right, whole.Bottom};
+    const SMALL_RECT whole = {0, 0, static_cast<SHORT>(grid.columns() - 1),
+                              static_cast<SHORT>(grid.rows() - 1)};
+    const SMALL_RECT staying = {0, static_cast<SHORT>(up), whole.Right, whole.Bottom};
     CHAR_INFO fill = toCharInfo({' ', 0x07});
     if (up < grid.rows()) ScrollConsoleScreenBufferA(output_, &staying, &whole, {0, 0}, &fill);
   }

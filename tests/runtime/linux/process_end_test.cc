@@ -159,15 +159,15 @@ TEST(ModuleTableTest, FinalisesOnlyWhatWasInitialisedInTheReverseOrder) {
   // clang-format on
   moduleTable = modules;
   initializeModules();
-  EXPECT_EQ(moduleTable.initialisedCount, 4);
+  EXPECT_EQ(moduleTable.initializedCount, 4);
   finalizeModules();
   finalizeModules();  // a second end finds nothing left to finalise
   EXPECT_EQ(steps, "i1 i3 i4 f4 f2 f1 ");
-  EXPECT_EQ(moduleTable.initialisedCount, 0);
+  EXPECT_EQ(moduleTable.initializedCount, 0);
 
   steps.clear();
   moduleTable = modules;
-  moduleTable.initialisedCount = 2;  // initialisation stopped in module 3
+  moduleTable.initializedCount = 2;  // initialisation stopped in module 3
   finalizeModules();
   EXPECT_EQ(steps, "f2 f1 ");
   resetStartupState();
