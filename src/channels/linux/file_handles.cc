@@ -63,6 +63,8 @@ void openClosedStandardDescriptors() {
 
 }  // namespace
 
+const bool textLinesEndWithCarriageReturn = false;
+
 Handle standardHandle(std::int32_t which) {
   switch (which) {
     case -10:
