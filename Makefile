@@ -39,9 +39,9 @@ install: program documents
 uninstall: program documents
 	DESTDIR="$(DESTDIR)" sh cmake/uninstall.sh build/program "$(PREFIX)"
 
-# The Debian package, in build/program/package.
+# The Debian package and its debug symbols, in build/program/package.
 package: deps-package program documents
-	cpack --config build/program/CPackConfig.cmake
+	sh cmake/debian-package.sh build/program
 
 test: test-default
 

@@ -50,7 +50,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Depends from the shared libraries the program links, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_STRIP_FILES ON)
+# The program is stripped, and its debug information goes into a package of its own, as Debian
+# ships it: quorvendalist-dbgsym, the file under /usr/lib/debug/.build-id where gdb finds it by
+# the program's build ID. (CPack strips the program itself for that; CPACK_STRIP_FILES would
+# leave it nothing to keep.)
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/debian-dbgsym.cmake)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 include(CPack)
