@@ -86,16 +86,22 @@ bench-terminal: build soft
 	./build/default/terminal_bench
 	./build/default/terminal_bench --program build/soft/quorvendalist
 
-# The Windows console executable, cross-built with mingw-w64 (build/windows/quorvendalist.exe);
-# its portable test suites run under Wine, then the Linux-side tests drive it in a Wine console
-# inside a pseudo-terminal.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64
+# The Windows console executable, cross-built with mingw-w64 (build/windows/quorvendalist.exe,
+# stripped, its debug information in quorvendalist.exe.debug beside it); its portable test
+# suites run under Wine, the release's zip and installer are checked, and the Linux-side tests
+# drive the program in a Wine console inside a pseudo-terminal and install it with the installer.
+# The installer is a 32-bit program, which needs the 32-bit half of Wine.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 wine32:i386 nsis
 
 windows: deps deps-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-test-windows: windows build
+# The zip and the installer, in build/windows/package.
+package-windows: windows
+	cpack --config build/windows/CPackConfig.cmake
+
+test-windows: package-windows build
 	ctest --preset windows -j $(JOBS)
 	ctest --preset wine-e2e
 
@@ -108,7 +114,7 @@ bench-windows: windows
 	cmake/wine-run.sh --stop build/windows
 
 deps-windows:
-	@sh cmake/install-packages.sh $(WINDOWS_PACKAGES)
+	@sh cmake/install-packages.sh --architecture i386 $(WINDOWS_PACKAGES)
 
 # The aarch64 build, cross-built with Debian's compiler (build/aarch64); the whole suite runs
 # under qemu-user, the pseudo-terminal tests of the real program included. The tests link and
