@@ -75,6 +75,6 @@ set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 # The uninstaller removes the program's registry key under the vendor's but leaves the vendor's
 # own, empty; this runs after that removal (among the Start-menu deletions).
 set(CPACK_NSIS_DELETE_ICONS_EXTRA
-    "DeleteRegKey /ifempty SHCTX \"Software\\\\${CPACK_PACKAGE_VENDOR}\"")
+    "DeleteRegKey /ifempty SHCTX 'Software\\\\${CPACK_PACKAGE_VENDOR}'")
 set(CPACK_RESOURCE_FILE_LICENSE ${QV_WINDOWS_TEXT_DIR}/copyright.txt)
 include(CPack)
