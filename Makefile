@@ -34,8 +34,8 @@ documents: deps-program
 install: program documents
 	DESTDIR="$(DESTDIR)" cmake --install build/program --prefix "$(PREFIX)"
 
-# What `make install` puts under $(DESTDIR)$(PREFIX) goes again: the files of CMake's install
-# manifest for that place.
+# What `make install` puts under $(DESTDIR)$(PREFIX) goes again: the files CMake's install rules
+# write there.
 uninstall: program documents
 	DESTDIR="$(DESTDIR)" sh cmake/uninstall.sh build/program "$(PREFIX)"
 

@@ -26,11 +26,10 @@ fi
 answer=$("$root/usr/local/bin/quorvendalist" --version)
 [ "$answer" = "quorvendalist $version" ] || { echo "--version says: $answer"; exit 1; }
 
-# The manual page carries the same version and renders without a warning.
-page=$(gzip -dc "$root/usr/local/share/man/man1/quorvendalist.1.gz")
-grep -q "^\.TH QUORVENDALIST 1 .*\"quorvendalist $version\"" <<<"$page" ||
+# The manual page carries the same version (the package test renders it).
+gzip -dc "$root/usr/local/share/man/man1/quorvendalist.1.gz" |
+  grep -q "^\.TH QUORVENDALIST 1 .*\"quorvendalist $version\"" ||
   { echo "the manual page's title line names another version"; exit 1; }
-mandoc -T lint <<<"$page"
 
 # A second install under another prefix; each uninstall removes its own prefix's files only.
 DESTDIR="$root" cmake --install "$build" --prefix /opt/qv >/dev/null
