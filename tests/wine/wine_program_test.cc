@@ -268,7 +268,8 @@ TEST(WineProgram, TheInstallerInstallsARunnableProgramAndItsUninstallerLeavesNot
   const std::string environmentKey =
       "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment";
   const std::string environment = registryKey(environmentKey);
-  ASSERT_FALSE(fs::exists(folder)) << "installed already";
+  ASSERT_FALSE(fs::exists(folder)) << "installed already, by a run that stopped half-way: run "
+                                   << folder << "/Uninstall.exe /S under Wine";
 
   runWithoutTerminal(
       wineRun, 120.0,
