@@ -1,37 +1,47 @@
-# `make run` builds the program alone and starts it; `make test` builds everything and runs every
-# test. Both install the Debian packages that are missing first.
-PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev \
-            libmpfr-dev clang libclang-rt-14-dev dpkg-dev lintian mandoc python3
+# `make run` builds the program alone, in a configuration of its own without tests and
+# benchmarks (build/program), and starts it; `make test` builds everything (build/default) and
+# runs every test. Each installs the Debian packages it needs that are missing first: building
+# the program needs only a compiler, CMake and make.
+PROGRAM_PACKAGES := cmake g++ make
+# A Debian package also needs dpkg-shlibdeps (dpkg-dev) and file, which CPack runs for Depends.
+PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) dpkg-dev file
+PACKAGES := $(PACKAGE_PACKAGES) pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+            libvterm-dev libmpfr-dev clang libclang-rt-14-dev lintian mandoc python3
 JOBS ?= $(shell nproc)
-SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: run program documents install package test build deps test-default soft test-soft \
-        test-sanitize sanitize clang fuzz fuzz-run bench bench-terminal windows test-windows \
-        bench-windows deps-windows aarch64 test-aarch64 deps-aarch64 mutation clean
+.PHONY: run program documents install uninstall package test build deps deps-program \
+        deps-package test-default soft test-soft test-sanitize sanitize clang fuzz fuzz-run bench \
+        bench-terminal windows test-windows package-windows bench-windows deps-windows aarch64 \
+        test-aarch64 deps-aarch64 mutation clean
 
 run: program
-	@./build/default/quorvendalist
+	@./build/program/quorvendalist
 
 # Only the program and its libraries, quietly: CMake's and make's chatter goes away, compiler
 # errors and warnings (standard error) still show.
-program: deps
+program: deps-program
 	@echo "Building quorvendalist (the program only; 'make test' builds everything)..."
-	@cmake --preset default >/dev/null
-	@cmake --build --preset default -j $(JOBS) --target quorvendalist >/dev/null
+	@cmake --preset program >/dev/null
+	@cmake --build --preset program -j $(JOBS) --target quorvendalist >/dev/null
 
-documents: deps
-	@cmake --preset default >/dev/null
-	@cmake --build --preset default -j $(JOBS) --target qv_documents >/dev/null
+documents: deps-program
+	@cmake --preset program >/dev/null
+	@cmake --build --preset program -j $(JOBS) --target qv_documents >/dev/null
 
 # The program and its manual page under $(DESTDIR)$(PREFIX), through CMake's install rules.
 install: program documents
-	DESTDIR="$(DESTDIR)" cmake --install build/default --prefix "$(PREFIX)"
+	DESTDIR="$(DESTDIR)" cmake --install build/program --prefix "$(PREFIX)"
 
-# The Debian package, in build/default/package.
-package: program documents
-	cpack --config build/default/CPackConfig.cmake
+# What `make install` puts under $(DESTDIR)$(PREFIX) goes again: the files CMake's install rules
+# write there.
+uninstall: program documents
+	DESTDIR="$(DESTDIR)" sh cmake/uninstall.sh build/program "$(PREFIX)"
+
+# The Debian package and its debug symbols, in build/program/package.
+package: deps-package program documents
+	sh cmake/debian-package.sh build/program
 
 test: test-default
 
@@ -76,16 +86,22 @@ bench-terminal: build soft
 	./build/default/terminal_bench
 	./build/default/terminal_bench --program build/soft/quorvendalist
 
-# The Windows console executable, cross-built with mingw-w64 (build/windows/quorvendalist.exe);
-# its portable test suites run under Wine, then the Linux-side tests drive it in a Wine console
-# inside a pseudo-terminal.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64
+# The Windows console executable, cross-built with mingw-w64 (build/windows/quorvendalist.exe,
+# stripped, its debug information in quorvendalist.exe.debug beside it); its portable test
+# suites run under Wine, the release's zip and installer are checked, and the Linux-side tests
+# drive the program in a Wine console inside a pseudo-terminal and install it with the installer.
+# The installer is a 32-bit program, which needs the 32-bit half of Wine.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 wine32:i386 nsis
 
 windows: deps deps-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-test-windows: windows build
+# The zip and the installer, in build/windows/package.
+package-windows: windows
+	cpack --config build/windows/CPackConfig.cmake
+
+test-windows: package-windows build
 	ctest --preset windows -j $(JOBS)
 	ctest --preset wine-e2e
 
@@ -98,7 +114,7 @@ bench-windows: windows
 	cmake/wine-run.sh --stop build/windows
 
 deps-windows:
-	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+	@sh cmake/install-packages.sh --architecture i386 $(WINDOWS_PACKAGES)
 
 # The aarch64 build, cross-built with Debian's compiler (build/aarch64); the whole suite runs
 # under qemu-user, the pseudo-terminal tests of the real program included. The tests link and
@@ -117,8 +133,7 @@ test-aarch64: aarch64
 
 # The arm64 packages come from the same archive once dpkg knows the architecture.
 deps-aarch64:
-	@dpkg --print-foreign-architectures | grep -qx arm64 || $(SUDO) dpkg --add-architecture arm64
-	@$(MAKE) --no-print-directory deps PACKAGES="$(AARCH64_PACKAGES)"
+	@sh cmake/install-packages.sh --architecture arm64 $(AARCH64_PACKAGES)
 
 FUZZ_SECONDS ?= 30
 fuzz-run: fuzz
@@ -130,15 +145,16 @@ MUTANTS ?=
 mutation: deps
 	python3 tests/mutation/mutate.py $(MUTANTS)
 
-# Install only what is missing, so a machine that has everything needs no network.
+# Installs only what is missing, so a machine that has everything needs no network. Installing
+# takes root: as root directly, else through sudo; with neither, one message says what to install.
 deps:
-	@missing=""; for p in $(PACKAGES); do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
-	fi
+	@sh cmake/install-packages.sh $(PACKAGES)
+
+deps-program:
+	@sh cmake/install-packages.sh $(PROGRAM_PACKAGES)
+
+deps-package:
+	@sh cmake/install-packages.sh $(PACKAGE_PACKAGES)
 
 clean:
 	rm -rf build

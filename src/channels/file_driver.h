@@ -41,5 +41,8 @@ void seekToEnd(Handle handle);
 bool isCharacterDevice(Handle handle);
 // A terminal that a person reads, narrower than a character device (/dev/null is one too).
 bool isTerminal(Handle handle);
+// Whether the system's text files and pipes end their lines with a carriage return before the
+// line feed (Windows) or with the line feed alone (Linux).
+extern const bool textLinesEndWithCarriageReturn;
 
 }  // namespace qv

@@ -69,7 +69,9 @@ std::int32_t lineFeedWriteHook(TextChannel& channel) {
   const std::int32_t waiting = std::clamp(channel.bufferPosition, 0, channelBufferSize);
   for (std::int32_t i = 0; i < waiting; ++i) {
     const std::uint8_t byte = channel.buffer[i];
-    if (held && byte != lineFeed) block.bytes[block.length++] = carriageReturn;
+    if (held && (byte != lineFeed || textLinesEndWithCarriageReturn)) {
+      block.bytes[block.length++] = carriageReturn;
+    }
     held = byte == carriageReturn;
     if (!held) block.bytes[block.length++] = byte;
   }

@@ -1,7 +1,8 @@
 // Output for scripts and other programs: a channel's text goes to a handle with each of the
-// program's line ends (carriage return, line feed) written as a single line feed, the form that
-// every Unix text tool reads. A terminal may get each line as it ends; a file or a pipe gets
-// large blocks, and the last one when the run ends with flushLineFeedOutput.
+// program's line ends (carriage return, line feed) written as the system's text files end their
+// lines: a single line feed on Linux, the form every Unix text tool reads, and both bytes on
+// Windows. A terminal may get each line as it ends; a file or a pipe gets large blocks, and the
+// last one when the run ends with flushLineFeedOutput.
 #pragma once
 
 #include "channels/text_channel.h"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "channels/file_driver.h"
+#include "channels/io_result.h"
 #include "channels/line_feed_driver.h"
 #include "channels/text_channel.h"
 #include "console/console_state.h"
@@ -70,16 +71,26 @@ void writeVersion() {
   checkIo();
 }
 
+// The exit code is what tells a script that the command line was wrong; the message is for a
+// person and may have nowhere to go (standard error closed or full), which must not turn the
+// code into that of a write error.
 void reportProblem() {
   const commandText::ProblemText text = commandText::problemText(commandRequest.problem);
   writeString(0, standardError, commandText::programName);
   writeString(0, standardError, ": ");
   writeString(0, standardError, text.before);
-  writeString(0, standardError, commandRequest.subject);
+  if (text.quoted) {
+    commandText::quotedSubject(commandRequest.subject, [](std::string_view piece) {
+      writeString(0, standardError, piece);
+    });
+  } else {
+    writeString(0, standardError, commandRequest.subject);
+  }
   writeString(0, standardError, text.after);
   writeLineEnd(standardError);
-  checkIo();
-  writeLine(standardError, commandText::tryHelp);
+  writeString(0, standardError, commandText::tryHelp);
+  writeLineEnd(standardError);
+  ioResult = 0;
   exitCode = 2;
 }
 

@@ -38,38 +38,67 @@ inline constexpr std::string_view usage[] = {
     "  0    success, or 'esci' in the dialogue",
     "  1    no terminal to run the dialogue on",
     "  2    a problem with the command line",
+    "  101  the output could not be written",
     "  106  the dialogue read no valid number for n",
     "  other values: a run-time error or a signal; see quorvendalist(1)",
 };
 
-// The line naming a problem, in three parts: before the subject, the subject, after it.
+// The line naming a problem, in three parts: before the subject, the subject (quoted by
+// quotedSubject when quoted is set), after it.
 struct ProblemText {
   std::string_view before;
+  bool quoted;
   std::string_view after;
 };
 
 constexpr ProblemText problemText(CommandProblem problem) {
   switch (problem) {
     case CommandProblem::unrecognizedOption:
-      return {"unrecognized option '", "'"};
+      return {"unrecognized option ", true, ""};
     case CommandProblem::invalidOption:
-      return {"invalid option -- '", "'"};
+      return {"invalid option -- ", true, ""};
     case CommandProblem::unexpectedArgument:
-      return {"option '--", "' doesn't allow an argument"};
+      return {"option '--", false, "' doesn't allow an argument"};
     case CommandProblem::missingOperands:
-      return {"missing METHOD and N", ""};
+      return {"missing METHOD and N", false, ""};
     case CommandProblem::missingNumber:
-      return {"missing N after '", "'"};
+      return {"missing N after ", true, ""};
     case CommandProblem::invalidMethod:
-      return {"invalid METHOD '", "': choose a, b or c"};
+      return {"invalid METHOD ", true, ": choose a, b or c"};
     case CommandProblem::invalidNumber:
-      return {"invalid N '", "': a 32-bit integer, with '$' for hexadecimal or '%' for binary"};
+      return {"invalid N ", true, ": a 32-bit integer, with '$' for hexadecimal or '%' for binary"};
     case CommandProblem::extraOperand:
-      return {"extra operand '", "'"};
+      return {"extra operand ", true, ""};
     case CommandProblem::none:
       break;
   }
-  return {"", ""};
+  return {"", false, ""};
+}
+
+// An argument as a problem report shows it: between single quotes, with every byte that is not
+// printable ASCII, and the quote and the backslash themselves, as a backslash escape (\n, \e,
+// \t, ... or three octal digits), so that whatever was typed the report stays one line of text
+// that a terminal only shows. Each piece of the quoted text goes to write(piece).
+template <typename Write>
+void quotedSubject(std::string_view subject, Write write) {
+  constexpr std::string_view escaped = "\a\b\t\n\v\f\r\x1b'\\";
+  constexpr std::string_view escapeLetters = "abtnvfre'\\";
+  write(std::string_view("'"));
+  for (const char& c : subject) {
+    const auto byte = static_cast<unsigned char>(c);
+    const std::size_t named = escaped.find(c);
+    if (named != std::string_view::npos) {
+      const char escape[2] = {'\\', escapeLetters[named]};
+      write(std::string_view(escape, 2));
+    } else if (byte >= 0x20 && byte < 0x7F) {
+      write(std::string_view(&c, 1));
+    } else {
+      const char octal[4] = {'\\', char('0' + (byte >> 6)), char('0' + ((byte >> 3) & 7)),
+                             char('0' + (byte & 7))};
+      write(std::string_view(octal, 4));
+    }
+  }
+  write(std::string_view("'"));
 }
 
 }  // namespace qv::commandText

@@ -2,6 +2,7 @@
 
 #include "channels/file_driver.h"
 #include "channels/io_result.h"
+#include "channels/line_feed_driver.h"
 #include "channels/text_channel.h"
 #include "runtime/call_stack.h"
 #include "runtime/fault_handler.h"
@@ -45,6 +46,12 @@ void bindStandardChannels() {
   openStandardChannel(standardOutput, modeOutput, standardOutputHandle);
   openStandardChannel(reportOutput, modeOutput, standardOutputHandle);
   openStandardChannel(standardError, modeOutput, standardErrorHandle);
+  // A report or a start-up message that goes into a file or a pipe is read there with the
+  // system's text tools, so its lines end as the system's text files do; a terminal takes the
+  // program's own line ends as they are.
+  for (TextChannel* channel : {&reportOutput, &standardError}) {
+    if (!isTerminal(channel->handle)) bindLineFeedOutput(*channel, channel->handle, true);
+  }
 }
 
 void initializeModules() {

@@ -1,7 +1,9 @@
 // The program as a command, with no terminal at all: the usage and the version, every problem
 // with the command line, a method's lines and rows on standard output, and how a run ends when
 // its output cannot go anywhere.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -53,6 +55,15 @@ TEST(Command, EveryProblemIsOneLineOnStandardErrorAndExitCode2) {
        "quorvendalist: invalid N '1e3': a 32-bit integer, with '$' for hexadecimal or '%' for "
        "binary"},
       {{"c", "7", "8"}, "quorvendalist: extra operand '8'"},
+      // An argument is shown quoted: what it holds cannot retitle or clear the terminal, nor
+      // split the line.
+      {{"\x1b]0;owned\a\x1b[2J", "5"},
+       "quorvendalist: invalid METHOD '\\e]0;owned\\a\\e[2J': choose a, b or c"},
+      {{"-\n"}, "quorvendalist: invalid option -- '\\n'"},
+      {{"a", "5 volte"},
+       "quorvendalist: invalid N '5 volte': a 32-bit integer, with '$' for hexadecimal or '%' "
+       "for binary"},
+      {{"--\x7f\t'\\\xc3\xa8"}, "quorvendalist: unrecognized option '--\\177\\t\\'\\\\\\303\\250'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -61,6 +72,11 @@ TEST(Command, EveryProblemIsOneLineOnStandardErrorAndExitCode2) {
     EXPECT_EQ(run.stdoutText, "");
     EXPECT_EQ(run.stderrText, c.line + "\n" + tryHelp);
   }
+  // The status tells a script what went wrong even when the message has nowhere to go.
+  EXPECT_EQ(runWithoutTerminal(programPath(), 10.0, {"x", "5"}, "",
+                               [] { dup2(open("/dev/full", O_WRONLY), STDERR_FILENO); })
+                .exitCode,
+            2);
 }
 
 // The lines of a method are the dialogue's (the same code writes them) but for the pause.
@@ -111,17 +127,24 @@ TEST(Command, AReaderThatGoesAwayEndsTheRun) {
   EXPECT_EQ(told.stderrText.find("Runtime error", 1), std::string::npos) << told.stderrText;
 }
 
-// A full disk is an output that failed: run-time error 101, reported on standard error since
-// standard output is where the failure is.
+// A full disk, or standard output closed before the start, is an output that failed: run-time
+// error 101, reported on standard error since standard output is where the failure is.
 TEST(Command, OutputThatCannotBeWrittenIsRunTimeError101OnStandardError) {
-  const DetachedRun run = runWithoutTerminal(programPath(), 10.0, {"b", "100000"}, "/dev/full");
-  EXPECT_EQ(run.exitCode, 101);
-  const std::string prefix = "Runtime error 101 at 0x";
-  ASSERT_TRUE(run.stderrText.starts_with(prefix)) << run.stderrText;
-  const std::string address = run.stderrText.substr(prefix.size(), 8);
-  EXPECT_EQ(run.stderrText.substr(prefix.size() + 8, 14), "\n  0x" + address + "\n")
-      << run.stderrText;
-  EXPECT_TRUE(run.stderrText.ends_with("\n\n")) << run.stderrText;
+  const auto closeOutput = [] { close(STDOUT_FILENO); };
+  const DetachedRun runs[] = {
+      runWithoutTerminal(programPath(), 10.0, {"b", "100000"}, "/dev/full"),
+      runWithoutTerminal(programPath(), 10.0, {"a", "5"}, "", closeOutput),
+      runWithoutTerminal(programPath(), 10.0, {"--version"}, "", closeOutput),
+  };
+  for (const DetachedRun& run : runs) {
+    EXPECT_EQ(run.exitCode, 101);
+    const std::string prefix = "Runtime error 101 at 0x";
+    ASSERT_TRUE(run.stderrText.starts_with(prefix)) << run.stderrText;
+    const std::string address = run.stderrText.substr(prefix.size(), 8);
+    EXPECT_EQ(run.stderrText.substr(prefix.size() + 8, 14), "\n  0x" + address + "\n")
+        << run.stderrText;
+    EXPECT_TRUE(run.stderrText.ends_with("\n\n")) << run.stderrText;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `make install` in a temporary DESTDIR: CMake's install rules put the program, its manual page
-# and its documents under the default prefix /usr/local, and the installed program runs.
+# and its documents under the default prefix /usr/local, and the installed program runs. Then
+# `make uninstall` (cmake/uninstall.sh) takes away what one prefix got and leaves another's.
 # Arguments: the build folder, the project's version.
 set -euo pipefail
 build=$1
@@ -25,9 +26,18 @@ fi
 answer=$("$root/usr/local/bin/quorvendalist" --version)
 [ "$answer" = "quorvendalist $version" ] || { echo "--version says: $answer"; exit 1; }
 
-# The manual page carries the same version and renders without a warning.
-page=$(gzip -dc "$root/usr/local/share/man/man1/quorvendalist.1.gz")
-grep -q "^\.TH QUORVENDALIST 1 .*\"quorvendalist $version\"" <<<"$page" ||
+# The manual page carries the same version (the package test renders it).
+gzip -dc "$root/usr/local/share/man/man1/quorvendalist.1.gz" |
+  grep -q "^\.TH QUORVENDALIST 1 .*\"quorvendalist $version\"" ||
   { echo "the manual page's title line names another version"; exit 1; }
-mandoc -T lint <<<"$page"
-echo "installed under $root/usr/local: program, manual page, copyright, changelog"
+
+# A second install under another prefix; each uninstall removes its own prefix's files only.
+DESTDIR="$root" cmake --install "$build" --prefix /opt/qv >/dev/null
+uninstall() { DESTDIR="$root" sh "$(dirname "$0")/../../cmake/uninstall.sh" "$build" "$1" >/dev/null; }
+uninstall /usr/local
+left=$(cd "$root" && find . -type f | sort)
+[ "$left" = "${expected//usr\/local/opt\/qv}" ] || { printf 'left after uninstalling /usr/local:\n%s\n' "$left"; exit 1; }
+uninstall /opt/qv
+left=$(cd "$root" && find . -type f -o -name quorvendalist)
+[ -z "$left" ] || { printf 'left after uninstalling both:\n%s\n' "$left"; exit 1; }
+echo "installed under $root/usr/local: program, manual page, copyright, changelog; uninstalled"

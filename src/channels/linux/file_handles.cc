@@ -50,16 +50,20 @@ int openFlags(FileAccess access, bool create) {
 
 // A standard descriptor that is closed would be taken by the next descriptor the program opens
 // (the signal pipe, the terminal), which would then be read as the keyboard or written as the
-// report: each one closed is opened on /dev/null instead, before anything else is opened.
+// report: each one closed is opened on /dev/null instead, before anything else is opened. It is
+// opened for reading only, so that reading it ends at once and writing it still fails (EBADF), as
+// on the closed descriptor: output that nobody can receive is an error, not a silent success.
 void openClosedStandardDescriptors() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
-    const int opened = open("/dev/null", O_RDWR);  // the lowest free number: this one
+    const int opened = open("/dev/null", O_RDONLY);  // the lowest free number: this one
     if (opened >= 0 && opened != fd) close(opened);
   }
 }
 
 }  // namespace
+
+const bool textLinesEndWithCarriageReturn = false;
 
 Handle standardHandle(std::int32_t which) {
   switch (which) {

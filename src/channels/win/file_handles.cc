@@ -9,8 +9,10 @@ namespace {
 
 bool endWhenReaderGone = false;
 
+// Windows says "the pipe is being closed" or "broken"; Wine says "no process is on the other
+// end" (ERROR_PIPE_NOT_CONNECTED).
 bool isClosedReader(DWORD error) {
-  return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+  return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
 }
 
 void recordOsError(DWORD error) {
@@ -31,6 +33,8 @@ DWORD desiredAccess(FileAccess access) {
 }
 
 }  // namespace
+
+const bool textLinesEndWithCarriageReturn = true;
 
 Handle standardHandle(std::int32_t which) {
   switch (which) {

@@ -107,6 +107,9 @@ LONG takeFault(EXCEPTION_POINTERS* pointers, bool ownCodeOnly) {
   *reinterpret_cast<const void**>(sp) = address;  // a return address for debuggers
   context.Rsp = sp;
   context.Rip = reinterpret_cast<DWORD64>(&resumeAfterFault);
+  // Left set after a single step, the trap flag would trap again at the first instruction of
+  // the error path.
+  context.EFlags &= ~DWORD{0x100};
   record.ExceptionCode = 0;
   return EXCEPTION_CONTINUE_EXECUTION;
 }

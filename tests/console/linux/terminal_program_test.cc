@@ -229,13 +229,14 @@ TEST(TerminalProgram, StandardInputClosedHasRunOutAndUnreadableEndsWithARunTimeE
   }
 }
 
-// The exit code says that there was no console, even when the message cannot be written.
+// The exit code says that there was no console, even when the message cannot be written. The
+// message in a pipe ends as Linux text lines do.
 TEST(TerminalProgram, WithoutAnyTerminalSaysSoOnStandardErrorAndEndsWithOne) {
   for (const std::string& program : {helperPath("echo_console"), programPath()}) {
     SCOPED_TRACE(program);
     const DetachedRun run = runWithoutTerminal(program);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.stderrText, "No way to get the console handle\r\n");
+    EXPECT_EQ(run.stderrText, "No way to get the console handle\n");
     EXPECT_EQ(run.stdoutText, "");
     const DetachedRun unwritable =
         runWithoutTerminal(program, 10.0, {}, "", [] { dup2(open("/dev/null", O_RDONLY), 2); });

@@ -1,6 +1,6 @@
-// The faults of x86-64 code: integer division, the x87 unit's traps, an illegal instruction,
-// the trap flag and a breakpoint, each in a child process; and which run-time error the saved
-// x87 and SSE state names when several flags are raised together.
+// The faults of x86-64 code: integer division, the x87 unit's traps, an illegal and a privileged
+// instruction, the trap flag and a breakpoint, each in a child process; and which run-time error
+// the saved x87 and SSE state names when several flags are raised together.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -35,9 +35,6 @@ extern "C" {
 // clang-format off
 FAULTING_FUNCTION(qvX87Invalid,
     "fldl %0\n\tfsqrt\n\tfwait\n\tfstp %%st(0)" :: "m"(qv::minusOne) : "memory")
-FAULTING_FUNCTION(qvIllegalInstruction, "ud2")
-// The trap comes after the instruction that follows the one setting the flag.
-FAULTING_FUNCTION(qvSingleStep, "pushfq\n\torq $0x100, (%%rsp)\n\tpopfq\n\tnop\n\tnop" ::: "cc", "memory")
 FAULTING_FUNCTION(qvBreakpoint, "int3")
 // clang-format on
 
@@ -59,6 +56,7 @@ TEST(X86FaultTest, NamesTheFaultingInstructionAndEachActiveCall) {
       {{qvX87ExtendedOverflow}, 205, faultIn("qvX87ExtendedOverflow")},
       {{qvX87ExtendedInvalid}, 207, faultIn("qvX87ExtendedInvalid")},
       {{qvIllegalInstruction}, 217, faultIn("qvIllegalInstruction")},
+      {{qvPrivilegedInstruction}, 217, faultIn("qvPrivilegedInstruction")},
       // Resumed with the flag still set, the error path itself would trap at every step.
       {{qvSingleStep}, 217, faultIn("qvSingleStep")},
   };

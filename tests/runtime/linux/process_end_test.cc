@@ -133,8 +133,6 @@ TEST(FaultMapTest, MapsEachFaultToItsRunTimeError) {
       {"processor's state over the code",
        {.signal = SIGFPE, .code = FPE_FLTRES, .arithmetic = {205, true}}, 205, true},
       {"inexact alone", {.signal = SIGFPE, .code = FPE_FLTRES}, 0, false},
-      {"privileged instruction",
-       {.signal = SIGSEGV, .code = SI_KERNEL, .privilegedInstruction = true}, 217, false},
       {"bus error", {.signal = SIGBUS, .code = BUS_ADRALN}, 217, false},
       {"not a fault", {.signal = SIGUSR1, .code = 1}, 0, false},
   };

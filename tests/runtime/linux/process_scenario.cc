@@ -29,12 +29,13 @@ std::string readAll(int fd) {
   return text;
 }
 
+// The report in a file ends its lines as Linux text files do.
 std::string reportText(int number, const std::vector<std::uint32_t>& frames) {
   const auto hex8 = [](std::uint32_t value) { return std::string(hexDigits(value, 8).view()); };
   std::string text = restoredLine() + "Runtime error " + std::to_string(number) + " at 0x" +
-                     hex8(frames.at(0)) + "\r\n";
-  for (std::uint32_t frame : frames) text += "  0x" + hex8(frame) + "\r\n";
-  return text + "\r\n";
+                     hex8(frames.at(0)) + "\n";
+  for (std::uint32_t frame : frames) text += "  0x" + hex8(frame) + "\n";
+  return text + "\n";
 }
 
 // qemu-user says so when a signal's default action ends the program it runs; the program

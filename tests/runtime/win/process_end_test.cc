@@ -77,6 +77,10 @@ const Scenario scenarios[] = {
     {"qvSseInvalid", qvSseInvalid, 0, 207},
     {"qvAccessViolation", qvAccessViolation, 0, 216},
     {"qvStackOverflow", qvStackOverflow, 0, 202},
+    {"qvIllegalInstruction", qvIllegalInstruction, 0, 217},
+    {"qvPrivilegedInstruction", qvPrivilegedInstruction, 0, 217},
+    // Resumed with the flag still set, the error path itself would trap at every step.
+    {"qvSingleStep", qvSingleStep, 0, 217},
     {"normal", [] {}, 0, 0},
 };
 

@@ -1,5 +1,6 @@
 // The x86-64 faults the process-end tests of Linux and Windows both provoke: an integer
-// division by zero, and an x87 division by zero and overflow.
+// division by zero, an x87 division by zero and overflow, an illegal and a privileged
+// instruction, and a single step.
 #pragma once
 
 #include "runtime/scenario_code.h"
@@ -20,6 +21,10 @@ FAULTING_FUNCTION(qvX87Divide,
     "fld1\n\tfdivl %0\n\tfwait\n\tfstp %%st(0)" :: "m"(qv::zeroOperand) : "memory")
 FAULTING_FUNCTION(qvX87Overflow,
     "fldt %0\n\tfmul %%st(0), %%st\n\tfwait\n\tfstp %%st(0)" :: "m"(qv::largestOperand) : "memory")
+FAULTING_FUNCTION(qvIllegalInstruction, "ud2")
+FAULTING_FUNCTION(qvPrivilegedInstruction, "hlt")
+// The trap comes after the instruction that follows the one setting the flag.
+FAULTING_FUNCTION(qvSingleStep, "pushfq\n\torq $0x100, (%%rsp)\n\tpopfq\n\tnop\n\tnop" ::: "cc", "memory")
 // clang-format on
 
 }  // extern "C"

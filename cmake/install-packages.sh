@@ -1,0 +1,49 @@
+#!/bin/sh
+# Installs the Debian packages named that are missing, and nothing when none is, so a machine
+# that has everything needs no network:
+#
+#   sh cmake/install-packages.sh cmake g++ make
+#   sh cmake/install-packages.sh --architecture arm64 libc6:arm64 ...
+#
+# Installing takes root: as root directly, else through sudo. Without either, or when apt-get
+# fails, one message names the packages and the command that installs them, and the status is 1.
+set -u
+
+architecture=
+if [ "${1:-}" = --architecture ]; then
+  architecture=$2
+  shift 2
+fi
+
+missing=
+for package in "$@"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
+    missing="$missing $package"
+done
+[ -n "$missing" ] || exit 0
+
+command="apt-get update && apt-get install$missing"
+if [ -n "$architecture" ]; then command="dpkg --add-architecture $architecture && $command"; fi
+
+cannot() {
+  echo "quorvendalist needs these Debian packages, which are not installed:$missing" >&2
+  echo "$1; install them as root with:" >&2
+  echo "  $command" >&2
+  exit 1
+}
+
+if [ "$(id -u)" = 0 ]; then
+  as_root=
+elif command -v sudo >/dev/null 2>&1; then
+  as_root=sudo
+else
+  cannot "Installing them takes root, and sudo is not there"
+fi
+
+echo "Installing:$missing"
+if [ -n "$architecture" ] && ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+  $as_root dpkg --add-architecture "$architecture" || cannot "dpkg could not add $architecture"
+fi
+$as_root apt-get update -qq || cannot "apt-get update failed"
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing ||
+  cannot "apt-get install failed"
