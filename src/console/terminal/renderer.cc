@@ -122,28 +122,52 @@ Renderer::Renderer(int terminalColumns, int terminalRows, TerminalCapabilities c
   resize(terminalColumns, terminalRows);
 }
 
-int Renderer::resize(int terminalColumns, int terminalRows, int cursorRow) {
+int Renderer::resize(int terminalColumns, int terminalRows, int cursorRow, int cursorColumn) {
   terminalRows = std::max(terminalRows, 1);
+  terminalColumns = std::max(terminalColumns, 1);
   // A terminal that loses rows moves its top ones into its scrollback as far as it takes to
-  // keep the cursor's row: they must not be sent there again.
+  // keep the cursor's row: they must not be sent there again. Where its cursor was found tells
+  // whether it moved more (extra), or fewer because rows came down (pushBack_).
+  const bool found = cursorRow >= 0 && cursorRow < terminalRows && cursorRow_ >= 0;
   int extra = 0;
+  int shift = 0;
   pushBack_ = 0;
   if (cursorRow_ >= 0) {
     const int pushed = std::max(0, cursorRow_ + 1 - terminalRows);
     const int expected = cursorRow_ - pushed;
-    if (cursorRow >= 0 && cursorRow < expected) extra = expected - cursorRow;
-    if (cursorRow > expected) pushBack_ = cursorRow - expected;
-    viewTop_ += pushed + extra;
+    if (found && cursorRow < expected) extra = expected - cursorRow;
+    if (found && cursorRow > expected) pushBack_ = cursorRow - expected;
+    shift = pushed + extra;
+    viewTop_ += shift;
   }
-  terminalColumns_ = std::max(terminalColumns, 1);
-  terminalRows_ = terminalRows;
   // What lies beyond the largest screen buffer is kept blank, not tracked cell by cell.
-  columns_ = std::min(terminalColumns_, ScreenGrid::maxColumns);
-  rows_ = std::min(terminalRows_, ScreenGrid::maxRows);
-  shown_.assign(static_cast<std::size_t>(columns_) * rows_, kOutside);
+  const int columns = std::min(terminalColumns, ScreenGrid::maxColumns);
+  const int rows = std::min(terminalRows, ScreenGrid::maxRows);
+  // With the cursor found and the rows as wide as before, the rows the terminal kept are
+  // known: only what changed is sent, and nothing is addressed that need not be.
+  const bool keep = found && columns == columns_;
+  std::vector<ConsoleCell> shown(static_cast<std::size_t>(columns) * rows, kOutside);
+  std::vector<std::uint8_t> known(static_cast<std::size_t>(rows), 0);
+  for (int row = 0; keep && row < rows && row + shift < rows_; ++row) {
+    std::copy_n(&shown_[static_cast<std::size_t>(row + shift) * columns_], columns,
+                &shown[static_cast<std::size_t>(row) * columns]);
+    known[static_cast<std::size_t>(row)] = known_[static_cast<std::size_t>(row + shift)];
+  }
+  terminalColumns_ = terminalColumns;
+  terminalRows_ = terminalRows;
+  columns_ = columns;
+  rows_ = rows;
+  shown_ = std::move(shown);
+  known_ = std::move(known);
   wanted_.assign(static_cast<std::size_t>(columns_), kOutside);
-  known_.assign(static_cast<std::size_t>(rows_), 0);
-  invalidate();
+  if (keep) {
+    compareAll_ = true;
+    belowKnown_ = false;
+    cursorRow_ = cursorRow;
+    cursorColumn_ = cursorColumn;
+  } else {
+    invalidate();
+  }
   return extra;
 }
 
@@ -185,10 +209,15 @@ void Renderer::restoreModes(std::string& out) {
 }
 
 void Renderer::render(const ScreenGrid& grid, std::string& out) {
-  if (pushBack_ > 0) {  // the rows the terminal pulled down go back into its scrollback
-    hideCursor(out);
-    moveTo(terminalRows_ - 1, 0, out);
-    out.append(static_cast<std::size_t>(pushBack_), '\n');
+  if (pushBack_ > 0) {
+    // The rows the terminal brought down go back into its scrollback: line feeds down to its
+    // bottom row and on, as many as came down.
+    const int below = cursorRow_ >= 0 ? terminalRows_ - 1 - cursorRow_ : 0;
+    if (cursorRow_ < 0) moveTo(terminalRows_ - 1, 0, out);
+    out += '\r';
+    out.append(static_cast<std::size_t>(below + pushBack_), '\n');
+    cursorRow_ = terminalRows_ - 1;
+    cursorColumn_ = 0;
     pushBack_ = 0;
   }
   const View view = viewFor(grid);

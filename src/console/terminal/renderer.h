@@ -23,10 +23,10 @@ class FrameRenderer {
   virtual void render(const ScreenGrid& grid, std::string& out) = 0;
   // What the terminal shows is unknown (start, resume): the next render repaints.
   virtual void invalidate() = 0;
-  // The terminal has a new size, and its cursor was found on cursorRow (-1: not known). Returns
-  // how many rows of the grid's top the terminal has put into its scrollback beyond those a
-  // terminal moves there to keep the cursor's row (see ScreenGrid::resize).
-  virtual int resize(int terminalColumns, int terminalRows, int cursorRow) = 0;
+  // The terminal has a new size, and its cursor was found at cursorRow, cursorColumn (-1: not
+  // known). Returns how many rows of the grid's top the terminal has put into its scrollback
+  // beyond those a terminal moves there to keep the cursor's row (see ScreenGrid::resize).
+  virtual int resize(int terminalColumns, int terminalRows, int cursorRow, int cursorColumn) = 0;
   // Once, at start-up, before begin(): what the shell showed scrolls into the scrollback.
   virtual void scrollAwayDisplay(std::string& out) = 0;
   // At start and on resume: the terminal in the state render() relies on. The next render
@@ -54,7 +54,8 @@ class Renderer final : public FrameRenderer {
   // is kept blank. A cursor found lower than expected means rows came down from the terminal's
   // scrollback (a terminal that grows pulls them back) or line feeds on their way moved it: the
   // next render sends as many back up, from the bottom row.
-  int resize(int terminalColumns, int terminalRows, int cursorRow = -1) override;
+  int resize(int terminalColumns, int terminalRows, int cursorRow = -1,
+             int cursorColumn = -1) override;
 
   // The rows above the terminal's cursor scroll into its scrollback instead of being painted
   // over.

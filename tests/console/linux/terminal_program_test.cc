@@ -9,8 +9,10 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/pty_session.h"
@@ -156,6 +158,52 @@ TEST(TerminalProgram, FollowsTheWindowSizeAndEveryRowReachesTheScrollbackOnceInO
   EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
+// Rows streamed while the window changes size at moments the program cannot foresee: the bytes
+// already on their way were laid out for the old size when the terminal takes them. Every row
+// still reaches the scrollback or the screen once and in order, whether the window grows,
+// shrinks, does both, or changes its width. Only rows that a growing terminal pulls down from
+// its scrollback (as xterm does) may be painted over, no more than it grew by.
+TEST(TerminalProgram, RowsStreamedWhileTheWindowChangesSizeArriveOnceAndInOrder) {
+  const struct {
+    const char* what;
+    std::vector<std::pair<int, int>> sizes;  // rows and columns, taken in turn
+  } kinds[] = {{"grow", {{30, 80}, {37, 80}, {50, 80}}},
+               {"shrink", {{20, 80}, {13, 80}, {7, 80}}},
+               {"shrink, then grow", {{12, 80}, {40, 80}, {9, 80}, {30, 80}}},
+               {"width", {{25, 60}, {25, 110}, {25, 30}, {25, 80}}}};
+  constexpr int rows = 20000;
+  std::mt19937 random(20);
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.what);
+    PtySession session(echo());
+    ASSERT_TRUE(session.waitForText("eco>"));
+    session.sendLine("flusso " + std::to_string(rows));
+    std::size_t mark = 0;
+    int grown = 0, height = 25;
+    for (const auto& [newHeight, width] : kind.sizes) {
+      mark += 10000 + random() % 60000;
+      ASSERT_TRUE(session.waitFor(
+          [&](const VtermScreen&) { return session.received().size() >= mark; }, "rows"));
+      session.resize(newHeight, width);
+      grown += std::max(0, newHeight - std::exchange(height, newHeight));
+    }
+    ASSERT_TRUE(session.waitFor(
+        [](const VtermScreen& s) {
+          return s.contains("riga " + std::to_string(rows)) && s.rowText(s.cursor().row) == "eco>";
+        },
+        "the last row and the prompt"));
+    int previous = 0, missing = 0;
+    for (const std::string& row : rowsStartingWith(session.screen(), "riga ")) {
+      const int number = std::stoi(row);
+      ASSERT_GT(number, previous) << "doubled or out of order\n" << session.report();
+      missing += number - previous - 1;
+      previous = number;
+    }
+    EXPECT_EQ(previous, rows);
+    EXPECT_LE(missing, grown) << session.report();
+  }
+}
+
 TEST(TerminalProgram, SurvivesResizingDownToOneCell) {
   PtySession session(echo());
   ASSERT_TRUE(session.waitForText("eco>"));
@@ -196,9 +244,9 @@ TEST(TerminalProgram, AKeyWhoseBytesArriveApartIsStillOneKey) {
 // Standard input as the program may find it. A closed standard descriptor would be taken by the
 // first one the program opens (the signal pipe would become the keyboard): each is opened on
 // /dev/null, so that closed input is input that has run out, while the dialogue is drawn on the
-// terminal all the same. Input that cannot be read is an I/O error with its report (the
-// operating system's error as a run-time error number), not an end of input.
-TEST(TerminalProgram, StandardInputClosedHasRunOutAndUnreadableEndsWithARunTimeError) {
+// terminal all the same. Input whose reads fail is an I/O error with its report (the operating
+// system's error as a run-time error number), not an end of input.
+TEST(TerminalProgram, StandardInputClosedHasRunOutAndFailingEndsWithARunTimeError) {
   const struct {
     const char* what;
     std::function<void()> inChild;
@@ -211,7 +259,6 @@ TEST(TerminalProgram, StandardInputClosedHasRunOutAndUnreadableEndsWithARunTimeE
        },
        0},
       {"a directory", [] { dup2(open("/", O_RDONLY | O_DIRECTORY), STDIN_FILENO); }, 152},
-      {"write-only", [] { dup2(open("/dev/null", O_WRONLY), STDIN_FILENO); }, 9},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

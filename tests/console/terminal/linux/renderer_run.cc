@@ -131,7 +131,11 @@ const char* RendererRun::operate(bool terminalMayResize) {
       if (!terminalMayResize || below(4)) break;
       resized_ = true;
       term_.resize(1 + below(grid.rows() + 5), 1 + below(grid.columns() + 10));
-      renderer_.resize(term_.cols(), term_.rows());
+      if (below(2)) {  // the terminal told where its cursor went, as a terminal asked does
+        renderer_.resize(term_.cols(), term_.rows(), term_.cursor().row, term_.cursor().col);
+      } else {
+        renderer_.resize(term_.cols(), term_.rows());
+      }
       return "resize";
     case 11:
       if (below(6)) break;  // resumed after another program left colours, margins, text
