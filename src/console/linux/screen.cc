@@ -164,13 +164,15 @@ bool TerminalScreen::writeEnding() {
   return rest.empty();
 }
 
-// The next bytes for the terminal: what it has not had yet, or, after bytes were given up, a
-// cancel of whatever sequence they cut.
+// The next bytes for the terminal start with what it has not had yet, or, after bytes were given
+// up, with a cancel of whatever sequence they cut.
 void TerminalScreen::startOutput() {
-  out_.swap(unsent_);
-  if (!cut_) return;
-  if (!teletype_) out_ += cancelSequence;
+  if (cut_ && !teletype_) out_.insert(0, cancelSequence);
   cut_ = false;
+  if (unsent_.empty()) return;
+  unsent_ += out_;
+  out_.swap(unsent_);
+  unsent_.clear();
 }
 
 // Bytes the terminal never got are given up: the terminal shows something the renderer does
