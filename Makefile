@@ -1,7 +1,10 @@
 # `make run` builds the program alone and starts it; `make test` builds everything and runs every
 # test. Both install the Debian packages that are missing first.
+# libncurses-dev brings libtinfo, through which the program reads each terminal's description;
+# locales lets the tests make an ISO-8859-1 locale.
 PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev \
-            libmpfr-dev clang libclang-rt-14-dev dpkg-dev lintian mandoc python3
+            libmpfr-dev libncurses-dev locales clang libclang-rt-14-dev dpkg-dev lintian mandoc \
+            python3
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX ?= /usr/local
@@ -102,11 +105,12 @@ deps-windows:
 
 # The aarch64 build, cross-built with Debian's compiler (build/aarch64); the whole suite runs
 # under qemu-user, the pseudo-terminal tests of the real program included. The tests link and
-# run with the arm64 multiarch packages (C and C++ libraries, GoogleTest, libvterm, MPFR); the
+# run with the arm64 multiarch packages (C and C++ libraries, GoogleTest, libvterm, MPFR,
+# libtinfo); the
 # benchmarks are built too, so that they keep building for aarch64, but not run under emulation.
 AARCH64_PACKAGES := g++-aarch64-linux-gnu qemu-user libc6:arm64 libstdc++6:arm64 \
                     libgtest-dev:arm64 libgmock-dev:arm64 libvterm-dev:arm64 libmpfr-dev:arm64 \
-                    libbenchmark-dev:arm64
+                    libbenchmark-dev:arm64 libncurses-dev:arm64
 
 aarch64: deps deps-aarch64
 	cmake --preset aarch64 >/dev/null
