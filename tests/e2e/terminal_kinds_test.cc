@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -13,56 +14,53 @@
 namespace qv::e2e {
 namespace {
 
-PtyOptions withTerm(const std::string& term) {
+PtyOptions withTerm(const std::string& term, const std::string& noColour = "") {
   PtyOptions options;
   if (term.empty()) options.inChild = [] { unsetenv("TERM"); };
   if (!term.empty()) options.environment = {"TERM=" + term};
+  if (!noColour.empty()) options.environment.push_back(noColour);
   return options;
-}
-
-// The colour numbers of every SGR sequence sent (30-49, 90-107), one after the other.
-std::string coloursSent(const std::string& bytes) {
-  std::string colours;
-  for (std::size_t at = bytes.find("\x1b["); at != std::string::npos;
-       at = bytes.find("\x1b[", at + 1)) {
-    const std::size_t end = bytes.find_first_not_of("0123456789;", at + 2);
-    if (end == std::string::npos || bytes[end] != 'm') continue;
-    for (std::size_t p = at + 2; p < end;) {
-      const int value = std::atoi(bytes.c_str() + p);
-      if ((value >= 30 && value <= 49) || value >= 90) colours += std::to_string(value) + " ";
-      p = bytes.find(';', p);
-      p = p == std::string::npos || p > end ? end : p + 1;
-    }
-  }
-  return colours;
 }
 
 // Each terminal as its description has it: the banner's light green is 92 where there are 16
 // colours (and where TERM is unset or names no description, as the program always did), bold
-// green where there are 8, nothing at all on a vt100; the keypad strings are the description's
-// own (the Linux console's has none, and none to switch auto-wrap in screen's).
+// green where there are 8, no colour at all on a vt100 nor under NO_COLOR (set and not empty),
+// so every cell shows in the terminal's own colours whatever the shell left; the keypad strings
+// are the description's own (the Linux console's has none, and none to switch auto-wrap in
+// screen's).
 TEST(TerminalKinds, EachTerminalGetsWhatItsDescriptionSays) {
   const struct {
     const char* term;
+    const char* noColour;
     std::vector<std::string> sent, notSent;
     bool colours;
   } cases[] = {
-      {"xterm-256color", {"\x1b[92m", "\x1b[?1h\x1b=", "\x1b[?7l"}, {"\x1b[1m"}, true},
-      {"", {"\x1b[92m", "\x1b=", "\x1b[?7l"}, {"\x1b[?1h", "\x1b[1m"}, true},
-      {"no-such-terminal", {"\x1b[92m", "\x1b=", "\x1b[?7l"}, {"\x1b[?1h", "\x1b[1m"}, true},
-      {"linux", {"\x1b[1m\x1b[32m", "\x1b[?7l"}, {"\x1b[92m", "\x1b="}, true},
-      {"screen", {"\x1b[1m\x1b[32m", "\x1b[?1h\x1b="}, {"\x1b[92m", "\x1b[?7l"}, true},
-      {"vt100", {"\x1b[?1h\x1b=", "\x1b[?7l"}, {}, false},
+      {"xterm-256color", "", {"\x1b[92m", "\x1b[?1h\x1b=", "\x1b[?7l"}, {"\x1b[1m"}, true},
+      {"", "", {"\x1b[92m", "\x1b=", "\x1b[?7l"}, {"\x1b[?1h", "\x1b[1m"}, true},
+      {"no-such-terminal", "", {"\x1b[92m", "\x1b=", "\x1b[?7l"}, {"\x1b[?1h"}, true},
+      {"linux", "", {"\x1b[1m\x1b[32m", "\x1b[?7l"}, {"\x1b[92m", "\x1b="}, true},
+      {"screen", "", {"\x1b[1m\x1b[32m", "\x1b[?1h\x1b="}, {"\x1b[92m", "\x1b[?7l"}, true},
+      {"vt100", "", {"\x1b[?1h\x1b=", "\x1b[?7l"}, {}, false},
+      {"xterm-256color", "NO_COLOR=", {"\x1b[92m"}, {}, true},
+      {"xterm-256color", "NO_COLOR=1", {"\x1b[?1h\x1b="}, {}, false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string("TERM=") + c.term);
-    PtySession session(withTerm(c.term));
+    SCOPED_TRACE(std::string("TERM=") + c.term + " " + c.noColour);
+    PtySession session(withTerm(c.term, c.noColour));
+    session.screen().feed("\x1b[1;31;42m");  // before any of the program's output is read
     ASSERT_TRUE(waitForMenu(session));
     const std::string& bytes = session.received();
     for (const std::string& s : c.sent) EXPECT_NE(bytes.find(s), std::string::npos) << s.substr(1);
     for (const std::string& s : c.notSent)
       EXPECT_EQ(bytes.find(s), std::string::npos) << s.substr(1);
-    EXPECT_EQ(coloursSent(bytes).empty(), !c.colours) << coloursSent(bytes);
+    const std::regex colour("\x1b\\[([0-9]*;)*(3[0-9]|4[0-9]|9[0-7]|10[0-7])(;[0-9]*)*m");
+    EXPECT_EQ(std::regex_search(bytes, colour), c.colours);
+    for (int row = 0; !c.colours && row < screenRows; ++row) {
+      for (int column = 0; column < screenColumns; ++column) {
+        const VtermCell cell = session.screen().cell(row, column);
+        ASSERT_TRUE(cell.fg == -1 && cell.bg == -1) << row << "," << column;
+      }
+    }
     session.sendLine("x");
     ASSERT_TRUE(waitForExitQuestion(session, "=>x"));
     session.sendLine("esci");

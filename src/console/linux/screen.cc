@@ -36,7 +36,6 @@ void TerminalScreen::open(int fd, int columns, int rows, TerminalCapabilities ca
     renderer_ = std::make_unique<Renderer>(columns, rows, std::move(capabilities));
   }
   out_.reserve(outputReserve);
-  unsent_.reserve(outputReserve);
   // Prepared now, in the output buffer's room: a signal handler may neither allocate nor render.
   out_.clear();
   if (!teletype_) out_ += cancelSequence;
@@ -167,7 +166,7 @@ bool TerminalScreen::writeEnding() {
 // The next bytes for the terminal start with what it has not had yet, or, after bytes were given
 // up, with a cancel of whatever sequence they cut.
 void TerminalScreen::startOutput() {
-  if (cut_ && !teletype_) out_.insert(0, cancelSequence);
+  if (cut_ && !teletype_) unsent_ += cancelSequence;  // nothing is kept once bytes are given up
   cut_ = false;
   if (unsent_.empty()) return;
   unsent_ += out_;
