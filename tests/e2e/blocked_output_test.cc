@@ -106,8 +106,10 @@ TEST(BlockedOutput, RowsOnTheirWayToTheTerminalSurviveCtrlCAndCtrlBackslash) {
     ASSERT_TRUE(listWhileNobodyReads(session, 0.3));
     session.send(typed);
     ASSERT_TRUE(endsAsFound(session, Ending::by(signal)));
-    // Hundreds of rows were on their way; they all arrive, in order, the last one maybe cut off.
+    // Hundreds of rows were on their way; they all arrive, in order, the last one maybe cut off;
+    // and what follows (the shell's "Quit") starts on an empty row, never over one of them.
     EXPECT_GE(rowsShown(session.screen(), expected), 100) << session.report();
+    EXPECT_EQ(session.screen().rowText(session.screen().cursor().row), "") << session.report();
   }
 }
 

@@ -22,6 +22,14 @@ bool coloursWanted() {
   return noColour == nullptr || *noColour == '\0';
 }
 
+bool cursorRowShowsText(const ScreenGrid& grid) {
+  if (!grid.contains(0, grid.cursor().y)) return false;
+  for (const ConsoleCell cell : grid.row(grid.cursor().y)) {
+    if (cell.character != ' ' && cell.character != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void TerminalScreen::open(int fd, int columns, int rows, TerminalCapabilities capabilities) {
@@ -110,9 +118,10 @@ void TerminalScreen::end(ScreenGrid& grid, bool ours) {
   startOutput();
   if (ours && whole) {
     renderer_->end(grid, out_);
-    // Ended in the middle of a line (Ctrl-C at a prompt, input that ran out): whatever
-    // follows, a report or the shell's prompt, starts on a line of its own.
-    if (!teletype_ && grid.cursor().x != 0) out_ += freshLine;
+    // Ended in the middle of a line (Ctrl-C at a prompt, input that ran out), or on a row that
+    // shows text (a signal between a row's text and its line end): whatever follows, a report
+    // or the shell's prompt, starts on a line of its own.
+    if (!teletype_ && (grid.cursor().x != 0 || cursorRowShowsText(grid))) out_ += freshLine;
   } else {
     renderer_->restoreModes(out_);
     if (ours) out_ += freshLine;  // where the cut left the cursor is not known
