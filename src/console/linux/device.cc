@@ -111,7 +111,10 @@ Handle TerminalDevice::openConsoleOutput() {
 bool TerminalDevice::startSession(Handle output, Screen& screen) {
   if (output < 0 || !isatty(output)) return false;
   if (!signalPipe::install()) return false;
-  if (!modes_.capture(output, unreadable(standard_[0]) ? output : standard_[0])) {
+  // Keys come from standard input, or from the terminal the dialogue is drawn on when standard
+  // input cannot be read at all (nohup).
+  const int keyboardFd = unreadable(standard_[0]) && !unreadable(output) ? output : standard_[0];
+  if (!modes_.capture(output, keyboardFd)) {
     signalPipe::uninstall();
     return false;
   }
@@ -120,9 +123,6 @@ bool TerminalDevice::startSession(Handle output, Screen& screen) {
   TerminalCapabilities capabilities = readTerminfo(output).value_or(TerminalCapabilities::xterm());
   const LocaleCharacters characters = localeCharacters();
   if (!characters.utf8) capabilities.glyphs = characters.glyphs;
-  // Keys come from standard input, or from the terminal the dialogue is drawn on when standard
-  // input cannot be read at all (nohup).
-  const int keyboardFd = unreadable(standard_[0]) && !unreadable(output) ? output : standard_[0];
   keyboard_.open(keyboardFd);
   KeyDecoder& decoder = keyboard_.decoder();
   for (const auto& [bytes, key] : capabilities.keys) decoder.addKey(bytes, key);
