@@ -1,12 +1,14 @@
 # `make run` builds the program alone, in a configuration of its own without tests and
 # benchmarks (build/program), and starts it; `make test` builds everything (build/default) and
 # runs every test. Each installs the Debian packages it needs that are missing first: building
-# the program needs only a compiler, CMake and make.
-PROGRAM_PACKAGES := cmake g++ make
+# the program needs a compiler, CMake, make, and libtinfo's headers (libncurses-dev), through
+# which the program reads each terminal's description.
+PROGRAM_PACKAGES := cmake g++ make libncurses-dev
 # A Debian package also needs dpkg-shlibdeps (dpkg-dev) and file, which CPack runs for Depends.
 PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) dpkg-dev file
+# locales lets the tests make an ISO-8859-1 locale.
 PACKAGES := $(PACKAGE_PACKAGES) pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            libvterm-dev libmpfr-dev clang libclang-rt-14-dev lintian mandoc python3
+            libvterm-dev libmpfr-dev locales clang libclang-rt-14-dev lintian mandoc python3
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
@@ -118,11 +120,12 @@ deps-windows:
 
 # The aarch64 build, cross-built with Debian's compiler (build/aarch64); the whole suite runs
 # under qemu-user, the pseudo-terminal tests of the real program included. The tests link and
-# run with the arm64 multiarch packages (C and C++ libraries, GoogleTest, libvterm, MPFR); the
+# run with the arm64 multiarch packages (C and C++ libraries, GoogleTest, libvterm, MPFR,
+# libtinfo); the
 # benchmarks are built too, so that they keep building for aarch64, but not run under emulation.
 AARCH64_PACKAGES := g++-aarch64-linux-gnu qemu-user libc6:arm64 libstdc++6:arm64 \
                     libgtest-dev:arm64 libgmock-dev:arm64 libvterm-dev:arm64 libmpfr-dev:arm64 \
-                    libbenchmark-dev:arm64
+                    libbenchmark-dev:arm64 libncurses-dev:arm64
 
 aarch64: deps deps-aarch64
 	cmake --preset aarch64 >/dev/null

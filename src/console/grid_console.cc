@@ -169,10 +169,11 @@ bool GridConsole::presentFrame() {
   return false;
 }
 
-void GridConsole::resizeGrid(int columns, int rows) {
+void GridConsole::resizeGrid(int columns, int rows, int moreLeaving) {
   // Rows that the resize moves out of the grid go through its log, which must have room.
   if (grid_->scrollLogRoom() < grid_->rows()) presentFrame();
-  grid_->resize(columns, rows, {' ', static_cast<std::uint8_t>(attributeWord_ & 0xFF)});
+  grid_->resize(columns, rows, {' ', static_cast<std::uint8_t>(attributeWord_ & 0xFF)},
+                moreLeaving);
 }
 
 bool GridConsole::numberOfInputEvents(Handle, std::uint32_t& count) {

@@ -58,7 +58,7 @@ class GridConsole final : public ConsolePlatform {
   bool presentFrame();
   // The screen has a new size: the grid takes it on (see ScreenGrid::resize), and the drivers
   // hear of it at their next call.
-  void resizeGrid(int columns, int rows);
+  void resizeGrid(int columns, int rows, int moreLeaving = 0);
 
   // The device back as the session found it: the end path's step. Once.
   void endSession();

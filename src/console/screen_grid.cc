@@ -37,23 +37,27 @@ ScreenGrid::ScreenGrid(int columns, int rows, ConsoleCell blank, int scrollLogRo
       dirty_(static_cast<size_t>(rows_), 1),
       logRowsWanted_(scrollLogRows),
       logCapacity_(std::max(scrollLogRows, rows_)),
-      log_(static_cast<size_t>(logCapacity_) * columns_, blank) {}
+      log_(static_cast<size_t>(logCapacity_) * columns_, blank),
+      logEndsClear_(static_cast<size_t>(logCapacity_), 0) {}
 
-void ScreenGrid::resize(int columns, int rows, ConsoleCell blank) {
+void ScreenGrid::resize(int columns, int rows, ConsoleCell blank, int moreLeaving) {
   columns = std::clamp(columns, 1, maxColumns);
   rows = std::clamp(rows, 1, maxRows);
   const int cursorRow = std::clamp<int>(cursor_.y, 0, rows_ - 1);
-  const int leaving = std::max(0, cursorRow + 1 - rows);
+  const int leaving = std::min(cursorRow, std::max(0, cursorRow + 1 - rows) + moreLeaving);
   for (int row = 0; row < leaving; ++row) logRow(row);
   const int keptColumns = std::min(columns, columns_);
 
   // The log's rows keep their places in the sequence of rows that left.
   const int logCapacity = std::max(logRowsWanted_, rows);
   std::vector<ConsoleCell> log(static_cast<size_t>(logCapacity) * columns, blank);
+  std::vector<std::uint8_t> logEndsClear(static_cast<size_t>(logCapacity), 0);
   const long kept = std::min<long>({scrolledOff_, logCapacity_, logCapacity});
   for (long index = scrolledOff_ - kept; index < scrolledOff_; ++index) {
     std::copy_n(&log_[static_cast<size_t>(index % logCapacity_) * columns_], keptColumns,
                 &log[static_cast<size_t>(index % logCapacity) * columns]);
+    logEndsClear[static_cast<size_t>(index % logCapacity)] =
+        logEndsClear_[static_cast<size_t>(index % logCapacity_)];
   }
 
   std::vector<ConsoleCell> cells(static_cast<size_t>(columns) * rows, blank);
@@ -69,6 +73,7 @@ void ScreenGrid::resize(int columns, int rows, ConsoleCell blank) {
   changed_ = true;
   logCapacity_ = logCapacity;
   log_ = std::move(log);
+  logEndsClear_ = std::move(logEndsClear);
   cursor_ = {static_cast<std::int16_t>(std::clamp<int>(cursor_.x, 0, columns_ - 1)),
              static_cast<std::int16_t>(cursorRow - leaving)};
 }
@@ -91,16 +96,14 @@ void ScreenGrid::clearChanges() {
 }
 
 std::span<const ConsoleCell> ScreenGrid::scrolledOffRow(long i) const {
-  long kept = std::min<long>(scrolledOff_, logCapacity_);
-  long first = scrolledOff_ - kept;  // index of the oldest kept row in the whole sequence
-  long slot = (first + i) % logCapacity_;
-  return {&log_[static_cast<size_t>(slot) * columns_], static_cast<size_t>(columns_)};
+  return {&log_[static_cast<size_t>(logSlot(i)) * columns_], static_cast<size_t>(columns_)};
 }
 
 void ScreenGrid::logRow(int row) {
   long slot = scrolledOff_ % logCapacity_;
   std::memcpy(&log_[static_cast<size_t>(slot) * columns_], rowCells(row),
               sizeof(ConsoleCell) * columns_);
+  logEndsClear_[static_cast<size_t>(slot)] = 0;
   ++scrolledOff_;
 }
 
@@ -128,6 +131,7 @@ void ScreenGrid::clearIntoLog(ConsoleCell fill) {
   int shown = rows_;
   while (shown > 0 && rowIsBlank(shown - 1, fill)) --shown;
   for (int row = 0; row < shown; ++row) logRow(row);
+  if (shown > 0) logEndsClear_[static_cast<size_t>((scrolledOff_ - 1) % logCapacity_)] = 1;
   this->fill(fill);
 }
 

@@ -31,8 +31,9 @@ class ScreenGrid {
   // A new size (cut to the bounds). The cells that fit are kept, new ones are blank. When the
   // cursor's row would fall off the bottom, the rows above it move up and out through the log,
   // as a terminal that gets fewer rows moves its own into its scrollback; so the cursor keeps
-  // its row, and its column is clamped. Everything is marked changed.
-  void resize(int columns, int rows, ConsoleCell blank);
+  // its row, and its column is clamped. moreLeaving rows above the cursor leave too (a terminal
+  // that moved more of its rows into its scrollback than that). Everything is marked changed.
+  void resize(int columns, int rows, ConsoleCell blank, int moreLeaving = 0);
 
   int columns() const { return columns_; }
   int rows() const { return rows_; }
@@ -73,6 +74,8 @@ class ScreenGrid {
   long scrollLogRoom() const { return std::max(0L, logCapacity_ - scrolledOff_); }
   // i counts from the oldest row still kept: 0 <= i < min(scrolledOffCount(), capacity).
   std::span<const ConsoleCell> scrolledOffRow(long i) const;
+  // The row was the last one shown when the screen was cleared (so a teletype can mark it).
+  bool scrolledOffRowEndsClear(long i) const { return logEndsClear_[logSlot(i)] != 0; }
 
  private:
   int physical(int row) const { return (row + top_) % rows_; }
@@ -83,6 +86,9 @@ class ScreenGrid {
   void markDirty(int row) {
     dirty_[physical(row)] = 1;
     changed_ = true;
+  }
+  long logSlot(long i) const {
+    return (scrolledOff_ - std::min<long>(scrolledOff_, logCapacity_) + i) % logCapacity_;
   }
   void scrollWholeScreenUp(int count, ConsoleCell fill);
   void clearIntoLog(ConsoleCell fill);
@@ -99,8 +105,9 @@ class ScreenGrid {
 
   int logRowsWanted_;
   int logCapacity_;
-  std::vector<ConsoleCell> log_;      // ring of logCapacity_ rows
-  std::vector<ConsoleCell> scratch_;  // the block a general scroll moves
+  std::vector<ConsoleCell> log_;            // ring of logCapacity_ rows
+  std::vector<std::uint8_t> logEndsClear_;  // per row of the ring
+  std::vector<ConsoleCell> scratch_;        // the block a general scroll moves
   long scrolledOff_ = 0;
 };
 

@@ -104,34 +104,5 @@ TEST(DialoguePass, IterativeMethodsAndTheShellsRowsStayInTheScrollbackWholeAndIn
   EXPECT_TRUE(rowsFrom(session, 0, rows));
 }
 
-// NO_COLOR set and not empty: every cell in the terminal's own colours, whatever colours the
-// shell left (here bold red on green). Set but empty: the dialogue's colours on black.
-TEST(DialoguePass, NoColorDrawsInTheTerminalsOwnColoursWhenItIsNotEmpty) {
-  for (const bool empty : {false, true}) {
-    SCOPED_TRACE(empty ? "NO_COLOR=" : "NO_COLOR=1");
-    PtyOptions options;
-    options.environment = {empty ? "NO_COLOR=" : "NO_COLOR=1"};
-    PtySession session(options);
-    session.screen().feed("\x1b[1;31;42m");  // before any of the program's output is read
-    ASSERT_TRUE(waitForMenu(session));
-    std::vector<Row> rows = menuRows("");
-    for (Row& row : rows) {
-      if (row.ink && !empty) row.ink = Ink::terminalDefault;
-    }
-    EXPECT_TRUE(rowsFrom(session, int(session.screen().scrollbackCells().size()), rows));
-    for (int row = 0; row < screenRows; ++row) {
-      for (int column = 0; column < screenColumns; ++column) {
-        const VtermCell cell = session.screen().cell(row, column);
-        ASSERT_TRUE(cell.bg == (empty ? 0 : -1) && (empty || cell.fg == -1))
-            << row << "," << column;
-      }
-    }
-    session.sendLine("");
-    ASSERT_TRUE(waitForExitQuestion(session, exitQuestion));
-    session.sendLine("esci");
-    EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
-  }
-}
-
 }  // namespace
 }  // namespace qv::e2e

@@ -63,6 +63,24 @@ struct VtermScreen::Callbacks {
     self->scrollback_.push_back(std::move(row));
     return 1;
   }
+  // A screen that grows pulls its newest scrolled-off rows back down, as xterm does.
+  static int popLine(int cols, VTermScreenCell* cells, void* user) {
+    auto* self = static_cast<VtermScreen*>(user);
+    if (self->scrollback_.empty()) return 0;
+    const std::vector<VtermCell>& row = self->scrollback_.back();
+    for (int i = 0; i < cols; ++i) {
+      cells[i] = VTermScreenCell{};
+      cells[i].width = 1;
+      const std::u32string chars = std::size_t(i) < row.size() ? row[i].chars : U"";
+      for (std::size_t c = 0; c < chars.size() && c < VTERM_MAX_CHARS_PER_CELL; ++c) {
+        cells[i].chars[c] = chars[c];
+      }
+      vterm_color_indexed(&cells[i].fg, 7);
+      vterm_color_indexed(&cells[i].bg, 0);
+    }
+    self->scrollback_.pop_back();
+    return 1;
+  }
   static int setTermProp(VTermProp prop, VTermValue* value, void* user) {
     auto* self = static_cast<VtermScreen*>(user);
     if (prop == VTERM_PROP_CURSORVISIBLE) self->cursorVisible_ = value->boolean != 0;
@@ -84,7 +102,7 @@ const VTermScreenCallbacks VtermScreen::Callbacks::table = {
     .bell = nullptr,
     .resize = nullptr,
     .sb_pushline = &VtermScreen::Callbacks::pushLine,
-    .sb_popline = nullptr,
+    .sb_popline = &VtermScreen::Callbacks::popLine,
 };
 
 VtermScreen::VtermScreen(int rows, int cols) : rows_(rows), cols_(cols) {

@@ -3,15 +3,19 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 
 #include "channels/file_driver.h"
 #include "console/grid_console.h"
+#include "console/linux/charset.h"
 #include "console/linux/signals.h"
+#include "console/linux/terminfo.h"
 #include "console/system_console.h"
 #include "runtime/linux/signal_end.h"
 #include "runtime/run_error.h"
@@ -29,6 +33,9 @@ constexpr std::uint16_t startAttribute = 0x07;
 // How often a program that cannot stop in the background (SIGTTOU ignored, or an orphaned
 // process group) looks whether it has the terminal again.
 constexpr int backgroundCheckMs = 1000;
+// How long the answer to a question about the cursor may take: a terminal on the same machine
+// answers within milliseconds, and one that has not answered in this time is not asked again.
+constexpr int cursorReportWaitMs = 250;
 
 struct TerminalSize {
   int columns;
@@ -43,6 +50,27 @@ bool readTerminalSize(int fd, TerminalSize& size) {
   }
   size = {std::min<int>(window.ws_col, largestSide), std::min<int>(window.ws_row, largestSide)};
   return true;
+}
+
+// Standard input that no read can ever succeed on (nohup leaves it open for writing only).
+bool unreadable(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && (flags & O_ACCMODE) == O_WRONLY;
+}
+
+bool sameTerminal(int a, int b) {
+  struct stat first {
+  }, second{};
+  return isatty(a) && isatty(b) && fstat(a, &first) == 0 && fstat(b, &second) == 0 &&
+         first.st_rdev == second.st_rdev;
+}
+
+// The keys that would move the cursor along the line being typed.
+bool movesAlongTheLine(const InputRecord& record) {
+  const VirtualKey key = record.keyEvent.virtualKeyCode;
+  return record.eventType == InputEventType::key && record.keyEvent.asciiChar == 0 &&
+         (key == VirtualKey::left || key == VirtualKey::right || key == VirtualKey::home ||
+          key == VirtualKey::end);
 }
 
 [[noreturn]] void endProgram(std::uint16_t code) {
@@ -83,14 +111,24 @@ Handle TerminalDevice::openConsoleOutput() {
 bool TerminalDevice::startSession(Handle output, Screen& screen) {
   if (output < 0 || !isatty(output)) return false;
   if (!signalPipe::install()) return false;
-  if (!modes_.capture(output, standard_[0])) {
+  // Keys come from standard input, or from the terminal the dialogue is drawn on when standard
+  // input cannot be read at all (nohup).
+  const int keyboardFd = unreadable(standard_[0]) && !unreadable(output) ? output : standard_[0];
+  if (!modes_.capture(output, keyboardFd)) {
     signalPipe::uninstall();
     return false;
   }
   TerminalSize size{fallbackColumns, fallbackRows};
   readTerminalSize(output, size);
-  screen_.open(output, size.columns, size.rows);
-  keyboard_.open(standard_[0]);
+  TerminalCapabilities capabilities = readTerminfo(output).value_or(TerminalCapabilities::xterm());
+  const LocaleCharacters characters = localeCharacters();
+  if (!characters.utf8) capabilities.glyphs = characters.glyphs;
+  keyboard_.open(keyboardFd);
+  KeyDecoder& decoder = keyboard_.decoder();
+  for (const auto& [bytes, key] : capabilities.keys) decoder.addKey(bytes, key);
+  if (!characters.utf8) decoder.useSingleByteSet(characters.typed);
+  keyboardIsScreen_ = sameTerminal(keyboardFd, output);
+  screen_.open(output, size.columns, size.rows, std::move(capabilities));
   screen.columns = size.columns;
   screen.rows = size.rows;
   screen.cursor = {0, 0};  // the shell's rows go into the scrollback first
@@ -187,19 +225,72 @@ void TerminalDevice::resume() {
 void TerminalDevice::applyTerminalSize() {
   TerminalSize size{};
   if (readTerminalSize(screen_.fd(), size)) {
-    screen_.resize(size.columns, size.rows);
-    console().resizeGrid(size.columns, size.rows);
+    // The answer must come from a terminal of the size read: one that changed size again
+    // meanwhile is asked again.
+    int row = -1, column = -1;
+    for (int attempt = 0; attempt < 3 && findCursor(row, column); ++attempt) {
+      TerminalSize now{};
+      if (!readTerminalSize(screen_.fd(), now) ||
+          (now.columns == size.columns && now.rows == size.rows)) {
+        break;
+      }
+      size = now;
+      row = column = -1;
+    }
+    const int moreLeaving = screen_.resize(size.columns, size.rows, row, column);
+    console().resizeGrid(size.columns, size.rows, moreLeaving);
   }
   show();
 }
 
+// Where the terminal's cursor stands once everything sent has arrived (0-based), asked after a
+// resize: rows may have come down from its scrollback, or output on its way may have moved the
+// cursor for the old size. False when the terminal cannot be asked or does not answer in time;
+// keys typed meanwhile are kept, and an ending or stop signal cuts the wait short.
+bool TerminalDevice::findCursor(int& row, int& column) {
+  if (!keyboardIsScreen_ || cursorUnanswered_ || !keyboard_.canRead()) return false;
+  if (!screen_.sendUnsent() || !screen_.askCursor()) return false;
+  KeyDecoder& decoder = keyboard_.decoder();
+  decoder.awaitCursorReport();
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(cursorReportWaitMs);
+  while (!decoder.takeCursorReport(row, column)) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    // Keys typed ahead may fill the queue before the answer, which then cannot be read: that
+    // is no sign of a terminal that does not answer.
+    if (left.count() <= 0 || signalPipe::urgent() || !keyboard_.canRead()) {
+      cursorUnanswered_ = left.count() <= 0 && keyboard_.canRead();
+      decoder.stopAwaitingCursorReport();
+      row = column = -1;
+      return false;
+    }
+    pollfd watched[2] = {{keyboard_.fd(), POLLIN, 0}, {signalPipe::wakeDescriptor(), POLLIN, 0}};
+    if (poll(watched, 2, static_cast<int>(left.count())) <= 0) continue;
+    if (watched[1].revents != 0) signalPipe::drain();
+    if (watched[0].revents != 0) keyboard_.readWaiting();
+  }
+  --row;
+  --column;
+  return true;
+}
+
+// A teletype cannot move its cursor back along the line: the keys that would are ignored.
 bool TerminalDevice::countKeys(std::uint32_t& count) {
-  count = static_cast<std::uint32_t>(keyboard_.queue().size());
+  KeyQueue& queue = keyboard_.queue();
+  if (screen_.teletype()) {
+    InputRecord record{};
+    for (int i = queue.size(); i > 0 && queue.pop(record); --i) {
+      if (!movesAlongTheLine(record)) queue.push(record);
+    }
+  }
+  count = static_cast<std::uint32_t>(queue.size());
   return true;
 }
 
 bool TerminalDevice::readKey(InputRecord& record) {
-  return keyboard_.queue().pop(record);
+  std::uint32_t count = 0;
+  return countKeys(count) && keyboard_.queue().pop(record);
 }
 
 void TerminalDevice::waitForKeys() {

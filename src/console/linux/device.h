@@ -50,6 +50,7 @@ class TerminalDevice final : public ConsoleDevice {
   void suspend(int stopSignal);
   void resume();
   void applyTerminalSize();
+  bool findCursor(int& row, int& column);
   void show();
 
   int standard_[3];
@@ -57,6 +58,8 @@ class TerminalDevice final : public ConsoleDevice {
   TerminalModes modes_;
   TerminalScreen screen_;
   TerminalKeyboard keyboard_;
+  bool keyboardIsScreen_ = false;  // keys come from the terminal the dialogue is drawn on
+  bool cursorUnanswered_ = false;  // the terminal let a question about its cursor time out
 };
 
 }  // namespace qv

@@ -41,10 +41,13 @@ void TerminalKeyboard::open(int fd) {
   }
 }
 
+bool TerminalKeyboard::canRead() const {
+  return !ended_ && queue_.room() > reservedRoom;
+}
+
 void TerminalKeyboard::readWaiting() {
-  if (ended_) return;
+  if (!canRead()) return;
   const int room = queue_.room() - reservedRoom;
-  if (room <= 0) return;
   std::uint8_t bytes[readLimit];
   const ssize_t n = read(fd_, bytes, static_cast<std::size_t>(std::min(room, readLimit)));
   if (n > 0) {

@@ -18,6 +18,8 @@ class TerminalKeyboard {
   bool isTerminal() const { return source_ == KeyDecoder::Source::terminal; }
 
   KeyQueue& queue() { return queue_; }
+  // Set up after open(): the terminal's own key strings, the character set, questions asked.
+  KeyDecoder& decoder() { return decoder_; }
   // No byte can come any more; what is queued can still be taken.
   bool ended() const { return ended_; }
   // Why it ended: the terminal went away, or a read failed with this error (0: the input
@@ -28,6 +30,8 @@ class TerminalKeyboard {
   bool needMore() const { return decoder_.needMore(); }
   void flushPending() { decoder_.flushPending(queue_); }
 
+  // The queue has room for another read.
+  bool canRead() const;
   // One read of what is waiting (the caller knows something is), never more than the queue
   // can take. Does nothing while the queue is that full, or when a signal interrupts the read:
   // the caller's wait looks at signals first.

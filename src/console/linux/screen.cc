@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "console/terminal/teletype.h"
+
 namespace qv {
 
 namespace {
 
 constexpr std::size_t outputReserve = 1 << 16;
-// Cancels an escape sequence that a cut write left open, so that it cannot swallow the bytes
+// Cancels an escape sequence that dropped bytes left open, so that it cannot swallow the bytes
 // that follow; outside a sequence the terminal ignores it.
 constexpr std::string_view cancelSequence = "\x18";
 constexpr std::string_view freshLine = "\r\n";
@@ -20,16 +22,31 @@ bool coloursWanted() {
   return noColour == nullptr || *noColour == '\0';
 }
 
+bool cursorRowShowsText(const ScreenGrid& grid) {
+  if (!grid.contains(0, grid.cursor().y)) return false;
+  for (const ConsoleCell cell : grid.row(grid.cursor().y)) {
+    if (cell.character != ' ' && cell.character != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-void TerminalScreen::open(int fd, int columns, int rows) {
+void TerminalScreen::open(int fd, int columns, int rows, TerminalCapabilities capabilities) {
   fd_ = fd;
   output_.open(fd);
-  renderer_.emplace(columns, rows, coloursWanted());
+  if (!coloursWanted()) capabilities.colours = 0;
+  teletype_ = !capabilities.addressable();
+  if (teletype_) {
+    renderer_ = std::make_unique<TeletypeRenderer>(capabilities.glyphs);
+  } else {
+    cursorQuery_ = capabilities.cursorQuery;
+    renderer_ = std::make_unique<Renderer>(columns, rows, std::move(capabilities));
+  }
   out_.reserve(outputReserve);
   // Prepared now, in the output buffer's room: a signal handler may neither allocate nor render.
   out_.clear();
-  out_ += cancelSequence;
+  if (!teletype_) out_ += cancelSequence;
   renderer_->restoreModes(out_);
   out_ += freshLine;
   emergencyLength_ = std::min(out_.size(), sizeof emergencyBytes_);
@@ -42,15 +59,23 @@ void TerminalScreen::close() {
   fd_ = -1;
   output_.close();
   renderer_.reset();
+  cursorQuery_.clear();
+  unsent_.clear();
   repaintPending_ = false;
   cut_ = false;
 }
 
+bool TerminalScreen::askCursor() {
+  if (!shown_ || cursorQuery_.empty() || !unsent_.empty()) return false;
+  std::string_view rest = cursorQuery_;
+  return output_.write(rest) == TerminalOutput::Outcome::written;
+}
+
 bool TerminalScreen::present(ScreenGrid& grid) {
   if (!shown_) return true;
-  if (presenting_ || (!grid.changed() && !repaintPending_)) return true;
+  if (presenting_ || (!grid.changed() && !repaintPending_ && unsent_.empty())) return true;
   presenting_ = true;
-  if (cut_) out_ += cancelSequence;
+  startOutput();
   renderer_->render(grid, out_);
   grid.clearChanges();
   repaintPending_ = false;
@@ -68,7 +93,8 @@ bool TerminalScreen::start() {
 bool TerminalScreen::begin() {
   if (fd_ < 0) return true;
   shown_ = 1;  // from here on an abrupt end has modes to put back
-  if (cut_) out_ += cancelSequence;
+  dropUnsent();
+  startOutput();
   renderer_->begin(out_);
   renderer_->invalidate();
   repaintPending_ = true;
@@ -77,24 +103,32 @@ bool TerminalScreen::begin() {
 
 void TerminalScreen::end(ScreenGrid& grid, bool ours) {
   if (!shown_) return;
-  if (ours && !cut_) present(grid);
-  if (presenting_) out_.clear();  // half a frame: better none
+  if (presenting_) {
+    out_.clear();  // half a frame: better none
+    unsent_.clear();
+    cut_ = true;
+  } else if (ours) {
+    startOutput();
+    renderer_->render(grid, out_);
+    grid.clearChanges();
+    writeEnding();
+  }
+  dropUnsent();
   const bool whole = !cut_;
-  if (cut_) out_ += cancelSequence;
+  startOutput();
   if (ours && whole) {
     renderer_->end(grid, out_);
-    // Ended in the middle of a line (Ctrl-C at a prompt, input that ran out): whatever
-    // follows, a report or the shell's prompt, starts on a line of its own.
-    if (grid.cursor().x != 0) out_ += freshLine;
+    // Ended in the middle of a line (Ctrl-C at a prompt, input that ran out), or on a row that
+    // shows text (a signal between a row's text and its line end): whatever follows, a report
+    // or the shell's prompt, starts on a line of its own.
+    if (!teletype_ && (grid.cursor().x != 0 || cursorRowShowsText(grid))) out_ += freshLine;
   } else {
     renderer_->restoreModes(out_);
-    if (ours) out_ += freshLine;  // where a cut frame left the cursor is not known
+    if (ours) out_ += freshLine;  // where the cut left the cursor is not known
   }
-  std::string_view rest = out_;
-  if (output_.write(rest) == TerminalOutput::Outcome::gaveWay) {
-    output_.writeWithin(rest, restoreWaitMs);
-  }
-  settle(rest);
+  writeEnding();
+  cut_ = !unsent_.empty();
+  unsent_.clear();
   shown_ = 0;
 }
 
@@ -104,34 +138,59 @@ void TerminalScreen::endFromSignalHandler() {
   output_.writeFromSignalHandler(emergencyBytes_, emergencyLength_, restoreWaitMs);
 }
 
-void TerminalScreen::resize(int columns, int rows) {
-  if (fd_ < 0) return;
-  renderer_->resize(columns, rows);
-  repaintPending_ = true;
+bool TerminalScreen::sendUnsent() {
+  if (unsent_.empty()) return true;
+  out_.swap(unsent_);
+  return writeOut();
 }
 
-// A write that stopped part-way leaves the terminal showing something the renderer does not
-// know: it repaints everything next time, behind a cancel of whatever sequence was cut.
+int TerminalScreen::resize(int columns, int rows, int cursorRow, int cursorColumn) {
+  if (fd_ < 0) return 0;
+  dropUnsent();
+  repaintPending_ = true;
+  return renderer_->resize(columns, rows, cursorRow, cursorColumn);
+}
+
+// What the terminal does not take now is kept for the next frame, which sends it first: the
+// terminal then gets every byte in order, as if the write had never been interrupted.
 bool TerminalScreen::writeOut() {
   std::string_view rest = out_;
   output_.write(rest);
-  const bool whole = rest.empty();
-  if (!whole) {
-    renderer_->invalidate();
-    repaintPending_ = true;
-  }
-  settle(rest);
-  return whole;
+  unsent_.assign(rest);
+  out_.clear();
+  return rest.empty();
 }
 
-// rest: what the terminal did not take of out_. Nothing taken leaves a cut open as it was.
-void TerminalScreen::settle(std::string_view rest) {
-  if (rest.empty()) {
-    cut_ = false;
-  } else if (rest.size() != out_.size()) {
-    cut_ = true;
+// On the way out: whatever gives way waits at most restoreWaitMs; the rest stays in unsent_.
+bool TerminalScreen::writeEnding() {
+  std::string_view rest = out_;
+  if (output_.write(rest) == TerminalOutput::Outcome::gaveWay) {
+    output_.writeWithin(rest, restoreWaitMs);
   }
+  unsent_.assign(rest);
   out_.clear();
+  return rest.empty();
+}
+
+// The next bytes for the terminal start with what it has not had yet, or, after bytes were given
+// up, with a cancel of whatever sequence they cut.
+void TerminalScreen::startOutput() {
+  if (cut_ && !teletype_) unsent_ += cancelSequence;  // nothing is kept once bytes are given up
+  cut_ = false;
+  if (unsent_.empty()) return;
+  unsent_ += out_;
+  out_.swap(unsent_);
+  unsent_.clear();
+}
+
+// Bytes the terminal never got are given up: the terminal shows something the renderer does
+// not know, and gets a cancel of whatever sequence they cut before anything else.
+void TerminalScreen::dropUnsent() {
+  if (unsent_.empty()) return;
+  unsent_.clear();
+  cut_ = true;
+  renderer_->invalidate();
+  repaintPending_ = true;
 }
 
 }  // namespace qv

@@ -3,12 +3,13 @@
 #pragma once
 
 #include <csignal>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "console/linux/output.h"
 #include "console/screen_grid.h"
+#include "console/terminal/capabilities.h"
 #include "console/terminal/renderer.h"
 
 namespace qv {
@@ -20,41 +21,61 @@ class TerminalScreen {
   // hold the end up.
   static constexpr int restoreWaitMs = 200;
 
-  // A terminal of this size; in its own colours when NO_COLOR is set and not empty.
-  void open(int fd, int columns, int rows);
+  // A terminal of this size that can do what the capabilities say; in its own colours when
+  // NO_COLOR is set and not empty. One that cannot address its cursor is written to as a
+  // teletype (see TeletypeRenderer).
+  void open(int fd, int columns, int rows, TerminalCapabilities capabilities);
   void close();
   int fd() const { return fd_; }
   // The terminal went away or fails every write: nothing can be shown any more.
   bool gone() const { return output_.gone(); }
 
+  bool teletype() const { return teletype_; }
+  // What asks the terminal where its cursor is (empty: it cannot be asked).
+  const std::string& cursorQuery() const { return cursorQuery_; }
+  // Sends the question; false when it did not go out whole.
+  bool askCursor();
+  // What a signal kept of the last frame from the terminal goes out now; false when some
+  // still waits.
+  bool sendUnsent();
+
   // Everything that changed in the grid goes out now. False when the write gave way to a
-  // signal or found the terminal gone: the terminal shows part of the frame, and the next one
-  // repaints all. Does nothing while the terminal is handed back (between end() and begin()).
+  // signal or found the terminal gone: the terminal shows part of the frame, and the rest goes
+  // out before the next one. Does nothing while the terminal is handed back (between end()
+  // and begin()).
   bool present(ScreenGrid& grid);
   // The first begin: what the terminal showed goes into its scrollback, then begin().
   bool start();
   // The terminal's state is unknown or was handed back: set it up again and repaint all.
   bool begin();
-  // Hands the terminal back. With ours, the last frame, then the terminal's own colours,
+  // Hands the terminal back. With ours, the rest of a frame a signal cut short and the last
+  // frame (so that every row drawn arrives whole), then the terminal's own colours,
   // auto-wrap, keypad and cursor, and a fresh line for whatever follows; without (another
-  // process group has the terminal now), the modes alone.
+  // process group has the terminal now), the modes alone. Each part waits at most
+  // restoreWaitMs for a terminal that stopped reading.
   void end(ScreenGrid& grid, bool ours);
   // The modes alone, from a signal handler that ends the process: async-signal-safe.
   void endFromSignalHandler();
-  // The terminal has a new size: what it shows is repainted whole at the next frame.
-  void resize(int columns, int rows);
+  // The terminal has a new size, its cursor found at cursorRow, cursorColumn (-1: not known).
+  // Returns the rows the grid must give up beyond the usual (see FrameRenderer::resize).
+  int resize(int columns, int rows, int cursorRow, int cursorColumn);
 
  private:
   bool writeOut();
-  void settle(std::string_view rest);
+  bool writeEnding();
+  void startOutput();
+  void dropUnsent();
 
   int fd_ = -1;
   TerminalOutput output_;
-  std::optional<Renderer> renderer_;
+  std::unique_ptr<FrameRenderer> renderer_;
+  bool teletype_ = false;
+  std::string cursorQuery_;
   std::string out_;
+  std::string unsent_;  // what a signal kept of the last frame from the terminal
   bool repaintPending_ = false;
   bool presenting_ = false;  // an end path that interrupts a present must not render again
-  bool cut_ = false;         // the terminal took only part of the last bytes sent
+  bool cut_ = false;         // bytes the terminal never got were dropped
   volatile std::sig_atomic_t shown_ = 0;  // between begin() and end()
   char emergencyBytes_[64] = {};          // what endFromSignalHandler() sends
   std::size_t emergencyLength_ = 0;

@@ -82,7 +82,24 @@ constexpr std::array<Reverse, 255> makeReverse() {
 
 constexpr std::array<Reverse, 255> kReverse = makeReverse();
 
+// Plain ASCII for every glyph, for a terminal whose character set lacks it: the letter without
+// its accent, a box's corners and crossings as +, shades and blocks as #, arrows as < > ^ v.
+constexpr std::string_view kSubstitutes =
+    " @@*****ooo*****><|!PS_|^v><L-^v"
+    " !\"#$%&'()*+,-./"
+    "0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~^"
+    "CueaaaaceeeiiiAAEaAooouuyOUcLYPfaiounNao?--24!<>"
+    "###|++++++|+++++"
+    "++++-++++++++=++"
+    "+++++++++++#####"
+    "asGpSsutFTOd8fen=+><()/~o..vn2# ";
+static_assert(kSubstitutes.size() == 256);
+
 }  // namespace
+
+char cp437Substitute(std::uint8_t byte) {
+  return kSubstitutes[byte];
+}
 
 std::string_view cp437Glyph(std::uint8_t byte) {
   return {kGlyphs[byte].bytes, kGlyphs[byte].length};

@@ -11,6 +11,8 @@ namespace qv {
 std::string_view cp437Glyph(std::uint8_t byte);
 // The same glyph as one code point.
 char32_t cp437CodePoint(std::uint8_t byte);
+// A plain ASCII character that stands in for the glyph where a character set lacks it.
+char cp437Substitute(std::uint8_t byte);
 // The byte whose glyph is this code point, or -1 when code page 437 has none.
 int cp437FromUnicode(char32_t codePoint);
 

@@ -96,6 +96,18 @@ constexpr NamedKey functionKeyOf(int n) {  // 1..12
           static_cast<ScanCode>(int(ScanCode::f1) + n - 1), false};
 }
 
+// The keys a terminal's description names, by their virtual key.
+NamedKey namedKeyOf(VirtualKey key) {
+  if (key >= VirtualKey::f1 && key <= VirtualKey::f12) {
+    return functionKeyOf(static_cast<int>(key) - static_cast<int>(VirtualKey::f1) + 1);
+  }
+  for (const NamedKey& named :
+       {kUp, kDown, kRight, kLeft, kHome, kEnd, kInsert, kDelete, kPageUp, kPageDown}) {
+    if (named.key == key) return named;
+  }
+  return kNoKey;
+}
+
 void pushKey(const NamedKey& key, std::uint32_t state, KeyQueue& queue) {
   if (key.key == VirtualKey::none) return;  // a sequence of no key this console knows
   if (key.enhanced) state |= controlKey::enhancedKey;
@@ -207,6 +219,54 @@ bool KeyDecoder::needMore() const {
   return heldCount_ > 0 || discarding_ || string_ != StringState::none;
 }
 
+void KeyDecoder::addKey(std::string_view bytes, VirtualKey key) {
+  if (bytes.size() < 2 || bytes.size() > sizeof held_ || bytes[0] != charCode::escape) return;
+  ownKeys_.push_back({std::string(bytes), key});
+}
+
+void KeyDecoder::useSingleByteSet(const std::array<std::int16_t, 128>& consoleBytes) {
+  singleByte_ = true;
+  setCharacters_ = consoleBytes;
+}
+
+bool KeyDecoder::takeCursorReport(int& row, int& column) {
+  if (!cursorReported_) return false;
+  cursorReported_ = false;
+  row = reportRow_;
+  column = reportColumn_;
+  return true;
+}
+
+// The held bytes as one of the terminal's own key strings: done when they are one, more needed
+// while they begin one.
+bool KeyDecoder::decodeOwnKey(KeyQueue& queue, Step& step) const {
+  const std::string_view held(reinterpret_cast<const char*>(held_), heldCount_);
+  bool begins = false;
+  for (const OwnKey& own : ownKeys_) {
+    if (own.bytes == held) {
+      if (own.key == VirtualKey::enter) {
+        queue.push(keyRecord(VirtualKey::enter, ScanCode::enter, charCode::carriageReturn,
+                             controlKey::enhancedKey));
+      } else {
+        pushKey(namedKeyOf(own.key), 0, queue);
+      }
+      step = Step::done;
+      return true;
+    }
+    begins = begins || own.bytes.starts_with(held);
+  }
+  if (begins) step = Step::needMore;
+  return begins;
+}
+
+void KeyDecoder::emitSetCharacter(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue) {
+  const int character = setCharacters_[byte & 0x7F];
+  if (character < charCode::del) return;  // not in the set, or a control code's glyph
+  lastWasCarriageReturn_ = false;
+  queue.push(
+      keyRecord(VirtualKey::none, ScanCode::none, static_cast<std::uint8_t>(character), alt));
+}
+
 void KeyDecoder::reset() {
   heldCount_ = 0;
   lastWasCarriageReturn_ = false;
@@ -248,6 +308,7 @@ void KeyDecoder::feedByte(std::uint8_t byte, KeyQueue& queue) {
   if (heldCount_ == 0) {
     if (byte < 0x80 && byte != charCode::escape) return emitByte(byte, 0, queue);
     lastWasCarriageReturn_ = false;  // a CR and an LF with something between are two line ends
+    if (singleByte_ && byte >= 0x80) return emitSetCharacter(byte, 0, queue);
     // A stray continuation byte or an impossible lead is invalid UTF-8: dropped.
     if (byte == charCode::escape || isUtf8Lead(byte)) held_[heldCount_++] = byte;
     return;
@@ -258,7 +319,9 @@ void KeyDecoder::feedByte(std::uint8_t byte, KeyQueue& queue) {
     return discardByte(byte, queue);
   }
   held_[heldCount_++] = byte;
-  switch (decodeHeld(queue)) {
+  Step step = Step::needMore;
+  if (ownKeys_.empty() || !decodeOwnKey(queue, step)) step = decodeHeld(queue);
+  switch (step) {
     case Step::needMore:
       return;
     case Step::done:
@@ -298,6 +361,10 @@ KeyDecoder::Step KeyDecoder::decodeEscape(KeyQueue& queue) {
   if (second == charCode::escape) {  // Esc pressed twice: the first one stands alone
     emitByte(charCode::escape, 0, queue);
     return Step::reprocessLast;
+  }
+  if (singleByte_ && second >= 0x80) {
+    emitSetCharacter(second, controlKey::leftAltPressed, queue);
+    return Step::done;
   }
   if (isUtf8Lead(second)) return decodeUtf8(1, controlKey::leftAltPressed, queue);
   if (second < 0x80) emitByte(second, controlKey::leftAltPressed, queue);
@@ -348,6 +415,13 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
           keyRecord(VirtualKey::tab, ScanCode::tab, charCode::tab, controlKey::shiftPressed));
       break;
     case 'R':
+      if (cursorReportAwaited_ && p.count == 2) {  // the answer to the program's own question
+        cursorReportAwaited_ = false;
+        cursorReported_ = true;
+        reportRow_ = p.at(0, 1);
+        reportColumn_ = p.at(1, 1);
+        break;
+      }
       // A cursor position report (row;column R) that some other program asked for is no key;
       // only row 1 can also be a modified F3.
       if (p.at(0, 1) > 1) break;

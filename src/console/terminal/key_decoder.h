@@ -2,9 +2,13 @@
 // sequence until more bytes arrive, or until the caller decides that a lone Esc was meant.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "console/console_platform.h"
 
@@ -51,8 +55,24 @@ class KeyDecoder {
   // report cut short is dropped. Adds at most one event.
   void flushPending(KeyQueue& queue);
 
-  // Back to the start state: nothing held, no line end pending.
+  // Back to the start state: nothing held, no line end pending. What the calls below set up
+  // stays.
   void reset();
+
+  // A terminal's own string for a key (from its description), decoded before the built-in
+  // forms, which stay for every other terminal. Only strings that start with Esc are taken.
+  void addKey(std::string_view bytes, VirtualKey key);
+  // Typed text in a single-byte character set instead of UTF-8: bytes 0x80 to 0xFF are the
+  // set's characters, given as the console's bytes (-1: none, the byte is dropped).
+  void useSingleByteSet(const std::array<std::int16_t, 128>& consoleBytes);
+
+  // The program asked the terminal where its cursor is: the next ESC [ row ; column R is that
+  // answer, not a key. One answer, or stopAwaitingCursorReport(), ends the wait.
+  void awaitCursorReport() { cursorReportAwaited_ = true; }
+  void stopAwaitingCursorReport() { cursorReportAwaited_ = false; }
+  bool cursorReportAwaited() const { return cursorReportAwaited_; }
+  // The answer, 1-based, once: false while none has come since the last call.
+  bool takeCursorReport(int& row, int& column);
 
  private:
   enum class Step { needMore, done, reprocessLast };
@@ -66,6 +86,13 @@ class KeyDecoder {
   void emitByte(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue);
   void discardByte(std::uint8_t byte, KeyQueue& queue);
   void skipStringByte(std::uint8_t byte, KeyQueue& queue);
+  bool decodeOwnKey(KeyQueue& queue, Step& step) const;
+  void emitSetCharacter(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue);
+
+  struct OwnKey {
+    std::string bytes;
+    VirtualKey key;
+  };
 
   Source source_;
   std::uint8_t held_[32] = {};
@@ -74,6 +101,13 @@ class KeyDecoder {
   bool discarding_ = false;             // inside a sequence too long to hold: skip to its end
   // Inside an OSC or DCS string that a terminal sent: skipped, never held, up to its end.
   enum class StringState { none, body, escape } string_ = StringState::none;
+  std::vector<OwnKey> ownKeys_;
+  bool singleByte_ = false;
+  std::array<std::int16_t, 128> setCharacters_{};
+  bool cursorReportAwaited_ = false;
+  bool cursorReported_ = false;
+  int reportRow_ = 0;
+  int reportColumn_ = 0;
 };
 
 }  // namespace qv

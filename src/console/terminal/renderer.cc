@@ -1,35 +1,39 @@
-// Every escape sequence this renderer sends (all of them understood by xterm and its
-// descendants, tmux, screen, rxvt and the Linux console):
+// The escape sequences this renderer sends, each in the terminal's own form
+// (TerminalCapabilities: terminfo's name, then the form of the xterm set that a terminal without
+// a description gets):
 //   CR, LF x (rows-1)  at start-up: the rows above the cursor (what the shell showed) scroll
 //                      into the terminal's scrollback instead of being painted over
-//   ESC [ ? 7 l        auto-wrap off (begin), so a cell in the last column never wraps
-//   ESC [ ? 7 h        auto-wrap on (end)
-//   ESC =              application keypad on (begin): keypad Enter sends ESC O M, not LF
-//   ESC >              application keypad off (end)
-//   ESC [ r            scroll margins back to the whole screen (begin); homes the cursor
-//   ESC [ ? 25 l       hide the cursor while cells are drawn
-//   ESC [ ? 25 h       show the cursor again
-//   ESC [ row ; col H  move the cursor (1-based; ESC [ H and ESC [ row H for column 1)
-//   ESC [ n C          move the cursor n columns right on its row (ESC [ C for one)
-//   CR, CR LF          to column 0 of the cursor's row, or of the row below it (this LF never
-//                      starts from the bottom row, so it only moves the cursor down)
-//   ESC [ K            erase to the end of the row: a row's trailing blanks, drawn in the pen's
+//   rmam  ESC [ ? 7 l  auto-wrap off (begin), so a cell in the last column never wraps
+//   smam  ESC [ ? 7 h  auto-wrap on (end)
+//   smkx  ESC =        application keypad on (begin): keypad Enter sends ESC O M, not LF
+//   rmkx  ESC >        application keypad off (end)
+//   csr   ESC [ r      scroll margins back to the whole screen (begin); homes the cursor
+//   civis ESC [ ? 25 l hide the cursor while cells are drawn
+//   cnorm ESC [ ? 25 h show the cursor again
+//   cup   ESC [ row ; col H  move the cursor (1-based; ESC [ H and ESC [ row H for column 1):
+//                      to a row other than the cursor's own or the next, and at the bottom row
+//                      of a terminal whose cursor was found after a resize
+//   cuf   ESC [ n C    move the cursor n columns right on its row (cuf1, ESC [ C, for one)
+//   CR, CR LF          to column 0 of the cursor's row, or of the row below it
+//   LF                 below the cursor's row: at the bottom row the terminal scrolls natively,
+//                      so that the top row goes into its scrollback; rows that scroll the
+//                      screen are each written after their line feed, as cat writes them
+//   el    ESC [ K      erase to the end of the row: a row's trailing blanks, drawn in the pen's
 //                      colours (the erased cells take the current background); also the part
 //                      of a row right of the largest screen buffer
-//   ESC [ J            erase below: the rows of a terminal taller than the largest screen buffer
-//   ESC [ 0 ; f ; b m  set both colours from a clean state; ESC [ f m and ESC [ b m change one
-//                      f: 30-37 normal, 90-97 bright foreground; b: 40-47, 100-107 background
-//   ESC [ 0 m          colours back to the terminal's own (end; the only pen without colours,
-//                      when NO_COLOR asks for none)
-//   LF                 at the bottom row: the terminal scrolls natively, so that the top row
-//                      goes into its scrollback
-// Cells are sent as the UTF-8 glyphs of code page 437: no byte of the grid ever reaches the
-// terminal as a control code.
+//   ed    ESC [ J      erase below: the rows of a terminal taller than the largest screen buffer
+//   sgr0  ESC [ 0 m    colours back to the terminal's own (before a pen is set from a clean
+//                      state, at the end, and the only pen without colours)
+//   setaf ESC [ f m    the foreground: 30-37, bright 90-97; with 8 colours the bright ones are
+//                      bold (bold, ESC [ 1 m), or the nearest of the 8 without bold
+//   setab ESC [ b m    the background: 40-47, bright 100-107; with 8 colours the nearest of 8
+// Cells are sent as the glyphs of code page 437 in the terminal's character set (UTF-8, or an
+// ASCII substitute for a glyph the set lacks): no byte of the grid ever reaches the terminal as
+// a control code. The cursor-position query (u7, ESC [ 6 n) after a resize is the device's.
 
 #include "console/terminal/renderer.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 #include "console/terminal/cp437.h"
@@ -46,36 +50,22 @@ int terminalColour(int consoleColour) {
   return (consoleColour & 2) | ((consoleColour & 1) << 2) | ((consoleColour & 4) >> 2);
 }
 
-int foregroundCode(std::uint8_t attribute) {
-  return ((attribute & 0x08) ? 90 : 30) + terminalColour(attribute & 7);
+// A pen: foreground and background colour (0-15, terminal order) and bold.
+constexpr int penBold = 0x100;
+int penForeground(int pen) {
+  return pen & 0x0F;
+}
+int penBackground(int pen) {
+  return (pen >> 4) & 0x0F;
 }
 
-int backgroundCode(std::uint8_t attribute) {
-  return ((attribute & 0x80) ? 100 : 40) + terminalColour((attribute >> 4) & 7);
-}
-
-// The glyphs as they go out, copied once so that drawing a cell is a table look-up.
-struct GlyphTable {
-  struct Glyph {
-    char bytes[4];
-    std::uint8_t length;
-  };
-  Glyph glyphs[256];
-  GlyphTable() {
-    for (int b = 0; b < 256; ++b) {
-      const std::string_view glyph = cp437Glyph(static_cast<std::uint8_t>(b));
-      glyph.copy(glyphs[b].bytes, sizeof glyphs[b].bytes);
-      glyphs[b].length = static_cast<std::uint8_t>(glyph.size());
-    }
-  }
-};
-const GlyphTable kGlyphTable;
-
+template <typename GlyphT>
 class GlyphRun {
  public:
+  explicit GlyphRun(const GlyphT* glyphs) : glyphs_(glyphs) {}
   void add(std::uint8_t character, std::string& out) {
     if (used_ + 4 > sizeof buffer_) flush(out);
-    const GlyphTable::Glyph& glyph = kGlyphTable.glyphs[character];
+    const GlyphT& glyph = glyphs_[character];
     std::memcpy(buffer_ + used_, glyph.bytes, 4);
     used_ += glyph.length;
   }
@@ -85,6 +75,7 @@ class GlyphRun {
   }
 
  private:
+  const GlyphT* glyphs_;
   char buffer_[512];
   std::size_t used_ = 0;
 };
@@ -105,32 +96,79 @@ int closingRunStart(const ConsoleCell* cells, int count) {
   return start;
 }
 
-void appendNumber(std::string& out, int value) {
-  char digits[12];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
-}
-
 }  // namespace
 
-Renderer::Renderer(int terminalColumns, int terminalRows, bool colours) : colours_(colours) {
+Renderer::Renderer(int terminalColumns, int terminalRows, bool colours)
+    : Renderer(terminalColumns, terminalRows, [colours] {
+        TerminalCapabilities capabilities = TerminalCapabilities::xterm();
+        if (!colours) capabilities.colours = 0;
+        return capabilities;
+      }()) {}
+
+Renderer::Renderer(int terminalColumns, int terminalRows, TerminalCapabilities capabilities)
+    : caps_(std::move(capabilities)) {
+  for (int b = 0; b < 256; ++b) {
+    const auto byte = static_cast<std::uint8_t>(b);
+    const std::string_view glyph =
+        caps_.glyphs.size() == 256 ? std::string_view(caps_.glyphs[byte]) : cp437Glyph(byte);
+    Glyph& slot = glyphs_[b];
+    if (glyph.empty() || glyph.size() > sizeof slot.bytes) {
+      slot = {{cp437Substitute(byte)}, 1};
+    } else {
+      glyph.copy(slot.bytes, sizeof slot.bytes);
+      slot.length = static_cast<std::uint8_t>(glyph.size());
+    }
+  }
   resize(terminalColumns, terminalRows);
 }
 
-void Renderer::resize(int terminalColumns, int terminalRows) {
+int Renderer::resize(int terminalColumns, int terminalRows, int cursorRow, int cursorColumn) {
   terminalRows = std::max(terminalRows, 1);
+  terminalColumns = std::max(terminalColumns, 1);
   // A terminal that loses rows moves its top ones into its scrollback as far as it takes to
-  // keep the cursor's row: they must not be sent there again.
-  if (cursorRow_ >= 0) viewTop_ += std::max(0, cursorRow_ + 1 - terminalRows);
-  terminalColumns_ = std::max(terminalColumns, 1);
-  terminalRows_ = terminalRows;
+  // keep the cursor's row: they must not be sent there again. Where its cursor was found tells
+  // whether it moved more (extra), or fewer because rows came down (pushBack_).
+  const bool found = cursorRow >= 0 && cursorRow < terminalRows && cursorRow_ >= 0;
+  int extra = 0;
+  int shift = 0;
+  pushBack_ = 0;
+  if (cursorRow_ >= 0) {
+    const int pushed = std::max(0, cursorRow_ + 1 - terminalRows);
+    const int expected = cursorRow_ - pushed;
+    if (found && cursorRow < expected) extra = expected - cursorRow;
+    if (found && cursorRow > expected) pushBack_ = cursorRow - expected;
+    shift = pushed + extra;
+    viewTop_ += shift;
+  }
   // What lies beyond the largest screen buffer is kept blank, not tracked cell by cell.
-  columns_ = std::min(terminalColumns_, ScreenGrid::maxColumns);
-  rows_ = std::min(terminalRows_, ScreenGrid::maxRows);
-  shown_.assign(static_cast<std::size_t>(columns_) * rows_, kOutside);
+  const int columns = std::min(terminalColumns, ScreenGrid::maxColumns);
+  const int rows = std::min(terminalRows, ScreenGrid::maxRows);
+  // With the cursor found and the rows as wide as before, the rows the terminal kept are
+  // known: only what changed is sent, and nothing is addressed that need not be.
+  const bool keep = found && columns == columns_;
+  std::vector<ConsoleCell> shown(static_cast<std::size_t>(columns) * rows, kOutside);
+  std::vector<std::uint8_t> known(static_cast<std::size_t>(rows), 0);
+  for (int row = 0; keep && row < rows && row + shift < rows_; ++row) {
+    std::copy_n(&shown_[static_cast<std::size_t>(row + shift) * columns_], columns,
+                &shown[static_cast<std::size_t>(row) * columns]);
+    known[static_cast<std::size_t>(row)] = known_[static_cast<std::size_t>(row + shift)];
+  }
+  terminalColumns_ = terminalColumns;
+  terminalRows_ = terminalRows;
+  columns_ = columns;
+  rows_ = rows;
+  shown_ = std::move(shown);
+  known_ = std::move(known);
   wanted_.assign(static_cast<std::size_t>(columns_), kOutside);
-  known_.assign(static_cast<std::size_t>(rows_), 0);
-  invalidate();
+  if (keep) {
+    compareAll_ = true;
+    belowKnown_ = false;
+    cursorRow_ = cursorRow;
+    cursorColumn_ = cursorColumn;
+  } else {
+    invalidate();
+  }
+  return extra;
 }
 
 void Renderer::invalidate() {
@@ -138,7 +176,7 @@ void Renderer::invalidate() {
   compareAll_ = true;
   belowKnown_ = false;
   cursorRow_ = cursorColumn_ = -1;
-  pen_ = -1;
+  pen_ = penAttribute_ = -1;
   cursorVisibility_ = Visibility::unknown;
 }
 
@@ -149,7 +187,9 @@ void Renderer::scrollAwayDisplay(std::string& out) {
 }
 
 void Renderer::begin(std::string& out) {
-  out += "\x1b[?7l\x1b=\x1b[r";
+  out += caps_.autoWrapOff;
+  out += caps_.keypadOn;
+  if (caps_.scrollRegion) caps_.scrollRegion(out, 0, terminalRows_ - 1);
   invalidate();
 }
 
@@ -160,12 +200,26 @@ void Renderer::end(const ScreenGrid& grid, std::string& out) {
 }
 
 void Renderer::restoreModes(std::string& out) {
-  out += "\x1b[0m\x1b[?7h\x1b>\x1b[?25h";
-  pen_ = -1;
+  out += caps_.plain;
+  out += caps_.autoWrapOn;
+  out += caps_.keypadOff;
+  out += caps_.showCursor;
+  pen_ = penAttribute_ = -1;
   cursorVisibility_ = Visibility::shown;
 }
 
 void Renderer::render(const ScreenGrid& grid, std::string& out) {
+  if (pushBack_ > 0) {
+    // The rows the terminal brought down go back into its scrollback: line feeds down to its
+    // bottom row and on, as many as came down.
+    const int below = cursorRow_ >= 0 ? terminalRows_ - 1 - cursorRow_ : 0;
+    if (cursorRow_ < 0) moveTo(terminalRows_ - 1, 0, out);
+    out += '\r';
+    out.append(static_cast<std::size_t>(below + pushBack_), '\n');
+    cursorRow_ = terminalRows_ - 1;
+    cursorColumn_ = 0;
+    pushBack_ = 0;
+  }
   const View view = viewFor(grid);
   scrollIntoScrollback(grid, view, out);
   viewTop_ = view.top;
@@ -178,17 +232,17 @@ void Renderer::render(const ScreenGrid& grid, std::string& out) {
     syncRow(row, inside ? grid.row(view.top + row) : std::span<const ConsoleCell>{}, view, out);
   }
   compareAll_ = false;
-  if (!belowKnown_ && terminalRows_ > rows_) {
+  if (!belowKnown_ && terminalRows_ > rows_ && !caps_.eraseBelow.empty()) {
     hideCursor(out);
     moveTo(rows_, 0, out);
     setPen(kOutside.attribute, out);
-    out += "\x1b[J";
+    out += caps_.eraseBelow;
   }
   belowKnown_ = true;
 
   placeCursor(grid, view, out);
   if (cursorVisibility_ != Visibility::shown) {
-    out += "\x1b[?25h";
+    out += caps_.showCursor;
     cursorVisibility_ = Visibility::shown;
   }
 }
@@ -215,9 +269,12 @@ std::span<const ConsoleCell> Renderer::sequenceRow(const ScreenGrid& grid, long 
 }
 
 // The terminal showed the sequence from viewTop_ on and has to show it from
-// scrolledOffCount() + view.top on. When that is further down, the rows in between leave its
-// top as they would on a terminal: each is drawn on the top row as it was when it left, then
-// line feeds at the bottom row push it into the terminal's scrollback.
+// scrolledOffCount() + view.top on. When that is further down, the cursor walks down the
+// sequence as cat's output would: the rows at and above it are brought up to date, then each
+// row below goes out after a line feed, which at the bottom row scrolls the top one into the
+// terminal's scrollback. Only line feeds, carriage returns and moves along a row are sent, so
+// a terminal that changed size while the bytes were on their way still scrolls every row in
+// order rather than writing rows over each other.
 void Renderer::scrollIntoScrollback(const ScreenGrid& grid, const View& view, std::string& out) {
   const long leftTop = grid.scrolledOffCount();
   if (leftTop == 0 && view.top == viewTop_ && view.left == viewLeft_) return;
@@ -230,20 +287,36 @@ void Renderer::scrollIntoScrollback(const ScreenGrid& grid, const View& view, st
   }
 
   const long lost = leftTop - std::min<long>(leftTop, grid.scrollLogCapacity());
-  long step = std::max(0L, lost - viewTop_);
-  if (step > 0) std::fill(known_.begin(), known_.end(), 0);
-  while (step < distance) {
-    const int batch = static_cast<int>(std::min<long>(rows_, distance - step));
-    for (int row = 0; row < batch; ++row) {
-      syncRow(row, sequenceRow(grid, viewTop_ + step + row), view, out);
+  int row = cursorRow_ >= 0 && cursorRow_ < rows_ ? cursorRow_ : rows_ - 1;
+  long index = viewTop_ + row;
+  if (lost > viewTop_) {
+    // Rows that left a full log are gone: the walk starts from the first one kept, written
+    // over the top row.
+    std::fill(known_.begin(), known_.end(), 0);
+    row = 0;
+    index = lost;
+  } else {
+    for (int above = 0; above < row; ++above) {
+      syncRow(above, sequenceRow(grid, viewTop_ + above), view, out);
     }
-    moveTo(rows_ - 1, 0, out);
-    out.append(static_cast<std::size_t>(batch), '\n');
-    shiftUp(batch);
-    step += batch;
   }
-  // Rows that moved up keep their change flags in the grid: they line up again.
-  compareAll_ = lost > viewTop_;
+  syncRow(row, sequenceRow(grid, index), view, out);
+  const long last = leftTop + view.top + rows_ - 1;
+  while (index < last) {
+    if (cursorRow_ != row) {
+      hideCursor(out);
+      moveTo(row, 0, out);
+    }
+    out += '\n';
+    if (row == rows_ - 1) {
+      shiftUp(1);
+    } else {
+      ++row;
+    }
+    cursorRow_ = row;
+    syncRow(row, sequenceRow(grid, ++index), view, out);
+  }
+  compareAll_ = false;  // every row the terminal shows is up to date
 }
 
 void Renderer::shiftUp(int count) {
@@ -270,11 +343,12 @@ void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View&
   ConsoleCell* shown = &shown_[static_cast<std::size_t>(row) * columns_];
   const bool known = known_[static_cast<std::size_t>(row)] != 0;
   known_[static_cast<std::size_t>(row)] = 1;
-  if (!known && terminalColumns_ > columns_) {  // the rest of a row too wide to track
+  if (!known && terminalColumns_ > columns_ && !caps_.eraseLine.empty()) {
+    // the rest of a row too wide to track
     hideCursor(out);
     moveTo(row, columns_, out);
     setPen(kOutside.attribute, out);
-    out += "\x1b[K";
+    out += caps_.eraseLine;
   }
   auto differs = [&](int column) { return !known || shown[column] != want[column]; };
 
@@ -284,7 +358,9 @@ void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View&
   // The row ends in blanks of one colour: from blanksFrom on they are cheaper erased (ESC [ K,
   // three bytes) than written, as long as more than three cells up to the last change differ.
   const ConsoleCell blank = want[columns_ - 1];
-  const int blanksFrom = blank.character == ' ' ? closingRunStart(want, columns_) : columns_;
+  const int blanksFrom = blank.character == ' ' && !caps_.eraseLine.empty()
+                             ? closingRunStart(want, columns_)
+                             : columns_;
   // Erasing from beyond lastChange - 3 would send more than it saves.
   const int eraseFrom = blanksFrom <= lastChange - 3 ? blanksFrom : columns_;
 
@@ -300,10 +376,10 @@ void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View&
       return;
     }
     // The run of changed cells goes out through a small buffer: one append per colour change.
-    GlyphRun run;
+    GlyphRun<Glyph> run(glyphs_);
     for (; column < eraseFrom && differs(column); ++column) {
       const ConsoleCell cell = want[column];
-      if (cell.attribute != pen_) {
+      if (cell.attribute != penAttribute_) {
         run.flush(out);
         setPen(cell.attribute, out);
       }
@@ -312,15 +388,16 @@ void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View&
     }
     run.flush(out);
     cursorColumn_ = column;
-    // In the last column the cursor stays put or waits to wrap, depending on the terminal.
-    if (column == columns_) cursorRow_ = cursorColumn_ = -1;
+    // In the last column the cursor stays put or waits to wrap, depending on the terminal:
+    // only a carriage return or an absolute move knows where it goes from there.
+    if (column == columns_) cursorColumn_ = -1;
   }
 }
 
 // From the cursor to the end of its row. The cursor stays where it is.
 void Renderer::eraseToEnd(ConsoleCell blank, ConsoleCell* shown, int count, std::string& out) {
   setPen(blank.attribute, out);
-  out += "\x1b[K";
+  out += caps_.eraseLine;
   std::fill(shown, shown + count, blank);
 }
 
@@ -330,107 +407,83 @@ void Renderer::placeCursor(const ScreenGrid& grid, const View& view, std::string
   moveTo(row, column, out);
 }
 
-namespace {
-
-int digitCount(int value) {
-  int digits = 1;
-  for (; value >= 10; value /= 10) ++digits;
-  return digits;
+void Renderer::forward(int count, std::string& out) {
+  if (count == 1 && !caps_.cursorRight1.empty()) {
+    out += caps_.cursorRight1;
+  } else if (caps_.cursorRight) {
+    caps_.cursorRight(out, count);
+  } else {
+    for (int i = 0; i < count; ++i) out += caps_.cursorRight1;
+  }
 }
 
-int absoluteMoveLength(int row, int column) {
-  if (row == 0 && column == 0) return 3;
-  return 3 + digitCount(row + 1) + (column > 0 ? 1 + digitCount(column + 1) : 0);
-}
-
-int forwardLength(int count) {
-  if (count == 0) return 0;
-  return count == 1 ? 3 : 3 + digitCount(count);
-}
-
-void appendForward(int count, std::string& out) {
-  if (count == 0) return;
-  out += "\x1b[";
-  if (count > 1) appendNumber(out, count);
-  out += 'C';
-}
-
-}  // namespace
-
-// The shortest of: right along the row; CR (or CR LF to the row below) then right; absolute.
+// Along the cursor's row, or from its start or the start of the row below, when the terminal
+// can move right (it always can go back with a carriage return); absolutely otherwise. The
+// moves that stay near the cursor are also the shorter ones.
 void Renderer::moveTo(int row, int column, std::string& out) {
   if (row == cursorRow_ && column == cursorColumn_) return;
-  int best = absoluteMoveLength(row, column);
-  enum class Way { absolute, forward, carriageReturn, nextLine } way = Way::absolute;
-  if (cursorRow_ >= 0 && row == cursorRow_ && column > cursorColumn_ &&
-      forwardLength(column - cursorColumn_) < best) {
-    best = forwardLength(column - cursorColumn_);
-    way = Way::forward;
-  }
-  if (cursorRow_ >= 0 && row == cursorRow_ && 1 + forwardLength(column) < best) {
-    best = 1 + forwardLength(column);
-    way = Way::carriageReturn;
-  }
-  if (cursorRow_ >= 0 && row == cursorRow_ + 1 && 2 + forwardLength(column) < best) {
-    way = Way::nextLine;
-  }
-  switch (way) {
-    case Way::forward:
-      appendForward(column - cursorColumn_, out);
-      break;
-    case Way::carriageReturn:
-      out += '\r';
-      appendForward(column, out);
-      break;
-    case Way::nextLine:
-      out += "\r\n";
-      appendForward(column, out);
-      break;
-    case Way::absolute:
-      out += "\x1b[";
-      if (row > 0 || column > 0) appendNumber(out, row + 1);
-      if (column > 0) {
-        out += ';';
-        appendNumber(out, column + 1);
-      }
-      out += 'H';
-      break;
+  const bool right = caps_.cursorRight || !caps_.cursorRight1.empty();
+  if (row == cursorRow_ && column == 0) {
+    out += '\r';
+  } else if (row == cursorRow_ && cursorColumn_ >= 0 && column > cursorColumn_ && right) {
+    forward(column - cursorColumn_, out);
+  } else if (row == cursorRow_ && right) {
+    out += '\r';
+    forward(column, out);
+  } else if (cursorRow_ >= 0 && row == cursorRow_ + 1 && (column == 0 || right)) {
+    out += "\r\n";
+    if (column > 0) forward(column, out);
+  } else {
+    caps_.cursorAddress(out, row, column);
   }
   cursorRow_ = row;
   cursorColumn_ = column;
 }
 
+// The pen that draws an attribute on this terminal: its colours as far as it has them.
+int Renderer::penFor(std::uint8_t attribute) const {
+  if (caps_.colours == 0) return 0;
+  int foreground = terminalColour(attribute & 7) | (attribute & 0x08);
+  int background = terminalColour((attribute >> 4) & 7) | ((attribute & 0x80) >> 4);
+  int bold = 0;
+  if (caps_.colours < 16) {
+    // Bright ones as bold where the terminal has it, else the nearest of the 8 (grey, the
+    // bright black, is nearer white than black on a dark screen).
+    if (foreground >= 8 && !caps_.bold.empty()) {
+      bold = penBold;
+      foreground -= 8;
+    }
+    if (foreground >= 8) foreground = foreground == 8 ? 7 : foreground - 8;
+    if (background >= 8) background = background == 8 ? 7 : background - 8;
+  }
+  return foreground | (background << 4) | bold;
+}
+
 void Renderer::setPen(std::uint8_t attribute, std::string& out) {
-  if (pen_ == attribute) return;
-  if (!colours_) {  // one pen for every attribute: the terminal's own colours
-    if (pen_ < 0) out += "\x1b[0m";
-    pen_ = attribute;
+  penAttribute_ = attribute;
+  const int pen = penFor(attribute);
+  if (pen_ == pen) return;
+  if (caps_.colours == 0) {  // one pen for every attribute: the terminal's own colours
+    if (pen_ < 0) out += caps_.plain;
+    pen_ = pen;
     return;
   }
-  const int foreground = foregroundCode(attribute);
-  const int background = backgroundCode(attribute);
-  out += "\x1b[";
-  if (pen_ < 0) {
-    out += "0;";  // nothing else (bold, reverse, ...) may linger from before
-    appendNumber(out, foreground);
-    out += ';';
-    appendNumber(out, background);
-  } else if (foregroundCode(static_cast<std::uint8_t>(pen_)) == foreground) {
-    appendNumber(out, background);
-  } else if (backgroundCode(static_cast<std::uint8_t>(pen_)) == background) {
-    appendNumber(out, foreground);
-  } else {
-    appendNumber(out, foreground);
-    out += ';';
-    appendNumber(out, background);
+  // Nothing else (bold, reverse, ...) may linger from before; bold goes only with everything.
+  const bool fresh = pen_ < 0 || ((pen_ & penBold) && !(pen & penBold));
+  if (fresh) out += caps_.plain;
+  if ((pen & penBold) && (fresh || !(pen_ & penBold))) out += caps_.bold;
+  if (fresh || penForeground(pen_) != penForeground(pen)) {
+    out += caps_.foreground[penForeground(pen)];
   }
-  out += 'm';
-  pen_ = attribute;
+  if (fresh || penBackground(pen_) != penBackground(pen)) {
+    out += caps_.background[penBackground(pen)];
+  }
+  pen_ = pen;
 }
 
 void Renderer::hideCursor(std::string& out) {
   if (cursorVisibility_ == Visibility::hidden) return;
-  out += "\x1b[?25l";
+  out += caps_.hideCursor;
   cursorVisibility_ = Visibility::hidden;
 }
 

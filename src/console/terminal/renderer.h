@@ -1,5 +1,6 @@
 // The renderer: what the terminal should show is a ScreenGrid; what it shows is the renderer's
-// own copy. render() appends the escape sequences that turn the one into the other.
+// own copy. render() appends the escape sequences that turn the one into the other, in the
+// terminal's own sequences (TerminalCapabilities).
 #pragma once
 
 #include <cstdint>
@@ -8,38 +9,65 @@
 #include <vector>
 
 #include "console/screen_grid.h"
+#include "console/terminal/capabilities.h"
 
 namespace qv {
 
-class Renderer {
+// What a terminal screen asks of a renderer: the one below for a terminal with cursor
+// addressing, the teletype one (teletype.h) for a terminal without.
+class FrameRenderer {
+ public:
+  virtual ~FrameRenderer() = default;
+  // Appends the bytes that bring the terminal to the grid. The caller then calls
+  // grid.clearChanges().
+  virtual void render(const ScreenGrid& grid, std::string& out) = 0;
+  // What the terminal shows is unknown (start, resume): the next render repaints.
+  virtual void invalidate() = 0;
+  // The terminal has a new size, and its cursor was found at cursorRow, cursorColumn (-1: not
+  // known). Returns how many rows of the grid's top the terminal has put into its scrollback
+  // beyond those a terminal moves there to keep the cursor's row (see ScreenGrid::resize).
+  virtual int resize(int terminalColumns, int terminalRows, int cursorRow, int cursorColumn) = 0;
+  // Once, at start-up, before begin(): what the shell showed scrolls into the scrollback.
+  virtual void scrollAwayDisplay(std::string& out) = 0;
+  // At start and on resume: the terminal in the state render() relies on. The next render
+  // repaints.
+  virtual void begin(std::string& out) = 0;
+  // On the way out: the last frame's end, the terminal's own modes back, a fresh line where
+  // the dialogue stopped.
+  virtual void end(const ScreenGrid& grid, std::string& out) = 0;
+  // The terminal's own modes back, alone: where its cursor stands is not known.
+  virtual void restoreModes(std::string& out) = 0;
+};
+
+class Renderer final : public FrameRenderer {
  public:
   // Without colours every cell is drawn in the terminal's own colours (NO_COLOR).
   Renderer(int terminalColumns, int terminalRows, bool colours = true);
+  Renderer(int terminalColumns, int terminalRows, TerminalCapabilities capabilities);
 
-  // Appends the bytes that bring the terminal to the grid (cells, colours, cursor), and rows
-  // that scrolled off the grid's top into the terminal's scrollback. The caller then calls
-  // grid.clearChanges().
-  void render(const ScreenGrid& grid, std::string& out);
-  // What the terminal shows is unknown (start, resume, resize): the next render repaints.
-  void invalidate();
-  // The terminal has a new size. Only the part of it that the largest screen buffer can cover
-  // is tracked; the rest is kept blank.
-  void resize(int terminalColumns, int terminalRows);
+  // Rows that scrolled off the grid's top go into the terminal's scrollback, as the terminal's
+  // own scrolling carries them: line feeds at its bottom row, each row written there after its
+  // line feed, as cat would; only rows that changed in place are addressed absolutely.
+  void render(const ScreenGrid& grid, std::string& out) override;
+  void invalidate() override;
+  // Only the part of the terminal that the largest screen buffer can cover is tracked; the rest
+  // is kept blank. A cursor found lower than expected means rows came down from the terminal's
+  // scrollback (a terminal that grows pulls them back) or line feeds on their way moved it: the
+  // next render sends as many back up, from the bottom row.
+  int resize(int terminalColumns, int terminalRows, int cursorRow = -1,
+             int cursorColumn = -1) override;
 
-  // Once, at start-up, before begin(): the rows above the terminal's cursor (what the shell
-  // showed) scroll into its scrollback instead of being painted over.
-  void scrollAwayDisplay(std::string& out);
+  // The rows above the terminal's cursor scroll into its scrollback instead of being painted
+  // over.
+  void scrollAwayDisplay(std::string& out) override;
 
-  // At start and on resume: puts the terminal in the state render() relies on (no auto-wrap,
-  // no scroll margins) and the keypad in application mode. The next render repaints.
-  void begin(std::string& out);
-  // On the way out: colours reset, auto-wrap and the numeric keypad back on, the cursor shown
-  // at the console cursor, so that whatever follows appears in the terminal's own colours
-  // where the dialogue stopped.
-  void end(const ScreenGrid& grid, std::string& out);
-  // What end() sends besides placing the cursor: the terminal's own modes back. Alone when
-  // where the terminal's cursor stands is not known or not the program's business.
-  void restoreModes(std::string& out);
+  // No auto-wrap, no scroll margins, the keypad in application mode.
+  void begin(std::string& out) override;
+  // Colours reset, auto-wrap and the numeric keypad back on, the cursor shown at the console
+  // cursor, so that whatever follows appears in the terminal's own colours where the dialogue
+  // stopped.
+  void end(const ScreenGrid& grid, std::string& out) override;
+  void restoreModes(std::string& out) override;
 
  private:
   struct View {  // the part of the grid the terminal shows, from its top-left cell
@@ -54,10 +82,17 @@ class Renderer {
   void shiftUp(int count);
   void placeCursor(const ScreenGrid& grid, const View& view, std::string& out);
   void moveTo(int row, int column, std::string& out);
+  void forward(int count, std::string& out);
+  int penFor(std::uint8_t attribute) const;
   void setPen(std::uint8_t attribute, std::string& out);
   void hideCursor(std::string& out);
 
-  bool colours_;
+  TerminalCapabilities caps_;
+  struct Glyph {
+    char bytes[4];
+    std::uint8_t length;
+  };
+  Glyph glyphs_[256] = {};
   int terminalColumns_ = 1;
   int terminalRows_ = 1;
   int columns_ = 1;  // the part of the terminal that is tracked
@@ -71,7 +106,9 @@ class Renderer {
   int viewLeft_ = 0;
   int cursorRow_ = -1;  // where the terminal's cursor stands; -1 when unknown
   int cursorColumn_ = -1;
-  int pen_ = -1;  // the attribute the terminal draws in; -1 when unknown
+  int pen_ = -1;           // the pen the terminal draws with (penFor); -1 when unknown
+  int penAttribute_ = -1;  // the attribute pen_ was chosen for
+  int pushBack_ = 0;       // rows the terminal pulled down, to send back at the next render
   enum class Visibility { unknown, shown, hidden } cursorVisibility_ = Visibility::unknown;
 };
 

@@ -189,5 +189,32 @@ TEST(KeyDecoder, HeldSequenceAfterTimeout) {
   }
 }
 
+// What a terminal's description and the locale add: its own key strings (a VT52's Up here)
+// before the built-in forms, which stay; the characters of a single-byte set as the console's
+// (ä, è; none for the currency sign); and, while one is awaited, a cursor report that is no
+// key, taken once: the next one is the modified F3 it looks like.
+TEST(KeyDecoder, OwnKeyStringsSingleByteTextAndTheAwaitedCursorReport) {
+  const std::string_view bytes = "\033Ax\033[A\344\350\244\033\344\033[12;40R\033[1;5R";
+  std::array<std::int16_t, 128> latin1;
+  latin1.fill(-1);
+  latin1[0xE4 - 0x80] = 132;
+  latin1[0xE8 - 0x80] = 138;
+  for (std::size_t split = 0; split <= bytes.size(); ++split) {
+    KeyDecoder decoder;
+    decoder.addKey("\033A", VirtualKey::up);
+    decoder.useSingleByteSet(latin1);
+    decoder.awaitCursorReport();
+    KeyQueue queue;
+    decoder.feed(bytesOf(bytes.substr(0, split)), queue);
+    decoder.feed(bytesOf(bytes.substr(split)), queue);
+    EXPECT_EQ(drain(queue), (Keys{kUp, kX, kUp, glyph(132), glyph(138), glyph(132, kAlt),
+                                  function(3, kCtrl)}))
+        << split;
+    int row = 0, column = 0;
+    EXPECT_TRUE(decoder.takeCursorReport(row, column) && row == 12 && column == 40) << split;
+    EXPECT_FALSE(decoder.takeCursorReport(row, column));
+  }
+}
+
 }  // namespace
 }  // namespace qv

@@ -1,7 +1,9 @@
 // A small dialogue on the console, for tests that drive the terminal in a pseudo-terminal: it
 // prompts "eco> " and reads a line with the console's own channels; "fine" ends it normally,
 // "memoria" fails as an allocation that finds no memory does (nothing catches it: abort()),
-// anything else is written back as "letto: [<text>]".
+// "flusso N" writes the rows "riga 1" to "riga N" as fast as it can, anything else is written
+// back as "letto: [<text>]".
+#include <charconv>
 #include <new>
 #include <string_view>
 
@@ -24,6 +26,17 @@ namespace {
     qv::checkIo();
     if (line.view() == "fine") qv::haltProgram(0);
     if (line.view() == "memoria") throw std::bad_alloc();
+    if (line.view().starts_with("flusso ")) {
+      int rows = 0;
+      const std::string_view count = line.view().substr(7);
+      std::from_chars(count.data(), count.data() + count.size(), rows);
+      for (int row = 1; row <= rows; ++row) {
+        qv::writeString(0, qv::standardOutput, "riga ");
+        qv::writeInteger(0, qv::standardOutput, row);
+        qv::writeLineEnd(qv::standardOutput);
+      }
+      continue;
+    }
     qv::writeString(0, qv::standardOutput, "letto: [");
     qv::writeString(0, qv::standardOutput, line.view());
     qv::writeString(0, qv::standardOutput, "]");

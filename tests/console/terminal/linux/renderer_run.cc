@@ -131,7 +131,11 @@ const char* RendererRun::operate(bool terminalMayResize) {
       if (!terminalMayResize || below(4)) break;
       resized_ = true;
       term_.resize(1 + below(grid.rows() + 5), 1 + below(grid.columns() + 10));
-      renderer_.resize(term_.cols(), term_.rows());
+      if (below(2)) {  // the terminal told where its cursor went, as a terminal asked does
+        renderer_.resize(term_.cols(), term_.rows(), term_.cursor().row, term_.cursor().col);
+      } else {
+        renderer_.resize(term_.cols(), term_.rows());
+      }
       return "resize";
     case 11:
       if (below(6)) break;  // resumed after another program left colours, margins, text
@@ -155,7 +159,9 @@ std::string RendererRun::frame() {
     const auto row = grid_.scrolledOffRow(i);
     scrolledOff.emplace_back(row.begin(), row.end());
   }
-  term_.clearScrollback();
+  // The scrollback is kept for a while, so that a terminal that grows has rows to pull down.
+  if (term_.scrollbackCells().size() > 200) term_.clearScrollback();
+  const std::size_t before = term_.scrollbackCells().size();
   renderer_.render(grid_, out_);
   grid_.clearChanges();
   send();
@@ -163,13 +169,13 @@ std::string RendererRun::frame() {
     return difference;
   }
   const auto& pushed = term_.scrollbackCells();
-  if (compareLog && pushed.size() != scrolledOff.size()) {
-    return std::to_string(pushed.size()) + " rows in the scrollback, " +
+  if (compareLog && pushed.size() - before != scrolledOff.size()) {
+    return std::to_string(pushed.size() - before) + " rows in the scrollback, " +
            std::to_string(scrolledOff.size()) + " left the grid";
   }
-  for (std::size_t i = 0; compareLog && i < pushed.size(); ++i) {
+  for (std::size_t i = 0; compareLog && i < scrolledOff.size(); ++i) {
     for (int c = 0; c < grid_.columns(); ++c) {
-      if (!shows(pushed[i][std::size_t(c)], scrolledOff[i][std::size_t(c)])) {
+      if (!shows(pushed[before + i][std::size_t(c)], scrolledOff[i][std::size_t(c)])) {
         return "scrollback row " + std::to_string(i) + ", column " + std::to_string(c);
       }
     }
