@@ -9,7 +9,8 @@ DESTDIR ?=
 
 .PHONY: run program documents install package test build deps test-default soft test-soft \
         test-sanitize sanitize clang fuzz fuzz-run bench bench-terminal windows test-windows \
-        bench-windows deps-windows aarch64 test-aarch64 deps-aarch64 mutation clean
+        bench-windows deps-windows aarch64 test-aarch64 deps-aarch64 web web-serve test-web \
+        deps-web mutation clean
 
 run: program
 	@./build/default/quorvendalist
@@ -119,6 +120,44 @@ test-aarch64: aarch64
 deps-aarch64:
 	@dpkg --print-foreign-architectures | grep -qx arm64 || $(SUDO) dpkg --add-architecture arm64
 	@$(MAKE) --no-print-directory deps PACKAGES="$(AARCH64_PACKAGES)"
+
+# The program in a browser tab: compiled to WebAssembly with Emscripten, drawn by xterm.js.
+# build/web is a folder of static files to publish anywhere; build/web-cmake holds the build,
+# the same program for node (quorvendalist-node.js) and the test programs, which run under node.
+# Emscripten's JavaScript optimiser finds its parser through NODE_PATH; node runs its output
+# only without its own fetch (it would try to fetch the .wasm file as a URL).
+WEB_PACKAGES := emscripten nodejs chromium python3-fonttools python3-brotli fonts-dejavu-core
+WEB_PORT ?= 8000
+web test-web: export NODE_PATH := /usr/share/nodejs
+
+web: deps-web web/node_modules/.package-lock.json
+	cmake --preset web >/dev/null
+	cmake --build --preset web -j $(JOBS) --target quorvendalist quorvendalist_node
+	mkdir -p build/web
+	cp web/index.html build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
+	   web/node_modules/@xterm/xterm/lib/xterm.js web/node_modules/@xterm/xterm/css/xterm.css \
+	   build/web/
+	/usr/bin/python3 web/cp437_font.py src/console/terminal/cp437.cc \
+	   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf build/web/cp437.woff2
+
+# xterm.js for the page and puppeteer-core for its tests, as the lockfile pins them.
+web/node_modules/.package-lock.json: web/package-lock.json
+	cd web && npm ci --no-audit --no-fund
+
+web-serve: web
+	@echo "quorvendalist in a browser: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C stops the server)"
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory build/web
+
+# Under node: every test suite, the digits of the same-output test and the command's output
+# against the native build's; in headless Chromium: the page, through its own terminal.
+test-web: web build
+	cmake --build --preset web -j $(JOBS)
+	ctest --preset web -j $(JOBS)
+
+# A machine with node from elsewhere (it brings npm) keeps it; Debian's needs its npm.
+deps-web:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WEB_PACKAGES)"
+	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps PACKAGES=npm
 
 FUZZ_SECONDS ?= 30
 fuzz-run: fuzz

@@ -34,33 +34,37 @@ InputRecord pageKeyEvent(int item) {
 // The page's terminal: bytes from onData, Alt keypad digits and Alt's release from its key
 // events (kept from the terminal, which would send something else for them), a note of a new
 // size from onResize. Whatever waits for the page is woken by each.
+//
+// The JavaScript in these macros goes through the C preprocessor, which spaces out what it does
+// not know as one token: no arrow functions, no strict comparisons, no regular expressions (nor
+// does clang-format, which is kept away from them).
+// clang-format off
 EM_JS(void, qv_listenToPage, (), {
   const term = Module['terminal'];
   const input = {items : [], resized : false, wake : null, altDigits : false};
-  const wake = () = > {
-    const w = input.wake;
+  const wake = function() {
+    const waiting = input.wake;
     input.wake = null;
-    if (w) w();
+    if (waiting) waiting();
   };
   const encoder = new TextEncoder();
   input.listeners = [
-    term.onData((data) = >
-                         {
-                           for (const b of encoder.encode(data)) input.items.push(b);
-                           wake();
-                         }),
-    term.onResize(() = >
-                       {
-                         input.resized = true;
-                         wake();
-                       })
+    term.onData(function(data) {
+      for (const b of encoder.encode(data)) input.items.push(b);
+      wake();
+    }),
+    term.onResize(function() {
+      input.resized = true;
+      wake();
+    })
   ];
-  term.attachCustomKeyEventHandler((ev) = > {
-    const digit = / ^Numpad([0 - 9]) $ /.exec(ev.code);
-    if (ev.type == = 'keydown' && ev.altKey && digit) {
-      input.items.push(256 + Number(digit[1]));
+  term.attachCustomKeyEventHandler(function(ev) {
+    const code = ev.code || "";
+    const digit = code.length == 7 && code.startsWith('Numpad') ? code.charCodeAt(6) - 48 : -1;
+    if (ev.type == 'keydown' && ev.altKey && digit >= 0 && digit <= 9) {
+      input.items.push(256 + digit);
       input.altDigits = true;
-    } else if (ev.type == = 'keyup' && ev.key == = 'Alt' && input.altDigits) {
+    } else if (ev.type == 'keyup' && ev.key == 'Alt' && input.altDigits) {
       input.items.push(266);
       input.altDigits = false;
     } else {
@@ -77,7 +81,7 @@ EM_JS(void, qv_stopListening, (), {
   const input = Module['qvInput'];
   if (!input) return;
   for (const listener of input.listeners) listener.dispose();
-  Module['terminal'].attachCustomKeyEventHandler(() = > true);
+  Module['terminal'].attachCustomKeyEventHandler(function() { return true; });
   Module['qvInput'] = null;
 });
 
@@ -105,22 +109,24 @@ EM_JS(int, qv_takeResize, (int* size), {
 EM_ASYNC_JS(int, qv_waitForPage, (int timeoutMs), {
   const input = Module['qvInput'];
   if (!input || input.items.length > 0 || input.resized) return 1;
-  return await new Promise((resolve) = > {
+  return await new Promise(function(resolve) {
     let timer = null;
-    input.wake = () = > {
-      if (timer != = null) clearTimeout(timer);
+    input.wake = function() {
+      clearTimeout(timer);
       resolve(1);
     };
     if (timeoutMs >= 0) {
-      timer = setTimeout(() = >
-                              {
-                                input.wake = null;
-                                resolve(0);
-                              },
-                         timeoutMs);
+      timer = setTimeout(
+          function() {
+            input.wake = null;
+            resolve(0);
+          },
+          timeoutMs);
     }
   });
 });
+
+// clang-format on
 
 void WebKeyboard::open() {
   *this = WebKeyboard();
