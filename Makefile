@@ -10,7 +10,7 @@ DESTDIR ?=
 .PHONY: run program documents install package test build deps test-default soft test-soft \
         test-sanitize sanitize clang fuzz fuzz-run bench bench-terminal windows test-windows \
         bench-windows deps-windows aarch64 test-aarch64 deps-aarch64 web web-serve test-web \
-        deps-web mutation clean
+        bench-web deps-web mutation clean
 
 run: program
 	@./build/default/quorvendalist
@@ -128,7 +128,7 @@ deps-aarch64:
 # only without its own fetch (it would try to fetch the .wasm file as a URL).
 WEB_PACKAGES := emscripten nodejs chromium python3-fonttools python3-brotli fonts-dejavu-core
 WEB_PORT ?= 8000
-web test-web: export NODE_PATH := /usr/share/nodejs
+web test-web bench-web: export NODE_PATH := /usr/share/nodejs
 
 web: deps-web web/node_modules/.package-lock.json
 	cmake --preset web >/dev/null
@@ -153,6 +153,11 @@ web-serve: web
 test-web: web build
 	cmake --build --preset web -j $(JOBS)
 	ctest --preset web -j $(JOBS)
+
+# Load to the drawn menu, key press to echo and 100,000 lines in headless Chromium; the folder's
+# size, raw and gzipped.
+bench-web: web
+	NODE_PATH=web/node_modules node bench/web/page_bench.cjs build/web 15
 
 # A machine with node from elsewhere (it brings npm) keeps it; Debian's needs its npm.
 deps-web:

@@ -105,7 +105,7 @@ function waitForEnd(page) {
     .then(() => page.$eval("#end", (end) => [end.dataset.exitCode, end.textContent]));
 }
 
-test("the menu, a whole pass of a, esci ending with 0, and a new start", async () => {
+test("the menu, a whole pass of a, esci ending with 0, a new start, Ctrl-C", async () => {
   const page = await openPage();
   await waitForRow(page, "=>", true);
   await expectRowsEndingAtCursor(page, menuRows(""));
@@ -127,6 +127,11 @@ test("the menu, a whole pass of a, esci ending with 0, and a new start", async (
   assert.equal(await page.$eval("#end", (end) => end.hidden), true);
   await page.keyboard.type("b\r");
   await waitForRow(page, "RADICI NIDIFICATE");
+  // Ctrl-C ends the program as it does in a terminal, with the status a shell shows for it.
+  await page.keyboard.down("Control");
+  await page.keyboard.press("c");
+  await page.keyboard.up("Control");
+  assert.deepEqual(await waitForEnd(page), ["130", "quorvendalist ended with exit code 130.Start again"]);
   assert.deepEqual(page.problems, []);
 });
 

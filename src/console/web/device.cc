@@ -5,6 +5,7 @@
 #include "channels/web/page_terminal.h"
 #include "console/grid_console.h"
 #include "console/system_console.h"
+#include "runtime/run_error.h"
 
 namespace qv {
 
@@ -14,6 +15,8 @@ constexpr std::int32_t standardInputId = -10;
 constexpr std::int32_t standardErrorId = -12;
 constexpr Handle pageTerminal = 1;  // standard output, the page's terminal in a browser
 constexpr std::uint16_t startAttribute = 0x07;
+// What a shell reports for a program that Ctrl-C ended (128 + SIGINT).
+constexpr int interruptedStatus = 130;
 
 EM_JS(void, qv_pageTerminalSize, (int* size), {
   const term = Module['terminal'];
@@ -74,8 +77,10 @@ void WebDevice::send() {
   out_.clear();
 }
 
-// A new size of the page's terminal: the grid follows it and the terminal is painted anew.
+// Ctrl-C ends the program as it does in a terminal; a new size of the page's terminal: the grid
+// follows it and the terminal is painted anew.
 void WebDevice::handleEvents() {
+  if (keyboard_.interrupted()) terminateOnRequest(interruptedStatus);
   int columns = 0;
   int rows = 0;
   if (!keyboard_.takeResize(columns, rows)) return;

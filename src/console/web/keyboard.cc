@@ -13,6 +13,7 @@ namespace {
 // keypad digit, or Alt let go.
 constexpr int altDigitBase = 256;
 constexpr int altReleased = altDigitBase + 10;
+constexpr int interruptByte = 0x03;  // what a terminal sends for Ctrl-C
 constexpr int takeLimit = 256;
 // Every item gives at most one event, apart from what a flush of held bytes may add.
 constexpr int reservedRoom = 34;
@@ -147,6 +148,10 @@ void WebKeyboard::take() {
     std::uint8_t bytes[takeLimit];
     int held = 0;  // bytes gathered for the decoder, fed before any key event of the page's
     for (int i = 0; i <= count; ++i) {
+      if (i < count && items[i] == interruptByte) {
+        interrupted_ = true;
+        continue;
+      }
       if (i < count && items[i] < altDigitBase) {
         bytes[held++] = static_cast<std::uint8_t>(items[i]);
         continue;

@@ -23,10 +23,13 @@ class WebKeyboard {
   void wait();
   // The terminal's new size, once per change.
   bool takeResize(int& columns, int& rows);
+  // Ctrl-C was typed: the terminal's interrupt key, never a key for the line editor.
+  bool interrupted() const { return interrupted_; }
 
  private:
   KeyDecoder decoder_{KeyDecoder::Source::terminal};
   KeyQueue queue_;
+  bool interrupted_ = false;
 };
 
 }  // namespace qv
