@@ -126,7 +126,8 @@ deps-aarch64:
 # the same program for node (quorvendalist-node.js) and the test programs, which run under node.
 # Emscripten's JavaScript optimiser finds its parser through NODE_PATH; node runs its output
 # only without its own fetch (it would try to fetch the .wasm file as a URL).
-WEB_PACKAGES := emscripten nodejs chromium python3-fonttools python3-brotli fonts-dejavu-core
+WEB_PACKAGES := emscripten nodejs chromium firefox-esr python3-fonttools python3-brotli \
+                fonts-dejavu-core
 WEB_PORT ?= 8000
 web test-web bench-web: export NODE_PATH := /usr/share/nodejs
 
@@ -149,7 +150,7 @@ web-serve: web
 	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory build/web
 
 # Under node: every test suite, the digits of the same-output test and the command's output
-# against the native build's; in headless Chromium: the page, through its own terminal.
+# against the native build's; in headless Chromium and Firefox: the page, through its terminal.
 test-web: web build
 	cmake --build --preset web -j $(JOBS)
 	ctest --preset web -j $(JOBS)
