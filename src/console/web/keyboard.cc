@@ -117,12 +117,10 @@ EM_ASYNC_JS(int, qv_waitForPage, (int timeoutMs), {
       resolve(1);
     };
     if (timeoutMs >= 0) {
-      timer = setTimeout(
-          function() {
-            input.wake = null;
-            resolve(0);
-          },
-          timeoutMs);
+      timer = setTimeout(function() {
+        input.wake = null;
+        resolve(0);
+      }, timeoutMs);
     }
   });
 });
