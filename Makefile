@@ -16,7 +16,7 @@ DESTDIR ?=
 .PHONY: run program documents install uninstall package test build deps deps-program \
         deps-package test-default soft test-soft test-sanitize sanitize clang fuzz fuzz-run bench \
         bench-terminal windows test-windows package-windows bench-windows deps-windows aarch64 \
-        test-aarch64 deps-aarch64 mutation clean
+        test-aarch64 deps-aarch64 web web-serve test-web bench-web deps-web mutation clean
 
 run: program
 	@./build/program/quorvendalist
@@ -137,6 +137,50 @@ test-aarch64: aarch64
 # The arm64 packages come from the same archive once dpkg knows the architecture.
 deps-aarch64:
 	@sh cmake/install-packages.sh --architecture arm64 $(AARCH64_PACKAGES)
+
+# The program in a browser tab: compiled to WebAssembly with Emscripten, drawn by xterm.js.
+# build/web is a folder of static files to publish anywhere; build/web-cmake holds the build,
+# the same program for node (quorvendalist-node.js) and the test programs, which run under node.
+# Emscripten's JavaScript optimiser finds its parser through NODE_PATH; node runs its output
+# only without its own fetch (it would try to fetch the .wasm file as a URL).
+WEB_PACKAGES := emscripten nodejs chromium firefox-esr python3-fonttools python3-brotli \
+                fonts-dejavu-core
+WEB_PORT ?= 8000
+web test-web bench-web: export NODE_PATH := /usr/share/nodejs
+
+web: deps-web web/node_modules/.package-lock.json
+	cmake --preset web >/dev/null
+	cmake --build --preset web -j $(JOBS) --target quorvendalist quorvendalist_node
+	mkdir -p build/web
+	cp web/index.html build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
+	   web/node_modules/@xterm/xterm/lib/xterm.js web/node_modules/@xterm/xterm/css/xterm.css \
+	   build/web/
+	/usr/bin/python3 web/cp437_font.py src/console/terminal/cp437.cc \
+	   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf build/web/cp437.woff2
+
+# xterm.js for the page and puppeteer-core for its tests, as the lockfile pins them.
+web/node_modules/.package-lock.json: web/package-lock.json
+	cd web && npm ci --no-audit --no-fund
+
+web-serve: web
+	@echo "quorvendalist in a browser: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C stops the server)"
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory build/web
+
+# Under node: every test suite, the digits of the same-output test and the command's output
+# against the native build's; in headless Chromium and Firefox: the page, through its terminal.
+test-web: web build
+	cmake --build --preset web -j $(JOBS)
+	ctest --preset web -j $(JOBS)
+
+# Load to the drawn menu, key press to echo and 100,000 lines in headless Chromium; the folder's
+# size, raw and gzipped.
+bench-web: web
+	NODE_PATH=web/node_modules node bench/web/page_bench.cjs build/web 15
+
+# A machine with node from elsewhere (it brings npm) keeps it; Debian's needs its npm.
+deps-web:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WEB_PACKAGES)"
+	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps PACKAGES=npm
 
 FUZZ_SECONDS ?= 30
 fuzz-run: fuzz

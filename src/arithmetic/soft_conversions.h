@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "arithmetic/bit_cast.h"
 #include "arithmetic/extended_format.h"
 #include "arithmetic/soft_arithmetic.h"
 
@@ -38,7 +39,7 @@ inline constexpr int droppedBits = 63 - doubleFractionBits;
 
 // Exact; a signalling NaN is an invalid operation and loads quiet.
 constexpr Result fromDouble(double value) {
-  const auto bits = std::bit_cast<std::uint64_t>(value);
+  const auto bits = bitCast<std::uint64_t>(value);
   const bool negative = (bits & doubleSignBit) != 0;
   const int exponent = static_cast<int>((bits >> doubleFractionBits) & doubleExponentField);
   const std::uint64_t fraction = bits & doubleFractionMask;
@@ -62,7 +63,7 @@ struct DoubleResult {
 };
 
 constexpr DoubleResult doubleOf(std::uint64_t bits, std::uint8_t flags = 0) {
-  return {std::bit_cast<double>(bits), flags};
+  return {bitCast<double>(bits), flags};
 }
 
 constexpr DoubleResult toDouble(ExtendedBits x) {

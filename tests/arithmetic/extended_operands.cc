@@ -1,6 +1,5 @@
 #include "arithmetic/extended_operands.h"
 
-#include <bit>
 #include <cstdio>
 
 namespace qv::testsupport {
@@ -109,7 +108,7 @@ double OperandSource::nextDouble() {
     bits = (bits & ~(std::uint64_t{0x7FF} << 52)) | (edges[random_() % 4] << 52);
   }
   if (numbersOnly_ && ((bits >> 52) & 0x7FF) == 0x7FF && (bits << 12) != 0) bits &= ~(ones >> 12);
-  return std::bit_cast<double>(bits);
+  return bitCast<double>(bits);
 }
 
 std::string describe(ExtendedBits x) {

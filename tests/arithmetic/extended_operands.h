@@ -3,12 +3,12 @@
 // of the range, ties) and random ones of several shapes, from a fixed seed.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "arithmetic/bit_cast.h"
 #include "arithmetic/extended_format.h"
 #include "support/sanitizer.h"
 
@@ -80,10 +80,10 @@ class Mismatches {
     return a == b;
   }
   static bool same(double a, double b) {
-    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    return bitCast<std::uint64_t>(a) == bitCast<std::uint64_t>(b);
   }
   static std::string text(ExtendedBits x) { return describe(x); }
-  static std::string text(double x) { return describe({std::bit_cast<std::uint64_t>(x), 0}); }
+  static std::string text(double x) { return describe({bitCast<std::uint64_t>(x), 0}); }
   static std::string text(const std::string& x) { return x; }
   template <typename Integer>
   static std::string text(Integer x) {

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <mpfr.h>
 
-#include <bit>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -154,8 +153,8 @@ void checkSingle(ExtendedBits a, Mismatches& mismatches) {
   // To double; overflow is the store's to a finite double becoming infinite.
   const double stored = mpfr_get_d(x.get(), MPFR_RNDN);
   const soft::DoubleResult softStored = soft::toDouble(a);
-  const bool overflow = mpfr_number_p(x.get()) &&
-                        std::bit_cast<std::uint64_t>(stored) << 1 == std::uint64_t{0x7FF} << 53;
+  const bool overflow =
+      mpfr_number_p(x.get()) && bitCast<std::uint64_t>(stored) << 1 == std::uint64_t{0x7FF} << 53;
   mismatches.check(operand + " to double", stored, overflow ? soft::overflowFlag : 0u,
                    softStored.value, softStored.flags);
 }

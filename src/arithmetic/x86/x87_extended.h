@@ -6,7 +6,6 @@
 // is chosen here, so that the type behaves the same whoever compiles it.
 #pragma once
 
-#include <bit>
 #include <compare>
 #include <concepts>
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include <limits>
 #include <string_view>
 
+#include "arithmetic/bit_cast.h"
 #include "arithmetic/extended_decimal.h"
 #include "arithmetic/extended_format.h"
 
@@ -39,7 +39,7 @@ class X87Extended {
       std::uint16_t padding[(sizeof(long double) - 10) / 2];
     };
     X87Extended x;
-    x.value_ = std::bit_cast<long double>(Image{bits.significand, bits.signExponent, {}});
+    x.value_ = bitCast<long double>(Image{bits.significand, bits.signExponent, {}});
     return x;
   }
   static constexpr X87Extended decimal(std::string_view text) {

@@ -5,7 +5,6 @@
 // the hard and random operands and by the fuzz target that runs them on arbitrary ones.
 #pragma once
 
-#include <bit>
 #include <compare>
 #include <cstdint>
 #include <string>
@@ -62,8 +61,8 @@ inline void checkFromDoubleOnX87(double value, Mismatches& mismatches) {
   const ExtendedBits loaded = X87Extended(value).bits();
   const unsigned flags = takeX87Flags();
   const soft::Result software = soft::fromDouble(value);
-  mismatches.check("from double " + describe({std::bit_cast<std::uint64_t>(value), 0}), loaded,
-                   flags, software.value, software.flags);
+  mismatches.check("from double " + describe({bitCast<std::uint64_t>(value), 0}), loaded, flags,
+                   software.value, software.flags);
 }
 
 // formatReal's arithmetic on the magnitudes of a and b where it applies (values of at least 0,

@@ -1,0 +1,107 @@
+// The page's figures in headless Chromium, served as `make web-serve` serves it: load to the
+// drawn menu, 100,000 lines of method a, key press to echo; and the transfer size of the folder,
+// raw (python3 -m http.server sends it so) and gzipped (as a static host that compresses does).
+//   node page_bench.cjs SITE_DIR [LOADS]      (puppeteer-core through NODE_PATH)
+"use strict";
+const { spawn } = require("node:child_process");
+const fs = require("node:fs");
+const path = require("node:path");
+const zlib = require("node:zlib");
+const puppeteer = require("puppeteer-core");
+
+const site = process.argv[2];
+const loads = Number(process.argv[3] ?? 10);
+
+function spread(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  const median = sorted[Math.floor(sorted.length / 2)];
+  return `median ${median.toFixed(0)} ms, ${sorted[0].toFixed(0)}-${sorted.at(-1).toFixed(0)} ms (${sorted.length} runs)`;
+}
+
+function rowShown(page, text) {
+  return page.waitForFunction((text) => {
+    const buffer = window.quorvendalistTerminal?.buffer.active;
+    if (!buffer) return false;
+    for (let y = buffer.length - 1; y >= 0; --y) {
+      if (buffer.getLine(y).translateToString(true).trimEnd() === text) return true;
+    }
+    return false;
+  }, { timeout: 60000, polling: "raf" }, text);
+}
+
+(async () => {
+  let total = 0, gzipped = 0;
+  for (const name of fs.readdirSync(site)) {
+    const bytes = fs.readFileSync(path.join(site, name));
+    const packed = zlib.gzipSync(bytes, { level: 9 }).length;
+    console.log(`${name}: ${bytes.length} bytes, ${packed} gzipped`);
+    total += bytes.length;
+    gzipped += packed;
+  }
+  console.log(`transfer: ${total} bytes, ${gzipped} gzipped (${(gzipped / 1024).toFixed(0)} KiB)`);
+
+  const server = spawn("python3", ["-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", site]);
+  const address = await new Promise((resolve) => server.stdout.on("data", (text) => {
+    const port = /port (\d+)/.exec(text);
+    if (port) resolve(`http://127.0.0.1:${port[1]}/`);
+  }));
+  const browser = await puppeteer.launch({ executablePath: "/usr/bin/chromium", headless: true,
+    args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"] });
+  try {
+    // From the start of the navigation (performance's time origin) to the menu's prompt drawn.
+    const loadTimes = [];
+    for (let i = 0; i < loads; ++i) {
+      const page = await browser.newPage();
+      await page.goto(address);
+      await rowShown(page, "=>");
+      loadTimes.push(await page.evaluate(() => performance.now()));
+      await page.close();
+    }
+    console.log(`load to the drawn menu: first (empty cache) ${loadTimes[0].toFixed(0)} ms; ` +
+                `then ${spread(loadTimes.slice(1))}`);
+
+    const page = await browser.newPage();
+    await page.goto(address);
+    await rowShown(page, "=>");
+    // Key down to the echo written into the terminal and painted (the next animation frame).
+    const echoes = [];
+    for (const key of "abcdefghijklmnopqrst") {
+      await page.evaluate((key) => {
+        const term = window.quorvendalistTerminal;
+        window.echoTime = undefined;
+        let down = 0;
+        window.addEventListener("keydown", () => { down = performance.now(); }, { capture: true, once: true });
+        const listener = term.onWriteParsed(() => {
+          const buffer = term.buffer.active;
+          if (!buffer.getLine(buffer.baseY + buffer.cursorY).translateToString(true).endsWith(key)) return;
+          listener.dispose();
+          requestAnimationFrame(() => { window.echoTime = performance.now() - down; });
+        });
+      }, key);
+      await page.keyboard.press(key);
+      echoes.push(await (await page.waitForFunction(() => window.echoTime, { polling: 5 })).jsonValue());
+    }
+    console.log(`key press to echo: ${spread(echoes)}`);
+    await page.keyboard.press("Escape");
+    await rowShown(page, "=>");
+
+    // From Enter after n to the exit question drawn, each pass on a cleared screen.
+    const lines = [];
+    for (let i = 0; i < 3; ++i) {
+      await page.keyboard.type("a\r100000");
+      const start = await page.evaluate(() => performance.now());
+      await page.keyboard.press("Enter");
+      await rowShown(page, "Type 'esci' to exit or press enter to continue");
+      lines.push(await page.evaluate(() => performance.now()) - start);
+      await page.keyboard.press("Enter");
+      await rowShown(page, "=>");
+    }
+    console.log(`100,000 lines of a drawn: ${spread(lines)}`);
+  } finally {
+    await browser.close();
+    server.kill();
+  }
+})().catch((error) => {
+  console.error(error);
+  process.exit(1);
+});
