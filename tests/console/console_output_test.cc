@@ -179,10 +179,10 @@ TEST_F(OutputTest, AHugeScreenBufferIsCutToItsBoundsAndUsedFromItsTopLeft) {
   EXPECT_EQ(consoleState.screenHeight, ScreenGrid::maxRows);
   write(std::string(ScreenGrid::maxColumns + 1, 'w'));
   EXPECT_EQ(row(1), "w");
-  console->resize(40000, 2);
+  console->resize(40000, 3000);  // and when the window grows beyond them later
   write("");
   EXPECT_EQ(consoleState.windowRight, ScreenGrid::maxColumns);
-  EXPECT_EQ(consoleState.windowBottom, 2);
+  EXPECT_EQ(consoleState.windowBottom, ScreenGrid::maxRows);
 }
 
 // Fills the screen with marks, clears it, and counts the cells left blank in the new colours.
