@@ -2,7 +2,9 @@
 // with the command line, a method's lines and rows on standard output, and how a run ends when
 // its output cannot go anywhere.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -92,7 +94,8 @@ TEST(Command, AMethodWritesItsLinesOrRowsWithLineFeedsOnly) {
 }
 
 // Like `yes | head -1`: the reader takes one line and goes away, and the run ends at once by
-// SIGPIPE, without a word. A parent that ignores SIGPIPE hears of it as an error instead, once.
+// SIGPIPE, without a word, also when the parent left SIGPIPE blocked. A parent that ignores
+// SIGPIPE hears of it as an error instead, once.
 TEST(Command, AReaderThatGoesAwayEndsTheRun) {
   const std::string pipeline = "\"$@\" a 2147483647 | head -n 1; echo \"${PIPESTATUS[0]}\"";
   const auto shell = [](const std::string& script) {
@@ -100,9 +103,17 @@ TEST(Command, AReaderThatGoesAwayEndsTheRun) {
     for (const std::string& word : targetCommand(programPath())) arguments.push_back(word);
     return arguments;
   };
-  const DetachedRun quiet = runWithoutTerminal("/bin/bash", 10.0, shell(pipeline));
-  EXPECT_EQ(quiet.stdoutText, "2.000000000000000\n141\n");
-  EXPECT_EQ(quiet.stderrText, "");
+  const auto blockPipeSignal = [] {
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigprocmask(SIG_BLOCK, &pipeSignal, nullptr);
+  };
+  for (const auto& inChild : {std::function<void()>{}, std::function<void()>{blockPipeSignal}}) {
+    const DetachedRun quiet = runWithoutTerminal("/bin/bash", 10.0, shell(pipeline), "", inChild);
+    EXPECT_EQ(quiet.stdoutText, "2.000000000000000\n141\n");
+    EXPECT_EQ(quiet.stderrText, "");
+  }
 
   const DetachedRun told =
       runWithoutTerminal("/bin/bash", 10.0, shell("trap '' PIPE; " + pipeline));
