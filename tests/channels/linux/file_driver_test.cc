@@ -1,5 +1,5 @@
 // The file driver on real descriptors: a pipe without reader, /dev/full, a file at its size
-// limit, the standard error handle.
+// limit, the standard handles.
 #include "channels/file_driver.h"
 
 #include <fcntl.h>
@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "channels/io_result.h"
@@ -78,6 +79,19 @@ TEST_F(FileDriverTest, ClosingAStandardChannelKeepsItsHandle) {
   EXPECT_NE(fcntl(2, F_GETFD), -1);
   closeChannel(standardError);
   EXPECT_EQ(ioResult, 103);
+}
+
+// A standard descriptor closed at start would be taken by the next file the program opens,
+// which would then receive what is meant for standard error: each one is opened on /dev/null.
+TEST_F(FileDriverTest, StandardDescriptorsClosedAtStartAreTakenByNoLaterFile) {
+  EXPECT_EXIT(
+      {
+        close(STDOUT_FILENO);
+        close(STDERR_FILENO);
+        prepareStandardHandles();
+        std::exit(open("/dev/zero", O_RDONLY) > STDERR_FILENO ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
