@@ -3,6 +3,7 @@
 // ones about start-up run the real program too.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -113,6 +114,25 @@ TEST(TerminalProgram, EverySignalThatEndsAProcessEndsItByThatSignalWithTheTermin
     EXPECT_TRUE(endsAsFound(session, Ending::by(c.signal)));
     EXPECT_EQ(session.screen().cursor().col, 0) << "what follows starts on a line of its own";
   }
+}
+
+// Started under nohup in the background of a script: SIGHUP, SIGINT and SIGQUIT ignored, as
+// its parent chose, and they stay ignored. On a terminal that is not its controlling one (no
+// signal comes when it hangs up), a hang-up while it waits for a key still ends it as one.
+TEST(TerminalProgram, SignalsTheParentIgnoredStayIgnoredAndAHangUpStillEndsIt) {
+  PtyOptions options = echo();
+  options.inChild = [] {
+    for (int ignored : {SIGHUP, SIGINT, SIGQUIT}) signal(ignored, SIG_IGN);
+    ioctl(STDIN_FILENO, TIOCNOTTY);
+  };
+  PtySession session(options);
+  ASSERT_TRUE(session.waitForText("eco>"));
+  for (int sent : {SIGHUP, SIGINT, SIGQUIT}) session.signal(sent);
+  session.send("ancora");
+  ASSERT_TRUE(session.waitForText("eco> ancora"));
+  session.hangUp();
+  ASSERT_TRUE(session.waitForExit());
+  EXPECT_EQ(session.exitCode(), 128 + SIGHUP);
 }
 
 // Types numbered lines all at once, many more than a screenful at times, as a paste would:
