@@ -226,9 +226,8 @@ void TerminalConsole::waitForInput(Handle) {
     if (keyboard_.ended()) endOfInput();
     if (!display_.present()) continue;  // a signal to act on first, or the terminal is gone
     pollfd watched[2] = {{keyboard_.fd(), POLLIN, 0}, {signalPipe::wakeDescriptor(), POLLIN, 0}};
-    const int timeout = keyboard_.needMore() ? KeyDecoder::escTimeoutMs : -1;
-    const int ready = poll(watched, 2, timeout);
-    if (ready == 0) keyboard_.flushPending();  // a lone Esc, not the start of a sequence
+    const int ready = poll(watched, 2, keyboard_.msUntilFlush());
+    if (ready == 0) keyboard_.flushIfDue();  // a lone Esc, not the start of a sequence
     if (ready <= 0) continue;
     if (watched[1].revents != 0) signalPipe::drain();
     if (watched[0].revents != 0) keyboard_.readWaiting();

@@ -24,9 +24,10 @@ class TerminalKeyboard {
   // simply ran out).
   bool hungUp() const { return hungUp_; }
   int failure() const { return failure_; }
-  // A partial escape sequence waits for its rest (see KeyDecoder::escTimeoutMs).
-  bool needMore() const { return decoder_.needMore(); }
-  void flushPending() { decoder_.flushPending(queue_); }
+  // A partial escape sequence waits this long for its rest, then flushIfDue() takes it as it
+  // stands (see KeyDecoder::msUntilFlush); -1 while none waits.
+  int msUntilFlush() const { return decoder_.msUntilFlush(); }
+  void flushIfDue() { decoder_.flushIfDue(queue_); }
 
   // One read of what is waiting (the caller knows something is), never more than the queue
   // can take. Does nothing while the queue is that full, or when a signal interrupts the read:

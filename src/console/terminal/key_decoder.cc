@@ -1,7 +1,10 @@
 #include "console/terminal/key_decoder.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <string_view>
+#include <utility>
 
 #include "console/terminal/cp437.h"
 
@@ -204,15 +207,44 @@ bool KeyQueue::pop(InputRecord& record) {
   return true;
 }
 
+std::int64_t KeyDecoder::steadyMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 void KeyDecoder::feed(std::span<const std::uint8_t> bytes, KeyQueue& queue) {
   for (std::uint8_t b : bytes) feedByte(b, queue);
+  if (needMore()) lastHeldByteMs_ = clock_();
 }
 
 bool KeyDecoder::needMore() const {
   return heldCount_ > 0 || discarding_ || string_ != StringState::none;
 }
 
+int KeyDecoder::msUntilFlush() const {
+  if (!needMore()) return -1;
+  return int(std::clamp<std::int64_t>(lastHeldByteMs_ + escTimeoutMs - clock_(), 0, escTimeoutMs));
+}
+
+void KeyDecoder::flushIfDue(KeyQueue& queue) {
+  if (msUntilFlush() == 0) flushPending(queue);
+}
+
+void KeyDecoder::expectCursorReport() {
+  cursorReportDueMs_ = clock_() + cursorReportTimeoutMs;
+}
+
+bool KeyDecoder::cursorReportAwaited() const {
+  return cursorReportDueMs_ >= 0 && clock_() < cursorReportDueMs_;
+}
+
+std::optional<KeyDecoder::CursorReport> KeyDecoder::takeCursorReport() {
+  return std::exchange(cursorReport_, std::nullopt);
+}
+
 void KeyDecoder::reset() {
+  cursorReportDueMs_ = -1;
+  cursorReport_.reset();
   heldCount_ = 0;
   lastWasCarriageReturn_ = false;
   discarding_ = false;
@@ -351,6 +383,11 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
       queue.push(keyRecord(VirtualKey::tab, ScanCode::tab, kTab, controlKey::shiftPressed));
       break;
     case 'R':
+      if (cursorReportAwaited()) {  // the answer to the program's own query
+        cursorReport_ = CursorReport{p.at(0, 1), p.at(1, 1)};
+        cursorReportDueMs_ = -1;
+        break;
+      }
       // A cursor position report (row;column R) that some other program asked for is no key;
       // only row 1 can also be a modified F3.
       if (p.at(0, 1) > 1) break;
