@@ -58,6 +58,7 @@ TEST(X86FaultTest, NamesTheFaultingInstructionAndEachActiveCall) {
       {{qvX87ExtendedDivide}, 200, faultIn("qvX87ExtendedDivide")},
       {{qvX87ExtendedOverflow}, 205, faultIn("qvX87ExtendedOverflow")},
       {{qvX87ExtendedInvalid}, 207, faultIn("qvX87ExtendedInvalid")},
+      {{qvX87ExtendedCompare}, 207, faultIn("qvX87ExtendedCompare")},
       {{qvIllegalInstruction}, 217, faultIn("qvIllegalInstruction")},
       // Resumed with the flag still set, the error path itself would trap at every step.
       {{qvSingleStep}, 217, faultIn("qvSingleStep")},

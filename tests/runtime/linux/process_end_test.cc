@@ -59,6 +59,19 @@ EXTENDED_ERRORS(SoftExtended)
 
 }  // extern "C"
 
+// Two statements of one function that fail alike, the one chosen at run time: a compiler that
+// merged their error paths would have both report one address.
+namespace qv {
+volatile int failingStatement = 0;
+constexpr int firstFailingLine = __LINE__ + 5;
+}  // namespace qv
+extern "C" __attribute__((noinline)) void qvTwoFailingStatements() {
+  const int statement = qv::failingStatement;
+  const qv::SoftExtended zero(qv::extendedOperand);
+  if (statement == 1) qv::scenarioSink = int(double(qv::SoftExtended(1) / zero));
+  if (statement == 2) qv::scenarioSink = int(double(qv::SoftExtended(2) / zero));
+}
+
 namespace qv {
 namespace {
 
@@ -87,6 +100,7 @@ TEST(RunErrorReportTest, NamesTheFailureAndEachActiveCall) {
       {{qvSoftExtendedDivide}, 200, faultIn("qvSoftExtendedDivide")},
       {{qvSoftExtendedOverflow}, 205, faultIn("qvSoftExtendedOverflow")},
       {{qvSoftExtendedInvalid}, 207, faultIn("qvSoftExtendedInvalid")},
+      {{qvSoftExtendedCompare}, 207, faultIn("qvSoftExtendedCompare")},
       {{qvFaultWithErrorPending}, 216,
        {"qvAccessViolation", "qvFaultWithErrorPending", "qvScenarioMain", startProgramSymbol}},
       {{qvStackOverflow}, 202, std::vector<std::string>(1 + 257, "qvRecurse")},
@@ -112,6 +126,18 @@ TEST(RunErrorReportTest, EndsWithoutAReport) {
   };
   // clang-format on
   for (const EndCase& c : cases) expectEnd(c);
+}
+
+TEST(RunErrorReportTest, EachFailingStatementOfAFunctionNamesItsOwnLine) {
+  for (const int statement : {1, 2}) {
+    failingStatement = statement;
+    const ChildEnd end = runScenario({qvTwoFailingStatements});
+    EXPECT_EQ(end.exitCode, 200);
+    const std::vector<std::uint32_t> frames = frameAddresses(end.output);
+    ASSERT_FALSE(frames.empty()) << end.output;
+    EXPECT_EQ(sourceLineOf(frames[0]),
+              "process_end_test.cc:" + std::to_string(firstFailingLine + statement - 1));
+  }
 }
 
 TEST(RunErrorReportTest, ATerminalShowsAtMost9FrameLines) {
