@@ -26,15 +26,6 @@ TEST_F(OutputTest, StartTakesSizeCursorAndColoursFromTheConsole) {
   EXPECT_FALSE(consoleState.platformIsNt);
 }
 
-TEST_F(OutputTest, StartRedirectedOutputStillDrawsOnTheConsole) {
-  start({}, false);
-  console->setStandardOutputRedirected(true);
-  initConsole();
-  EXPECT_EQ(standardOutput.handle, MemoryConsole::consoleOutHandle);
-  writeLine("shown");
-  EXPECT_EQ(row(0), "shown");
-}
-
 TEST_F(OutputTest, StartUnreachableConsoleWritesOneLineToStandardErrorAndExitsWithOne) {
   // A death test on Windows reads what the child wrote in text mode, which makes CR LF an LF;
   // the exact bytes are checked on the real program (tests/wine).

@@ -65,17 +65,14 @@ TEST(Command, EveryProblemIsOneLineOnStandardErrorAndExitCode2) {
   }
 }
 
-// The lines of a method are the dialogue's (the same code writes them) but for the pause.
-TEST(Command, AMethodWritesItsLinesOrRowsWithLineFeedsOnly) {
+// The rows of --csv, with the option anywhere. (A method's lines without it are the dialogue's:
+// tests/e2e/scripted_output_test.cc.)
+TEST(Command, CsvWritesARowForEachValue) {
   struct Case {
     std::vector<std::string> arguments;
     std::string output;
   };
   const Case cases[] = {
-      {{"b", "-1"}, "\nphi~= 0.000000000000000\n"},
-      {{"c", "%11"},
-       "Sequenza di Fibonacci fino al 3esimo elemento:\n1  1  2  \n\n1.000000000000000\n"
-       "2.000000000000000\n\nphi~= 2.000000000000000\n"},
       {{"--csv", "a", "2"}, "i,value\n1,2.000000000000000\n2,1.500000000000000\n"},
       {{"c", "3", "--csv"}, "i,value\n2,1.000000000000000\n3,2.000000000000000\n"},
       {{"--csv", "c", "1"}, "i,value\n"},

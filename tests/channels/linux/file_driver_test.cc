@@ -1,5 +1,5 @@
-// The file driver on real descriptors: a pipe without reader, /dev/full, a file at its size
-// limit, the standard handles.
+// The file driver on real descriptors: a file at its size limit, the standard handles. (A pipe
+// without reader and /dev/full: the command's end-to-end tests.)
 #include "channels/file_driver.h"
 
 #include <fcntl.h>
@@ -28,30 +28,6 @@ class FileDriverTest : public ::testing::Test {
   void TearDown() override { resetChannels(); }
   TextChannel channel;
 };
-
-TEST_F(FileDriverTest, FailedWritesBecomeErrorNumbers) {
-  const std::uint8_t bytes[2] = {'x', 'y'};
-  int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
-  close(ends[0]);
-  EXPECT_EQ(writeHandle(ends[1], bytes, 2), 0);  // a reader that went away, not SIGPIPE
-  EXPECT_EQ(ioResult, 5);
-  EXPECT_EQ(lastOsError, 0);
-  close(ends[1]);
-
-  ioResult = 0;
-  const int full = open("/dev/full", O_WRONLY);
-  ASSERT_GE(full, 0);
-  EXPECT_EQ(writeHandle(full, bytes, 2), 0);
-  EXPECT_EQ(ioResult, 28 + 131);  // no space left on the device
-  ioResult = 0;
-  openFileChannel(channel, modeOutput, full);
-  writeString(0, channel, "abc");
-  writeLineEnd(channel);
-  EXPECT_EQ(ioResult, 101);
-  EXPECT_EQ(channel.bufferPosition, 0);
-  close(full);
-}
 
 TEST_F(FileDriverTest, ShortWriteDropsTheWaitingBytes) {
   FILE* file = tmpfile();

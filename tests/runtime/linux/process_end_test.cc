@@ -1,6 +1,6 @@
 // How the process ends, on every processor: failed statements and their report, the faults
-// that portable code can provoke, the ends without a report, and the reading of signals and
-// the module table. Each processor's own faults are in fault_test_<processor>.cc.
+// that portable code can provoke, the ends without a report, and the reading of signals. Each
+// processor's own faults are in fault_test_<processor>.cc.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -170,33 +170,6 @@ TEST(FaultMapTest, MapsEachFaultToItsRunTimeError) {
     EXPECT_EQ(mapping.number, c.number) << c.what;
     EXPECT_EQ(mapping.floatingPoint, c.floatingPoint) << c.what;
   }
-}
-
-// The module table: initialised in order, finalised in the reverse order, and only as far as
-// initialisation got.
-std::string steps;
-
-TEST(ModuleTableTest, FinalisesOnlyWhatWasInitialisedInTheReverseOrder) {
-  // clang-format off
-  const ModuleTable modules = {4, 0, {{[] { steps += "i1 "; }, [] { steps += "f1 "; }},
-                                      {nullptr, [] { steps += "f2 "; }},
-                                      {[] { steps += "i3 "; }, nullptr},
-                                      {[] { steps += "i4 "; }, [] { steps += "f4 "; }}}};
-  // clang-format on
-  moduleTable = modules;
-  initializeModules();
-  EXPECT_EQ(moduleTable.initialisedCount, 4);
-  finalizeModules();
-  finalizeModules();  // a second end finds nothing left to finalise
-  EXPECT_EQ(steps, "i1 i3 i4 f4 f2 f1 ");
-  EXPECT_EQ(moduleTable.initialisedCount, 0);
-
-  steps.clear();
-  moduleTable = modules;
-  moduleTable.initialisedCount = 2;  // initialisation stopped in module 3
-  finalizeModules();
-  EXPECT_EQ(steps, "f2 f1 ");
-  resetStartupState();
 }
 
 }  // namespace
