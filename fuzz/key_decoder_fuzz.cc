@@ -48,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(queue.size() - held <= 1);
       check(!decoder.needMore());
     }
+    if (control & 0x04) decoder.expectCursorReport();
     if (control & 0x08) takeEvents(queue);  // otherwise the queue fills up and drops keys
     if (control == 0xFF) decoder.reset();
   }

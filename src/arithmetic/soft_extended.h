@@ -20,8 +20,14 @@ namespace qv {
 // The run-time error of the first trapped exception among flags (207 invalid operation, 200
 // division by zero, 205 overflow), raised at the place this is called from, in the frame of the
 // function that calls it; returns when every one of them is masked. The operations are forced
-// inline so that this call sits in the statement that did the arithmetic.
+// inline so that this call sits in the statement that did the arithmetic, and no two calls may
+// be merged into one, which would make one statement's error name another's address: clang
+// is told so here, GCC by -fno-crossjumping (CMakeLists.txt).
+#ifdef __clang__
+[[gnu::noinline, clang::nomerge]] void signalExtendedFlags(std::uint8_t flags);
+#else
 [[gnu::noinline]] void signalExtendedFlags(std::uint8_t flags);
+#endif
 
 class SoftExtended {
  public:

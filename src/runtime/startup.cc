@@ -85,8 +85,4 @@ void startProgram(ModuleStep consoleModule, ModuleStep mainProgram) {
   terminateProgram();  // the main program never returns; should it, the end is still orderly
 }
 
-void resetStartupState() {
-  moduleTable = programModules;
-}
-
 }  // namespace qv

@@ -39,7 +39,4 @@ void openStandardChannel(TextChannel& channel, ChannelMode mode, Handle handle);
 // Start-up binding of the four channels onto the process's standard handles.
 void bindStandardChannels();
 
-// Puts the module table back to the program's own, nothing initialised (for tests).
-void resetStartupState();
-
 }  // namespace qv

@@ -34,6 +34,7 @@ std::vector<ExtendedBits> hardOperands(bool numbersOnly) {
       {ones, one + 8192},                     // squares overflow
       {top, one - 8191},                      // squares to the smallest normal
       {top, one - 8223},                      // squares into the denormals
+      {top, one + 63},                        // 2^63: only its negative fits in an int64
       {top, 0x7FFF},                          // infinity
   };
   if (!numbersOnly) {

@@ -167,15 +167,6 @@ TEST_F(LineEditorTest, CtrlJAndCtrlGAreStoredAndOnlyTheLineFeedIsEchoedInTheCurr
   EXPECT_EQ(cursor(), (ConsoleCoord{0, 2}));
 }
 
-TEST_F(LineEditorTest, KeypadEnterAndCtrlMEndTheLineAndLeaveLaterKeysQueued) {
-  console->typeText("ab");
-  console->pressKey(VirtualKey::enter, controlKey::enhancedKey);
-  console->typeText("cd");
-  console->pressCtrl('M');
-  EXPECT_EQ(readLine(), "ab\r\n");
-  EXPECT_EQ(readLine(), "cd\r\n");
-}
-
 TEST_F(LineEditorTest, At254CharactersFurtherKeysAreDroppedButOverwriteAndEnterWork) {
   EXPECT_EQ(editLine(typed(std::string(254, 'x') + "yz")), std::string(254, 'x') + "\r\n");
   EXPECT_EQ(row(3), std::string(256 - 240, 'x'));  // two of them belong to the prompt

@@ -3,8 +3,10 @@
 // its output cannot go anywhere.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,17 +81,14 @@ TEST(Command, EveryProblemIsOneLineOnStandardErrorAndExitCode2) {
             2);
 }
 
-// The lines of a method are the dialogue's (the same code writes them) but for the pause.
-TEST(Command, AMethodWritesItsLinesOrRowsWithLineFeedsOnly) {
+// The rows of --csv, with the option anywhere. (A method's lines without it are the dialogue's:
+// tests/e2e/scripted_output_test.cc.)
+TEST(Command, CsvWritesARowForEachValue) {
   struct Case {
     std::vector<std::string> arguments;
     std::string output;
   };
   const Case cases[] = {
-      {{"b", "-1"}, "\nphi~= 0.000000000000000\n"},
-      {{"c", "%11"},
-       "Sequenza di Fibonacci fino al 3esimo elemento:\n1  1  2  \n\n1.000000000000000\n"
-       "2.000000000000000\n\nphi~= 2.000000000000000\n"},
       {{"--csv", "a", "2"}, "i,value\n1,2.000000000000000\n2,1.500000000000000\n"},
       {{"c", "3", "--csv"}, "i,value\n2,1.000000000000000\n3,2.000000000000000\n"},
       {{"--csv", "c", "1"}, "i,value\n"},
@@ -108,7 +107,8 @@ TEST(Command, AMethodWritesItsLinesOrRowsWithLineFeedsOnly) {
 }
 
 // Like `yes | head -1`: the reader takes one line and goes away, and the run ends at once by
-// SIGPIPE, without a word. A parent that ignores SIGPIPE hears of it as an error instead, once.
+// SIGPIPE, without a word, also when the parent left SIGPIPE blocked. A parent that ignores
+// SIGPIPE hears of it as an error instead, once.
 TEST(Command, AReaderThatGoesAwayEndsTheRun) {
   const std::string pipeline = "\"$@\" a 2147483647 | head -n 1; echo \"${PIPESTATUS[0]}\"";
   const auto shell = [](const std::string& script) {
@@ -116,9 +116,17 @@ TEST(Command, AReaderThatGoesAwayEndsTheRun) {
     for (const std::string& word : targetCommand(programPath())) arguments.push_back(word);
     return arguments;
   };
-  const DetachedRun quiet = runWithoutTerminal("/bin/bash", 10.0, shell(pipeline));
-  EXPECT_EQ(quiet.stdoutText, "2.000000000000000\n141\n");
-  EXPECT_EQ(quiet.stderrText, "");
+  const auto blockPipeSignal = [] {
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigprocmask(SIG_BLOCK, &pipeSignal, nullptr);
+  };
+  for (const auto& inChild : {std::function<void()>{}, std::function<void()>{blockPipeSignal}}) {
+    const DetachedRun quiet = runWithoutTerminal("/bin/bash", 10.0, shell(pipeline), "", inChild);
+    EXPECT_EQ(quiet.stdoutText, "2.000000000000000\n141\n");
+    EXPECT_EQ(quiet.stderrText, "");
+  }
 
   const DetachedRun told =
       runWithoutTerminal("/bin/bash", 10.0, shell("trap '' PIPE; " + pipeline));

@@ -28,6 +28,7 @@ TEST(CommandLine, MethodRunsTakeNInTheDialoguesSyntaxAndOptionsAnywhere) {
       {{"b", "--cs", "10"}, 'b', 10, true},  // any prefix of a long option
       {{"a", "-5"}, 'a', -5, false},         // a negative number is no option
       {{"a", "-$10"}, 'a', -16, false},
+      {{"b", "-%101"}, 'b', -5, false},
       {{"c", "$FFFFFFFF"}, 'c', -1, false},
       {{"c", "%101"}, 'c', 5, false},
       {{"a", "+007"}, 'a', 7, false},

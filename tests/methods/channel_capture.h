@@ -31,9 +31,8 @@ class ChannelCapture {
   void typeLine(std::string_view line) { typed_.emplace_back(line); }
   int linesLeftToRead() const { return static_cast<int>(typed_.size()); }
 
-  // The completed lines; text written after the last line end stays in unfinishedLine().
+  // The completed lines; text written after the last line end waits for its line end.
   const std::vector<CapturedLine>& lines() const { return lines_; }
-  const std::string& unfinishedLine() const { return partial_; }
   std::vector<std::string> texts() const;
 
  private:

@@ -1,33 +1,26 @@
-// The three methods as they write: every iterate, the Fibonacci elements line and the pause
-// for Enter, the closing line and its colour, and the Fibonacci sequence's 32-bit wrap-around,
-// far beyond any fixed table. (Every digit of long runs, where extended intermediates print
-// other digits than plain doubles would, is pinned by the same-output test.)
+// The Fibonacci method as it writes: the elements line and the pause for Enter, the ratios, the
+// closing line and its colour, and the sequence's 32-bit wrap-around, far beyond any fixed
+// table. (Every digit of long runs of all three methods, where extended intermediates print
+// other digits than plain doubles would, is pinned by the same-output test; their lines and
+// colours as the dialogue shows them, by the end-to-end tests.)
 #include "methods/methods.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "channels/io_result.h"
-#include "channels/text_input.h"
 #include "methods/channel_capture.h"
 
 namespace qv {
 namespace {
 
-using ::testing::ElementsAreArray;
 using testsupport::ChannelCapture;
 
 constexpr std::uint8_t white = ChannelCapture::startColour;  // as the menu leaves it
 constexpr std::uint8_t lightRed = 12;
 
-using Method = void (*)(std::int32_t);
-
-const auto fraction = approximateByContinuedFraction;
-const auto radicals = approximateByNestedRadicals;
 const std::string pauseText = "Premi invio per calcolare phi dalla sequenza di Fibonacci...";
 
 std::vector<std::uint8_t> coloursOf(const ChannelCapture& capture) {
@@ -38,45 +31,6 @@ std::vector<std::uint8_t> coloursOf(const ChannelCapture& capture) {
 
 std::string header(std::int32_t n) {
   return "Sequenza di Fibonacci fino al " + std::to_string(n) + "esimo elemento:";
-}
-
-// Every iterate in white, an empty line, then the closing line in light red; below one
-// iteration only the closing line, with the starting value. (Five iterates of each stand on the
-// screen of the dialogue's end-to-end test.)
-TEST(IterationRun, WritesEveryIterateThenTheClosingLineInLightRed) {
-  struct Case {
-    Method method;
-    std::int32_t n;
-    std::vector<std::string> lines;
-  };
-  const Case cases[] = {
-      {fraction, 2, {"2.000000000000000", "1.500000000000000", "", "phi~= 1.500000000000000"}},
-      {fraction, 0, {"", "phi~= 1.000000000000000"}},
-      {fraction, -7, {"", "phi~= 1.000000000000000"}},
-      {fraction, INT32_MIN, {"", "phi~= 1.000000000000000"}},
-      {radicals, 2, {"1.000000000000000", "1.414213562373095", "", "phi~= 1.414213562373095"}},
-      {radicals, 0, {"", "phi~= 0.000000000000000"}},
-      {radicals, -1, {"", "phi~= 0.000000000000000"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << (c.method == fraction ? "fraction " : "radicals ") << c.n);
-    ChannelCapture capture;
-    c.method(c.n);
-    EXPECT_THAT(capture.texts(), ElementsAreArray(c.lines));
-    EXPECT_EQ(capture.unfinishedLine(), "");
-    std::vector<std::uint8_t> colours(c.lines.size(), white);
-    colours.back() = lightRed;
-    EXPECT_EQ(coloursOf(capture), colours);
-    EXPECT_EQ(loopIndex, std::max(c.n, 1));
-  }
-}
-
-// Computed in the extended format and rounded to double only when stored: plain doubles would
-// print ...706 on line 18 of the continued fraction.
-TEST(IterationRun, ExtendedIntermediatesGiveTheirOwnDigits) {
-  ChannelCapture capture;
-  fraction(18);
-  EXPECT_EQ(capture.texts().at(17), "1.618033963166707");
 }
 
 // The header, the elements each followed by two blanks, an empty line, the pause, the ratios of
@@ -147,16 +101,6 @@ TEST(Fibonacci, WithoutThePauseTheSameLinesFollowAndNothingIsRead) {
   ASSERT_EQ(paused[3], pauseText);
   paused.erase(paused.begin() + 3);
   EXPECT_EQ(capture.texts(), paused);
-}
-
-TEST(Fibonacci, TextTypedAtThePauseIsDropped) {
-  ChannelCapture capture;
-  capture.typeLine("12 and more");
-  capture.typeLine("77");
-  approximateByFibonacci(3);
-  EXPECT_EQ(capture.linesLeftToRead(), 1);
-  EXPECT_EQ(readInteger(standardInput), 77);
-  EXPECT_EQ(ioResult, 0);
 }
 
 }  // namespace

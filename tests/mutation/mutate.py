@@ -41,7 +41,8 @@ TIMEOUT = 120  # seconds per test binary, once it has the machine's slot
 SEEN_BY = {
     "src/channels/": ["channels_tests", "e2e_tests", "console_tests", "menu_tests", "methods_tests"],
     "src/runtime/": ["runtime_tests", "e2e_tests", "console_tests", "menu_tests", "methods_tests"],
-    "src/arithmetic/": ["arithmetic_tests", "methods_tests", "e2e_tests", "menu_tests"],
+    "src/arithmetic/": ["arithmetic_tests", "runtime_tests", "methods_tests", "e2e_tests",
+                        "menu_tests"],
     "src/console/": ["console_tests", "e2e_tests", "menu_tests", "methods_tests"],
     "src/methods/": ["methods_tests", "e2e_tests", "menu_tests", "console_tests"],
     "src/menu/": ["menu_tests", "e2e_tests", "console_tests"],

@@ -80,13 +80,18 @@ class X87Extended {
   [[gnu::always_inline]] X87Extended& operator/=(X87Extended b) { return *this = *this / b; }
 
   // Quiet comparisons (fucomi): a NaN is unordered and raises nothing, unless it is signalling.
+  // That invalid operation would wait for the next x87 instruction, which may come much later
+  // or never: the first comparison waits for it, so that it is raised in this statement. (Only
+  // a signalling NaN raises anything here, and the first comparison meets it already.)
   [[gnu::always_inline]] friend bool operator==(X87Extended a, X87Extended b) {
-    return a.value_ == b.value_;
+    bool equal = a.value_ == b.value_;
+    asm volatile("fwait" : "+r"(equal));  // after the comparison: it needs the result
+    return equal;
   }
   [[gnu::always_inline]] friend std::partial_ordering operator<=>(X87Extended a, X87Extended b) {
+    if (a == b) return std::partial_ordering::equivalent;
     if (__builtin_isless(a.value_, b.value_)) return std::partial_ordering::less;
     if (__builtin_isgreater(a.value_, b.value_)) return std::partial_ordering::greater;
-    if (a.value_ == b.value_) return std::partial_ordering::equivalent;
     return std::partial_ordering::unordered;
   }
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <optional>
 
 #include "channels/file_driver.h"
 #include "console/grid_console.h"
@@ -251,10 +252,11 @@ bool TerminalDevice::findCursor(int& row, int& column) {
   if (!keyboardIsScreen_ || cursorUnanswered_ || !keyboard_.canRead()) return false;
   if (!screen_.sendUnsent() || !screen_.askCursor()) return false;
   KeyDecoder& decoder = keyboard_.decoder();
-  decoder.awaitCursorReport();
+  decoder.expectCursorReport();
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(cursorReportWaitMs);
-  while (!decoder.takeCursorReport(row, column)) {
+  std::optional<KeyDecoder::CursorReport> report;
+  while (!(report = decoder.takeCursorReport())) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     // Keys typed ahead may fill the queue before the answer, which then cannot be read: that
@@ -270,8 +272,8 @@ bool TerminalDevice::findCursor(int& row, int& column) {
     if (watched[1].revents != 0) signalPipe::drain();
     if (watched[0].revents != 0) keyboard_.readWaiting();
   }
-  --row;
-  --column;
+  row = report->row - 1;
+  column = report->column - 1;
   return true;
 }
 
@@ -295,9 +297,8 @@ bool TerminalDevice::readKey(InputRecord& record) {
 
 void TerminalDevice::waitForKeys() {
   pollfd watched[2] = {{keyboard_.fd(), POLLIN, 0}, {signalPipe::wakeDescriptor(), POLLIN, 0}};
-  const int timeout = keyboard_.needMore() ? KeyDecoder::escTimeoutMs : -1;
-  const int ready = poll(watched, 2, timeout);
-  if (ready == 0) keyboard_.flushPending();  // a lone Esc, not the start of a sequence
+  const int ready = poll(watched, 2, keyboard_.msUntilFlush());
+  if (ready == 0) keyboard_.flushIfDue();  // a lone Esc, not the start of a sequence
   if (ready <= 0) return;
   if (watched[1].revents != 0) signalPipe::drain();
   if (watched[0].revents != 0) keyboard_.readWaiting();

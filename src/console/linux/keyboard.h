@@ -26,9 +26,10 @@ class TerminalKeyboard {
   // simply ran out).
   bool hungUp() const { return hungUp_; }
   int failure() const { return failure_; }
-  // A partial escape sequence waits for its rest (see KeyDecoder::escTimeoutMs).
-  bool needMore() const { return decoder_.needMore(); }
-  void flushPending() { decoder_.flushPending(queue_); }
+  // A partial escape sequence waits this long for its rest, then flushIfDue() takes it as it
+  // stands (see KeyDecoder::msUntilFlush); -1 while none waits.
+  int msUntilFlush() const { return decoder_.msUntilFlush(); }
+  void flushIfDue() { decoder_.flushIfDue(queue_); }
 
   // The queue has room for another read.
   bool canRead() const;

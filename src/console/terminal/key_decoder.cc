@@ -1,7 +1,10 @@
 #include "console/terminal/key_decoder.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <string_view>
+#include <utility>
 
 #include "console/key_codes.h"
 #include "console/terminal/cp437.h"
@@ -211,12 +214,43 @@ bool KeyQueue::pop(InputRecord& record) {
   return true;
 }
 
+std::int64_t KeyDecoder::steadyMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 void KeyDecoder::feed(std::span<const std::uint8_t> bytes, KeyQueue& queue) {
   for (std::uint8_t b : bytes) feedByte(b, queue);
+  if (needMore()) lastHeldByteMs_ = clock_();
 }
 
 bool KeyDecoder::needMore() const {
   return heldCount_ > 0 || discarding_ || string_ != StringState::none;
+}
+
+int KeyDecoder::msUntilFlush() const {
+  if (!needMore()) return -1;
+  return int(std::clamp<std::int64_t>(lastHeldByteMs_ + escTimeoutMs - clock_(), 0, escTimeoutMs));
+}
+
+void KeyDecoder::flushIfDue(KeyQueue& queue) {
+  if (msUntilFlush() == 0) flushPending(queue);
+}
+
+void KeyDecoder::expectCursorReport() {
+  cursorReportDueMs_ = clock_() + cursorReportTimeoutMs;
+}
+
+bool KeyDecoder::cursorReportAwaited() const {
+  return cursorReportDueMs_ >= 0 && clock_() < cursorReportDueMs_;
+}
+
+std::optional<KeyDecoder::CursorReport> KeyDecoder::takeCursorReport() {
+  return std::exchange(cursorReport_, std::nullopt);
+}
+
+void KeyDecoder::stopAwaitingCursorReport() {
+  cursorReportDueMs_ = -1;
 }
 
 void KeyDecoder::addKey(std::string_view bytes, VirtualKey key) {
@@ -227,14 +261,6 @@ void KeyDecoder::addKey(std::string_view bytes, VirtualKey key) {
 void KeyDecoder::useSingleByteSet(const std::array<std::int16_t, 128>& consoleBytes) {
   singleByte_ = true;
   setCharacters_ = consoleBytes;
-}
-
-bool KeyDecoder::takeCursorReport(int& row, int& column) {
-  if (!cursorReported_) return false;
-  cursorReported_ = false;
-  row = reportRow_;
-  column = reportColumn_;
-  return true;
 }
 
 // The held bytes as one of the terminal's own key strings: done when they are one, more needed
@@ -268,6 +294,8 @@ void KeyDecoder::emitSetCharacter(std::uint8_t byte, std::uint32_t alt, KeyQueue
 }
 
 void KeyDecoder::reset() {
+  cursorReportDueMs_ = -1;
+  cursorReport_.reset();
   heldCount_ = 0;
   lastWasCarriageReturn_ = false;
   discarding_ = false;
@@ -415,11 +443,9 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
           keyRecord(VirtualKey::tab, ScanCode::tab, charCode::tab, controlKey::shiftPressed));
       break;
     case 'R':
-      if (cursorReportAwaited_ && p.count == 2) {  // the answer to the program's own question
-        cursorReportAwaited_ = false;
-        cursorReported_ = true;
-        reportRow_ = p.at(0, 1);
-        reportColumn_ = p.at(1, 1);
+      if (cursorReportAwaited() && p.count == 2) {  // the answer to the program's own query
+        cursorReport_ = CursorReport{p.at(0, 1), p.at(1, 1)};
+        cursorReportDueMs_ = -1;
         break;
       }
       // A cursor position report (row;column R) that some other program asked for is no key;

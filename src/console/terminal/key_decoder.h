@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,25 +39,48 @@ class KeyDecoder {
     terminal,  // a keyboard in raw mode: CR is Enter, LF is Ctrl-J
     text,      // text from a pipe or a file: every line end (LF, CR, CR LF) is one Enter
   };
-  // How long a lone Esc waits for the rest of a sequence: long enough for the bytes of one key
-  // to arrive apart over a slow link or ssh, short enough not to be felt.
+  // Milliseconds on a clock that only goes forward.
+  using Clock = std::int64_t (*)();
+  static std::int64_t steadyMilliseconds();
+  // How long a lone Esc waits for the rest of a sequence, from the last byte that came: long
+  // enough for the bytes of one key to arrive apart over a slow link or ssh, short enough not
+  // to be felt.
   static constexpr int escTimeoutMs = 100;
+  // How long the answer to a cursor position query is waited for.
+  static constexpr int cursorReportTimeoutMs = 1000;
 
-  explicit KeyDecoder(Source source = Source::terminal) : source_(source) {}
+  explicit KeyDecoder(Source source = Source::terminal, Clock clock = steadyMilliseconds)
+      : source_(source), clock_(clock) {}
 
   // Decodes the bytes; complete keys go to the queue, a partial sequence is held back.
   // Never adds more events than it is given bytes, so a caller that reads at most
   // queue.room() bytes loses no key.
   void feed(std::span<const std::uint8_t> bytes, KeyQueue& queue);
-  // True while a partial sequence is held (or a terminal's string report is being skipped):
-  // the caller waits escTimeoutMs for more bytes and calls flushPending() if none come.
+  // True while a partial sequence is held (or a terminal's string report is being skipped).
   bool needMore() const;
+  // How long the caller may wait for more bytes before flushIfDue() takes the held ones as they
+  // stand: 0 when that is due, -1 while nothing is held.
+  int msUntilFlush() const;
+  void flushIfDue(KeyQueue& queue);
   // The held bytes were all there is: a lone Esc (or Alt plus a key) and whatever followed; a
   // report cut short is dropped. Adds at most one event.
   void flushPending(KeyQueue& queue);
 
-  // Back to the start state: nothing held, no line end pending. What the calls below set up
-  // stays.
+  // The program asked the terminal where its cursor is (ESC [ 6 n). Until the answer comes or
+  // cursorReportTimeoutMs pass, ESC [ row ; column R is that answer; at any other time it is
+  // F3 with modifiers when the row is 1 (the way xterm sends Shift+F3, Ctrl+F3), else nothing.
+  void expectCursorReport();
+  bool cursorReportAwaited() const;
+  struct CursorReport {
+    int row, column;  // 1-based
+  };
+  // The answer that came since the last call, if any.
+  std::optional<CursorReport> takeCursorReport();
+  // The program gave up waiting (an answer after this is taken as keys, as at any other time).
+  void stopAwaitingCursorReport();
+
+  // Back to the start state: nothing held, no line end pending, no answer awaited. What the
+  // calls below set up stays.
   void reset();
 
   // A terminal's own string for a key (from its description), decoded before the built-in
@@ -65,14 +89,6 @@ class KeyDecoder {
   // Typed text in a single-byte character set instead of UTF-8: bytes 0x80 to 0xFF are the
   // set's characters, given as the console's bytes (-1: none, the byte is dropped).
   void useSingleByteSet(const std::array<std::int16_t, 128>& consoleBytes);
-
-  // The program asked the terminal where its cursor is: the next ESC [ row ; column R is that
-  // answer, not a key. One answer, or stopAwaitingCursorReport(), ends the wait.
-  void awaitCursorReport() { cursorReportAwaited_ = true; }
-  void stopAwaitingCursorReport() { cursorReportAwaited_ = false; }
-  bool cursorReportAwaited() const { return cursorReportAwaited_; }
-  // The answer, 1-based, once: false while none has come since the last call.
-  bool takeCursorReport(int& row, int& column);
 
  private:
   enum class Step { needMore, done, reprocessLast };
@@ -95,6 +111,10 @@ class KeyDecoder {
   };
 
   Source source_;
+  Clock clock_;
+  std::int64_t lastHeldByteMs_ = 0;      // when the last byte of what is held came
+  std::int64_t cursorReportDueMs_ = -1;  // -1: no answer awaited
+  std::optional<CursorReport> cursorReport_;
   std::uint8_t held_[32] = {};
   std::size_t heldCount_ = 0;
   bool lastWasCarriageReturn_ = false;  // text source: CR LF is one line end
@@ -104,10 +124,6 @@ class KeyDecoder {
   std::vector<OwnKey> ownKeys_;
   bool singleByte_ = false;
   std::array<std::int16_t, 128> setCharacters_{};
-  bool cursorReportAwaited_ = false;
-  bool cursorReported_ = false;
-  int reportRow_ = 0;
-  int reportColumn_ = 0;
 };
 
 }  // namespace qv

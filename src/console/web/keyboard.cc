@@ -165,8 +165,7 @@ void WebKeyboard::take() {
 }
 
 void WebKeyboard::wait() {
-  const int timeout = decoder_.needMore() ? KeyDecoder::escTimeoutMs : -1;
-  if (qv_waitForPage(timeout) == 0) decoder_.flushPending(queue_);  // a lone Esc
+  if (qv_waitForPage(decoder_.msUntilFlush()) == 0) decoder_.flushIfDue(queue_);  // a lone Esc
   take();
 }
 

@@ -1,5 +1,5 @@
-// The file driver on real descriptors: a pipe without reader, /dev/full, a file at its size
-// limit, the standard error handle.
+// The file driver on real descriptors: a file at its size limit, the standard handles. (A pipe
+// without reader and /dev/full: the command's end-to-end tests.)
 #include "channels/file_driver.h"
 
 #include <fcntl.h>
@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "channels/io_result.h"
@@ -27,30 +28,6 @@ class FileDriverTest : public ::testing::Test {
   void TearDown() override { resetChannels(); }
   TextChannel channel;
 };
-
-TEST_F(FileDriverTest, FailedWritesBecomeErrorNumbers) {
-  const std::uint8_t bytes[2] = {'x', 'y'};
-  int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
-  close(ends[0]);
-  EXPECT_EQ(writeHandle(ends[1], bytes, 2), 0);  // a reader that went away, not SIGPIPE
-  EXPECT_EQ(ioResult, 5);
-  EXPECT_EQ(lastOsError, 0);
-  close(ends[1]);
-
-  ioResult = 0;
-  const int full = open("/dev/full", O_WRONLY);
-  ASSERT_GE(full, 0);
-  EXPECT_EQ(writeHandle(full, bytes, 2), 0);
-  EXPECT_EQ(ioResult, 28 + 131);  // no space left on the device
-  ioResult = 0;
-  openFileChannel(channel, modeOutput, full);
-  writeString(0, channel, "abc");
-  writeLineEnd(channel);
-  EXPECT_EQ(ioResult, 101);
-  EXPECT_EQ(channel.bufferPosition, 0);
-  close(full);
-}
 
 TEST_F(FileDriverTest, ShortWriteDropsTheWaitingBytes) {
   FILE* file = tmpfile();
@@ -78,6 +55,19 @@ TEST_F(FileDriverTest, ClosingAStandardChannelKeepsItsHandle) {
   EXPECT_NE(fcntl(2, F_GETFD), -1);
   closeChannel(standardError);
   EXPECT_EQ(ioResult, 103);
+}
+
+// A standard descriptor closed at start would be taken by the next file the program opens,
+// which would then receive what is meant for standard error: each one is opened on /dev/null.
+TEST_F(FileDriverTest, StandardDescriptorsClosedAtStartAreTakenByNoLaterFile) {
+  EXPECT_EXIT(
+      {
+        close(STDOUT_FILENO);
+        close(STDERR_FILENO);
+        prepareStandardHandles();
+        std::exit(open("/dev/zero", O_RDONLY) > STDERR_FILENO ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

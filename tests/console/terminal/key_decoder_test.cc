@@ -111,11 +111,12 @@ TEST(KeyDecoder, TerminalSequencesWholeAndSplitAtEveryByte) {
        {function(1), function(1), function(1), function(4), function(5), function(10), function(11),
         function(12)}},
       // The parameter minus one is a mask of Shift 1, Alt 2, Ctrl 4.
+      // Shift+F3 and Ctrl+F3 look like cursor reports: no report is awaited here.
       {"modifiers",
-       "\033[1;5D\033[1;3D\033[1;2H\033[1;8A\033[3;5~\033[15;2~\033[1;5P",
+       "\033[1;5D\033[1;3D\033[1;2H\033[1;8A\033[3;5~\033[15;2~\033[1;5P\033[1;2R\033[1;5R",
        {with(kLeft, kCtrl), with(kLeft, kAlt), with(kHome, kShift),
         with(kUp, kShift | kAlt | kCtrl), with(kDel, kCtrl), function(5, kShift),
-        function(1, kCtrl)}},
+        function(1, kCtrl), function(3, kShift), function(3, kCtrl)}},
       {"rxvt modifiers",
        "\033[7$\033[3^\033[d\033Oa\033[Z",
        {with(kHome, kShift), with(kDel, kCtrl), with(kLeft, kShift), with(kUp, kCtrl),
@@ -167,6 +168,13 @@ TEST(KeyDecoder, TextSourceMakesEveryLineEndOneEnter) {
   EXPECT_EQ(decodeInParts("\r\x1b[A\n", 2, KeyDecoder::Source::text), (Keys{kEnter, kUp, kEnter}));
 }
 
+std::int64_t now = 0;  // the decoders' clock here, in milliseconds
+std::int64_t clock() {
+  return now;
+}
+
+// What is held once no byte has come for 100 ms: each case's bytes arrive 60 ms apart, and the
+// wait counts from the last of them.
 TEST(KeyDecoder, HeldSequenceAfterTimeout) {
   const std::pair<std::string_view, Keys> cases[] = {
       {"\033", {kEsc}},
@@ -178,11 +186,19 @@ TEST(KeyDecoder, HeldSequenceAfterTimeout) {
       {"\033[M !", {}},
       {"\033\342\225", {}}};
   for (const auto& [bytes, keys] : cases) {
-    KeyDecoder decoder;
+    KeyDecoder decoder(KeyDecoder::Source::terminal, clock);
     KeyQueue queue;
-    decoder.feed(bytesOf(bytes), queue);
+    EXPECT_EQ(decoder.msUntilFlush(), -1);
+    for (std::uint8_t byte : bytes) {
+      decoder.feed({&byte, 1}, queue);
+      now += 60;
+    }
+    EXPECT_EQ(decoder.msUntilFlush(), 40) << testing::PrintToString(bytes);
+    now += 39;
+    decoder.flushIfDue(queue);
     EXPECT_TRUE(decoder.needMore() && queue.empty()) << testing::PrintToString(bytes);
-    decoder.flushPending(queue);
+    now += 1;
+    decoder.flushIfDue(queue);
     EXPECT_EQ(drain(queue), keys) << testing::PrintToString(bytes);
     decoder.feed(bytesOf("q"), queue);  // what follows is decoded afresh
     EXPECT_EQ(drain(queue), (Keys{kQ}));
@@ -203,17 +219,39 @@ TEST(KeyDecoder, OwnKeyStringsSingleByteTextAndTheAwaitedCursorReport) {
     KeyDecoder decoder;
     decoder.addKey("\033A", VirtualKey::up);
     decoder.useSingleByteSet(latin1);
-    decoder.awaitCursorReport();
+    decoder.expectCursorReport();
     KeyQueue queue;
     decoder.feed(bytesOf(bytes.substr(0, split)), queue);
     decoder.feed(bytesOf(bytes.substr(split)), queue);
-    EXPECT_EQ(drain(queue), (Keys{kUp, kX, kUp, glyph(132), glyph(138), glyph(132, kAlt),
-                                  function(3, kCtrl)}))
+    EXPECT_EQ(drain(queue),
+              (Keys{kUp, kX, kUp, glyph(132), glyph(138), glyph(132, kAlt), function(3, kCtrl)}))
         << split;
-    int row = 0, column = 0;
-    EXPECT_TRUE(decoder.takeCursorReport(row, column) && row == 12 && column == 40) << split;
-    EXPECT_FALSE(decoder.takeCursorReport(row, column));
+    const auto report = decoder.takeCursorReport();
+    EXPECT_TRUE(report && report->row == 12 && report->column == 40) << split;
+    EXPECT_FALSE(decoder.takeCursorReport());
   }
+}
+
+// ESC [ row ; column R answers a cursor position query only while the program awaits one: until
+// the answer comes, or for a second; before and after, ESC [ 1 ; 5 R is Ctrl+F3.
+TEST(KeyDecoder, ACursorReportIsAwaitedFromTheQueryToItsAnswerOrForASecond) {
+  KeyDecoder decoder(KeyDecoder::Source::terminal, clock);
+  KeyQueue queue;
+  decoder.expectCursorReport();
+  now += 999;
+  decoder.feed(bytesOf("\033[1;5Rx\033[1;5R"), queue);
+  EXPECT_EQ(drain(queue), (Keys{kX, function(3, kCtrl)}));
+  const auto report = decoder.takeCursorReport();
+  ASSERT_TRUE(report.has_value());
+  EXPECT_EQ(report->row, 1);
+  EXPECT_EQ(report->column, 5);
+  EXPECT_FALSE(decoder.takeCursorReport().has_value());
+
+  decoder.expectCursorReport();
+  now += 1000;  // no answer came
+  decoder.feed(bytesOf("\033[1;5R"), queue);
+  EXPECT_EQ(drain(queue), (Keys{function(3, kCtrl)}));
+  EXPECT_FALSE(decoder.takeCursorReport().has_value());
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ TEST(X86FaultTest, NamesTheFaultingInstructionAndEachActiveCall) {
       {{qvX87ExtendedDivide}, 200, faultIn("qvX87ExtendedDivide")},
       {{qvX87ExtendedOverflow}, 205, faultIn("qvX87ExtendedOverflow")},
       {{qvX87ExtendedInvalid}, 207, faultIn("qvX87ExtendedInvalid")},
+      {{qvX87ExtendedCompare}, 207, faultIn("qvX87ExtendedCompare")},
       {{qvIllegalInstruction}, 217, faultIn("qvIllegalInstruction")},
       {{qvPrivilegedInstruction}, 217, faultIn("qvPrivilegedInstruction")},
       // Resumed with the flag still set, the error path itself would trap at every step.

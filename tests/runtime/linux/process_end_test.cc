@@ -1,6 +1,6 @@
 // How the process ends, on every processor: failed statements and their report, the faults
-// that portable code can provoke, the ends without a report, and the reading of signals and
-// the module table. Each processor's own faults are in fault_test_<processor>.cc.
+// that portable code can provoke, the ends without a report, and the reading of signals. Each
+// processor's own faults are in fault_test_<processor>.cc.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -59,6 +59,19 @@ EXTENDED_ERRORS(SoftExtended)
 
 }  // extern "C"
 
+// Two statements of one function that fail alike, the one chosen at run time: a compiler that
+// merged their error paths would have both report one address.
+namespace qv {
+volatile int failingStatement = 0;
+constexpr int firstFailingLine = __LINE__ + 5;
+}  // namespace qv
+extern "C" __attribute__((noinline)) void qvTwoFailingStatements() {
+  const int statement = qv::failingStatement;
+  const qv::SoftExtended zero(qv::extendedOperand);
+  if (statement == 1) qv::scenarioSink = int(double(qv::SoftExtended(1) / zero));
+  if (statement == 2) qv::scenarioSink = int(double(qv::SoftExtended(2) / zero));
+}
+
 namespace qv {
 namespace {
 
@@ -87,6 +100,7 @@ TEST(RunErrorReportTest, NamesTheFailureAndEachActiveCall) {
       {{qvSoftExtendedDivide}, 200, faultIn("qvSoftExtendedDivide")},
       {{qvSoftExtendedOverflow}, 205, faultIn("qvSoftExtendedOverflow")},
       {{qvSoftExtendedInvalid}, 207, faultIn("qvSoftExtendedInvalid")},
+      {{qvSoftExtendedCompare}, 207, faultIn("qvSoftExtendedCompare")},
       {{qvFaultWithErrorPending}, 216,
        {"qvAccessViolation", "qvFaultWithErrorPending", "qvScenarioMain", startProgramSymbol}},
       {{qvStackOverflow}, 202, std::vector<std::string>(1 + 257, "qvRecurse")},
@@ -112,6 +126,18 @@ TEST(RunErrorReportTest, EndsWithoutAReport) {
   };
   // clang-format on
   for (const EndCase& c : cases) expectEnd(c);
+}
+
+TEST(RunErrorReportTest, EachFailingStatementOfAFunctionNamesItsOwnLine) {
+  for (const int statement : {1, 2}) {
+    failingStatement = statement;
+    const ChildEnd end = runScenario({qvTwoFailingStatements});
+    EXPECT_EQ(end.exitCode, 200);
+    const std::vector<std::uint32_t> frames = frameAddresses(end.output);
+    ASSERT_FALSE(frames.empty()) << end.output;
+    EXPECT_EQ(sourceLineOf(frames[0]),
+              "process_end_test.cc:" + std::to_string(firstFailingLine + statement - 1));
+  }
 }
 
 TEST(RunErrorReportTest, ATerminalShowsAtMost9FrameLines) {
@@ -142,33 +168,6 @@ TEST(FaultMapTest, MapsEachFaultToItsRunTimeError) {
     EXPECT_EQ(mapping.number, c.number) << c.what;
     EXPECT_EQ(mapping.floatingPoint, c.floatingPoint) << c.what;
   }
-}
-
-// The module table: initialised in order, finalised in the reverse order, and only as far as
-// initialisation got.
-std::string steps;
-
-TEST(ModuleTableTest, FinalisesOnlyWhatWasInitialisedInTheReverseOrder) {
-  // clang-format off
-  const ModuleTable modules = {4, 0, {{[] { steps += "i1 "; }, [] { steps += "f1 "; }},
-                                      {nullptr, [] { steps += "f2 "; }},
-                                      {[] { steps += "i3 "; }, nullptr},
-                                      {[] { steps += "i4 "; }, [] { steps += "f4 "; }}}};
-  // clang-format on
-  moduleTable = modules;
-  initializeModules();
-  EXPECT_EQ(moduleTable.initializedCount, 4);
-  finalizeModules();
-  finalizeModules();  // a second end finds nothing left to finalise
-  EXPECT_EQ(steps, "i1 i3 i4 f4 f2 f1 ");
-  EXPECT_EQ(moduleTable.initializedCount, 0);
-
-  steps.clear();
-  moduleTable = modules;
-  moduleTable.initializedCount = 2;  // initialisation stopped in module 3
-  finalizeModules();
-  EXPECT_EQ(steps, "f2 f1 ");
-  resetStartupState();
 }
 
 }  // namespace

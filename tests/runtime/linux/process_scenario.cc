@@ -46,11 +46,16 @@ std::string withoutEmulatorRemark(std::string errors) {
   return errors;
 }
 
-// The function of each report address, as addr2line reads it from this very executable: the
-// report's addresses are offsets from the load address, made to be read with it. An address
-// in inlined code gives the chain of inlined functions out to the one that holds the code; that
-// last one is the function. A function addr2line cannot name is "??".
-std::vector<std::string> functionsAt(const std::vector<std::uint32_t>& addresses) {
+// The function and source line of each report address, as addr2line reads them from this very
+// executable: the report's addresses are offsets from the load address, made to be read with
+// it. An address in inlined code gives the chain of inlined functions out to the one that holds
+// the code; that last one is the function, with the line of the statement there. A function
+// addr2line cannot name is "??".
+struct CodePlace {
+  std::string function, line;  // line: the file's name, a colon, the line's number
+};
+
+std::vector<CodePlace> placesOf(const std::vector<std::uint32_t>& addresses) {
   char executable[4096];
   const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable);
   if (length <= 0 || length == sizeof executable) return {};
@@ -62,16 +67,24 @@ std::vector<std::string> functionsAt(const std::vector<std::uint32_t>& addresses
   const DetachedRun run = runWithoutTerminal(QV_ADDR2LINE, 60.0, arguments);
   EXPECT_EQ(run.exitCode, 0) << QV_ADDR2LINE << ": " << run.stderrText;
   // Each address's line, then a function's line and its source line for each inlining level.
-  std::vector<std::string> functions;
+  std::vector<CodePlace> places;
   std::istringstream lines(run.stdoutText);
   for (std::string line; std::getline(lines, line);) {
     if (line.starts_with("0x")) {
-      functions.emplace_back("??");
-    } else if (!functions.empty()) {
-      functions.back() = line;    // a function's name,
-      std::getline(lines, line);  // then its source line
+      places.push_back({"??", ""});
+    } else if (!places.empty()) {
+      places.back().function = line;          // a function's name,
+      std::getline(lines, line);              // then its source line
+      line = line.substr(0, line.find(' '));  // without " (discriminator n)"
+      places.back().line = line.substr(line.rfind('/') + 1);
     }
   }
+  return places;
+}
+
+std::vector<std::string> functionsAt(const std::vector<std::uint32_t>& addresses) {
+  std::vector<std::string> functions;
+  for (const CodePlace& place : placesOf(addresses)) functions.push_back(place.function);
   return functions;
 }
 
@@ -127,6 +140,11 @@ void expectReport(const ReportCase& c) {
   EXPECT_EQ(functionsAt(frames), c.functions) << end.output;
   // (Under the address sanitizer the switch to the recovery stack draws a remark.)
   EXPECT_TRUE(end.errors.empty() || c.functions.front() == "qvRecurse") << end.errors;
+}
+
+std::string sourceLineOf(std::uint32_t address) {
+  const std::vector<CodePlace> places = placesOf({address});
+  return places.empty() ? "" : places.front().line;
 }
 
 std::vector<std::string> faultIn(const char* function) {

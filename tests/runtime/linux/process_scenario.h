@@ -53,6 +53,8 @@ struct ReportCase {
 };
 void expectReport(const ReportCase& c);
 std::vector<std::string> faultIn(const char* function);  // a fault in a step of the main program
+// The file's name and line of the statement that holds the code at a report address.
+std::string sourceLineOf(std::uint32_t address);
 
 // An end without a report: the exit code and all the output.
 struct EndCase {
@@ -71,9 +73,9 @@ extern "C" {
 void qvScenarioMain();
 }
 
-// The same three errors from an implementation of the extended type: a division by zero, an
-// overflow in the store to double, and the square root of a negative number. The operand is
-// read at run time, so that nothing is folded.
+// The same four errors from an implementation of the extended type: a division by zero, an
+// overflow in the store to double, the square root of a negative number, and a comparison with
+// a signalling NaN. The operand is read at run time, so that nothing is folded.
 namespace qv {
 extern volatile double extendedOperand;  // 0
 }  // namespace qv
@@ -90,4 +92,9 @@ extern volatile double extendedOperand;  // 0
   __attribute__((noinline)) void qv##Real##Invalid() {                                       \
     qv::scenarioSink =                                                                       \
         static_cast<int>(static_cast<double>(sqrt(qv::Real(qv::extendedOperand - 1))));      \
+  }                                                                                          \
+  __attribute__((noinline)) void qv##Real##Compare() {                                       \
+    const qv::Real signalling = qv::Real::fromBits(                                          \
+        {0xA000000000000000 | static_cast<std::uint64_t>(qv::extendedOperand), 0x7FFF});     \
+    qv::scenarioSink = signalling == signalling;                                             \
   }
