@@ -65,18 +65,6 @@ TEST_F(InputTest, DeviceIsAskedOnlyWhenTheBufferIsUsedUp) {
   EXPECT_EQ(ioResult, 0);
 }
 
-TEST_F(InputTest, ExhaustedInput) {
-  type("");
-  EXPECT_EQ(readChar(channel), endOfInputChar);
-  EXPECT_EQ(readChar(channel), endOfInputChar);
-  EXPECT_EQ(readString(5), "");
-  readLineEnd(channel);
-  EXPECT_EQ(flushes, 1);
-  EXPECT_EQ(ioResult, 0);
-  EXPECT_EQ(readInteger(channel), 0);
-  EXPECT_EQ(ioResult, 106);
-}
-
 // The exit answer: blanks and case kept, cut to the capacity, the rest of the line left unread.
 TEST_F(InputTest, ShortStringsAreCutToTheCapacity) {
   type("escimore\r\n esci\r\n");

@@ -85,23 +85,5 @@ TEST(Fibonacci, ElementsWrapAroundAndTheRatiosFollow) {
   }
 }
 
-// For scripts: the same lines but for the pause, and nothing is read.
-TEST(Fibonacci, WithoutThePauseTheSameLinesFollowAndNothingIsRead) {
-  std::vector<std::string> paused;
-  {
-    ChannelCapture capture;
-    capture.typeLine("");
-    approximateByFibonacci(7);
-    paused = capture.texts();
-  }
-  ChannelCapture capture;
-  capture.typeLine("42");
-  approximateByFibonacciWithoutPause(7);
-  EXPECT_EQ(capture.linesLeftToRead(), 1);
-  ASSERT_EQ(paused[3], pauseText);
-  paused.erase(paused.begin() + 3);
-  EXPECT_EQ(capture.texts(), paused);
-}
-
 }  // namespace
 }  // namespace qv

@@ -182,24 +182,6 @@ TEST(TerminalProgram, RowsStreamedWhileTheWindowChangesSizeArriveOnceAndInOrder)
   }
 }
 
-TEST(TerminalProgram, SurvivesResizingDownToOneCell) {
-  PtySession session(echo());
-  ASSERT_TRUE(session.waitForText("eco>"));
-  const struct { int rows, cols; } sizes[] = {{1, 1}, {2, 3}, {1, 80}, {25, 1}, {25, 80}};
-  for (const auto& size : sizes) {
-    const size_t before = session.received().size();
-    session.resize(size.rows, size.cols);
-    ASSERT_TRUE(
-        session.waitFor([&](const VtermScreen&) { return session.received().size() > before; },
-                        "output at the new size"));
-    session.send("x\r");
-  }
-  session.sendLine("dopo");
-  ASSERT_TRUE(session.waitForText("letto: [dopo]"));
-  session.sendLine("fine");
-  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
-}
-
 // Standard input as the program may find it. A closed standard descriptor would be taken by the
 // first one the program opens (the signal pipe would become the keyboard): each is opened on
 // /dev/null, so that closed input is input that has run out, while the dialogue is drawn on the
