@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,19 +50,6 @@ bool readTerminalSize(int fd, TerminalSize& size) {
   }
   size = {std::min<int>(window.ws_col, largestSide), std::min<int>(window.ws_row, largestSide)};
   return true;
-}
-
-// Standard input that no read can ever succeed on (nohup leaves it open for writing only).
-bool unreadable(int fd) {
-  const int flags = fcntl(fd, F_GETFL);
-  return flags >= 0 && (flags & O_ACCMODE) == O_WRONLY;
-}
-
-bool sameTerminal(int a, int b) {
-  struct stat first {
-  }, second{};
-  return isatty(a) && isatty(b) && fstat(a, &first) == 0 && fstat(b, &second) == 0 &&
-         first.st_rdev == second.st_rdev;
 }
 
 // The keys that would move the cursor along the line being typed.
@@ -114,7 +100,7 @@ bool TerminalDevice::startSession(Handle output, Screen& screen) {
   if (!signalPipe::install()) return false;
   // Keys come from standard input, or from the terminal the dialogue is drawn on when standard
   // input cannot be read at all (nohup).
-  const int keyboardFd = unreadable(standard_[0]) && !unreadable(output) ? output : standard_[0];
+  const int keyboardFd = isWriteOnly(standard_[0]) && !isWriteOnly(output) ? output : standard_[0];
   if (!modes_.capture(output, keyboardFd)) {
     signalPipe::uninstall();
     return false;
@@ -128,7 +114,7 @@ bool TerminalDevice::startSession(Handle output, Screen& screen) {
   KeyDecoder& decoder = keyboard_.decoder();
   for (const auto& [bytes, key] : capabilities.keys) decoder.addKey(bytes, key);
   if (!characters.utf8) decoder.useSingleByteSet(characters.typed);
-  keyboardIsScreen_ = sameTerminal(keyboardFd, output);
+  keyboardIsScreen_ = isatty(keyboardFd) && sameTerminal(keyboardFd, output);
   screen_.open(output, size.columns, size.rows, std::move(capabilities));
   screen.columns = size.columns;
   screen.rows = size.rows;

@@ -12,14 +12,7 @@ namespace qv {
 
 namespace {
 
-// Every byte gives at most one event, apart from what a flush of held bytes and the line end
-// added at the end of text may give: that much room is kept free.
-constexpr int reservedRoom = 34;
 constexpr int readLimit = 256;
-
-bool isLineEnd(std::uint8_t byte) {
-  return byte == '\n' || byte == '\r';
-}
 
 }  // namespace
 
@@ -31,28 +24,25 @@ void TerminalKeyboard::open(int fd) {
   ended_ = false;
   hungUp_ = false;
   failure_ = 0;
-  lineOpen_ = false;
   // Open for writing only: every read would fail, but a terminal or a pipe would never say so,
   // since no input ever becomes ready on them.
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0 && (flags & O_ACCMODE) == O_WRONLY) {
+  if (isWriteOnly(fd)) {
     failure_ = EBADF;
     ended_ = true;
   }
 }
 
 bool TerminalKeyboard::canRead() const {
-  return !ended_ && queue_.room() > reservedRoom;
+  return !ended_ && KeyDecoder::room(queue_) > 0;
 }
 
 void TerminalKeyboard::readWaiting() {
   if (!canRead()) return;
-  const int room = queue_.room() - reservedRoom;
   std::uint8_t bytes[readLimit];
-  const ssize_t n = read(fd_, bytes, static_cast<std::size_t>(std::min(room, readLimit)));
+  const int room = std::min(KeyDecoder::room(queue_), readLimit);
+  const ssize_t n = read(fd_, bytes, static_cast<std::size_t>(room));
   if (n > 0) {
     decoder_.feed({bytes, static_cast<std::size_t>(n)}, queue_);
-    lineOpen_ = !isLineEnd(bytes[n - 1]);
     return;
   }
   const int error = n < 0 ? errno : 0;
@@ -68,12 +58,12 @@ void TerminalKeyboard::readWaiting() {
 
 void TerminalKeyboard::finish() {
   ended_ = true;
-  decoder_.flushPending(queue_);
-  // A last line of text without its line end is still a line that was typed.
-  if (!isTerminal() && lineOpen_) {
-    const std::uint8_t lineEnd = '\n';
-    decoder_.feed({&lineEnd, 1}, queue_);
-  }
+  decoder_.endOfInput(queue_);
+}
+
+bool isWriteOnly(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && (flags & O_ACCMODE) == O_WRONLY;
 }
 
 }  // namespace qv

@@ -48,7 +48,9 @@ class TerminalKeyboard {
   bool ended_ = false;
   bool hungUp_ = false;
   int failure_ = 0;
-  bool lineOpen_ = false;  // text since the last line end
 };
+
+// Open for writing only, as nohup leaves standard input: no read can ever succeed on it.
+bool isWriteOnly(int fd);
 
 }  // namespace qv

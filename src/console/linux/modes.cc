@@ -10,13 +10,6 @@ namespace qv {
 
 namespace {
 
-bool sameTerminal(int a, int b) {
-  struct stat first {
-  }, second{};
-  if (fstat(a, &first) != 0 || fstat(b, &second) != 0) return false;
-  return first.st_rdev == second.st_rdev;
-}
-
 // From the background with SIGTTOU blocked the kernel makes the change instead of stopping
 // the process; TCSANOW never waits for output to drain.
 int setSettings(int fd, const termios& settings) {
@@ -29,6 +22,13 @@ int setSettings(int fd, const termios& settings) {
 }
 
 }  // namespace
+
+bool sameTerminal(int a, int b) {
+  struct stat first {
+  }, second{};
+  if (fstat(a, &first) != 0 || fstat(b, &second) != 0) return false;
+  return first.st_rdev == second.st_rdev;
+}
 
 SigttouBlocked::SigttouBlocked() {
   sigset_t ttou;

@@ -29,6 +29,9 @@ class SigttouBlocked {
   sigset_t previous_;
 };
 
+// The two descriptors are open on one terminal device.
+bool sameTerminal(int a, int b);
+
 class TerminalModes {
  public:
   // Saves the settings of the screen terminal and, when it is a terminal too, of the

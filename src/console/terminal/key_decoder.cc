@@ -222,6 +222,16 @@ std::int64_t KeyDecoder::steadyMilliseconds() {
 void KeyDecoder::feed(std::span<const std::uint8_t> bytes, KeyQueue& queue) {
   for (std::uint8_t b : bytes) feedByte(b, queue);
   if (needMore()) lastHeldByteMs_ = clock_();
+  if (!bytes.empty()) {
+    lineOpen_ = bytes.back() != charCode::lineFeed && bytes.back() != charCode::carriageReturn;
+  }
+}
+
+void KeyDecoder::endOfInput(KeyQueue& queue) {
+  flushPending(queue);
+  if (source_ != Source::text || !lineOpen_) return;
+  const std::uint8_t lineEnd = charCode::lineFeed;
+  feed({&lineEnd, 1}, queue);
 }
 
 bool KeyDecoder::needMore() const {
@@ -298,6 +308,7 @@ void KeyDecoder::reset() {
   cursorReport_.reset();
   heldCount_ = 0;
   lastWasCarriageReturn_ = false;
+  lineOpen_ = false;
   discarding_ = false;
   string_ = StringState::none;
 }

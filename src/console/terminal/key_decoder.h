@@ -53,9 +53,15 @@ class KeyDecoder {
       : source_(source), clock_(clock) {}
 
   // Decodes the bytes; complete keys go to the queue, a partial sequence is held back.
-  // Never adds more events than it is given bytes, so a caller that reads at most
-  // queue.room() bytes loses no key.
+  // Never adds more events than it is given bytes, so a caller that feeds at most room(queue)
+  // bytes at a time loses no key.
   void feed(std::span<const std::uint8_t> bytes, KeyQueue& queue);
+  // How many bytes may be fed now: the queue's room, less what a flush of held bytes and the
+  // line end that endOfInput() adds may still need.
+  static int room(const KeyQueue& queue) { return queue.room() - reservedRoom; }
+  // No byte will come any more: the held bytes are all there is, and a last line of text
+  // without its line end is still a line that was typed.
+  void endOfInput(KeyQueue& queue);
   // True while a partial sequence is held (or a terminal's string report is being skipped).
   bool needMore() const;
   // How long the caller may wait for more bytes before flushIfDue() takes the held ones as they
@@ -91,6 +97,9 @@ class KeyDecoder {
   void useSingleByteSet(const std::array<std::int16_t, 128>& consoleBytes);
 
  private:
+  // Every byte fed gives at most one event; a flush of held bytes and the line end of
+  // endOfInput() may add this many more.
+  static constexpr int reservedRoom = 34;
   enum class Step { needMore, done, reprocessLast };
   void feedByte(std::uint8_t byte, KeyQueue& queue);
   Step decodeHeld(KeyQueue& queue);
@@ -118,6 +127,7 @@ class KeyDecoder {
   std::uint8_t held_[32] = {};
   std::size_t heldCount_ = 0;
   bool lastWasCarriageReturn_ = false;  // text source: CR LF is one line end
+  bool lineOpen_ = false;               // text source: bytes since the last line end
   bool discarding_ = false;             // inside a sequence too long to hold: skip to its end
   // Inside an OSC or DCS string that a terminal sent: skipped, never held, up to its end.
   enum class StringState { none, body, escape } string_ = StringState::none;

@@ -15,8 +15,6 @@ constexpr int altDigitBase = 256;
 constexpr int altReleased = altDigitBase + 10;
 constexpr int interruptByte = 0x03;  // what a terminal sends for Ctrl-C
 constexpr int takeLimit = 256;
-// Every item gives at most one event, apart from what a flush of held bytes may add.
-constexpr int reservedRoom = 34;
 
 InputRecord pageKeyEvent(int item) {
   InputRecord record{};
@@ -138,7 +136,7 @@ void WebKeyboard::close() {
 
 void WebKeyboard::take() {
   for (;;) {
-    const int room = std::min(queue_.room() - reservedRoom, takeLimit);
+    const int room = std::min(KeyDecoder::room(queue_), takeLimit);
     if (room <= 0) return;
     int items[takeLimit];
     const int count = qv_takeInput(items, room);

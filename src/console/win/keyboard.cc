@@ -7,9 +7,6 @@ namespace qv {
 namespace {
 
 constexpr int readLimit = 256;
-// Every byte gives at most one event, apart from what a flush of held bytes and the line end
-// added at the end of text may give: that much room is kept free.
-constexpr int reservedRoom = 34;
 
 InputRecord fromConsoleRecord(const INPUT_RECORD& record) {
   InputRecord converted{};
@@ -24,10 +21,6 @@ InputRecord fromConsoleRecord(const INPUT_RECORD& record) {
                           key.dwControlKeyState};
   }
   return converted;
-}
-
-bool isLineEnd(std::uint8_t byte) {
-  return byte == '\n' || byte == '\r';
 }
 
 }  // namespace
@@ -68,23 +61,17 @@ void WindowsKeyboard::wait(HANDLE wake) {
 }
 
 void WindowsKeyboard::readText() {
-  const int room = std::min(queue_.room() - reservedRoom, readLimit);
+  const int room = std::min(KeyDecoder::room(queue_), readLimit);
   if (room <= 0) return;
   std::uint8_t bytes[readLimit];
   DWORD got = 0;
   // A pipe whose writer has gone fails with a broken pipe: the text has ended like a file's.
   if (!ReadFile(input_, bytes, static_cast<DWORD>(room), &got, nullptr) || got == 0) {
     ended_ = true;
-    decoder_.flushPending(queue_);
-    // A last line of text without its line end is still a line that was typed.
-    if (lineOpen_) {
-      const std::uint8_t lineEnd = '\n';
-      decoder_.feed({&lineEnd, 1}, queue_);
-    }
+    decoder_.endOfInput(queue_);
     return;
   }
   decoder_.feed({bytes, got}, queue_);
-  lineOpen_ = !isLineEnd(bytes[got - 1]);
 }
 
 }  // namespace qv

@@ -32,7 +32,6 @@ class WindowsKeyboard {
   KeyDecoder decoder_{KeyDecoder::Source::text};
   KeyQueue queue_;
   bool ended_ = false;
-  bool lineOpen_ = false;  // text since the last line end
 };
 
 }  // namespace qv
