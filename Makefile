@@ -77,7 +77,7 @@ fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 
-# Benchmarks want a quiet machine; see README.md for the figures and what they mean. Each runs
+# Benchmarks want a quiet machine; see docs/performance.md for the figures and what they mean. Each runs
 # for the x87 build and for the build that computes the extended arithmetic in integers.
 bench: build soft
 	./build/default/extended_bench
