@@ -11,9 +11,11 @@ trap 'rm -rf "$bin"' EXIT
 chmod 755 "$bin"
 # A PATH without sudo, whether or not this machine has it.
 for tool in sh dpkg-query grep id; do ln -s "$(command -v $tool)" "$bin/$tool"; done
+# A copy nobody can read: the checkout may sit in a folder only its owner enters (root's home).
+install -m 644 "$source/cmake/install-packages.sh" "$bin/install-packages.sh"
 as_nobody() {
   setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH="$bin" \
-    sh "$source/cmake/install-packages.sh" "$@"
+    sh "$bin/install-packages.sh" "$@"
 }
 
 status=0
