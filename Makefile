@@ -8,7 +8,7 @@ PROGRAM_PACKAGES := cmake g++ make libncurses-dev
 PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) dpkg-dev file
 # locales lets the tests make an ISO-8859-1 locale.
 PACKAGES := $(PACKAGE_PACKAGES) pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            libvterm-dev libmpfr-dev locales clang libclang-rt-14-dev lintian mandoc python3
+            libvterm-dev libmpfr-dev libxml2-dev locales clang libclang-rt-14-dev lintian mandoc python3
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=

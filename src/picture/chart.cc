@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace qv::picture {
 
@@ -97,37 +98,40 @@ std::vector<std::string> chartLines(std::span<const DrawnSeries> series,
   for (const DrawnSeries& s : series) {
     const int colour = indexOf(s.series->method());
     const std::string mark(1, marks[colour]);
-    int previousRow = -1;
-    int previousColumn = -1;
+    auto dot = [&](int x, int y) {
+      Cell& cell = plot[y / dotsDown][x / dotsAcross];
+      if (!terminal.braille) {
+        cell = {mark, colour};
+        return;
+      }
+      if (cell.glyph.size() == 1 && cell.glyph != " ") return;  // a mark stays
+      std::uint8_t& bits = dots[std::size_t(y / dotsDown) * plotColumns + x / dotsAcross];
+      bits |= brailleDot[x % 2][y % 4];
+      cell = {utf8(0x2800 + bits), colour};
+    };
+    int previousX = -1, previousY = -1;
     int markedColumn = -100;
     for (const Column& c : s.series->columns()) {
       const int x = pixelColumn(c.firstStep);
-      int top = pixelRow(c.nearest), bottom = pixelRow(c.farthest);
-      // Braille curves are joined to the column before; marks stand alone.
-      if (terminal.braille && previousRow >= 0 && x - previousColumn <= 2) {
-        top = std::min(top, previousRow);
-        bottom = std::max(bottom, previousRow);
-      }
-      for (int y = top; y <= bottom; ++y) {
-        Cell& cell = plot[y / dotsDown][x / dotsAcross];
-        if (terminal.braille) {
-          std::uint8_t& bits = dots[std::size_t(y / dotsDown) * plotColumns + x / dotsAcross];
-          if (cell.glyph.size() == 1 && cell.glyph != " ") continue;  // a mark stays
-          bits |= brailleDot[x % 2][y % 4];
-          cell = {utf8(0x2800 + bits), colour};
-        } else {
-          cell = {mark, colour};
+      const int top = pixelRow(c.nearest), bottom = pixelRow(c.farthest);
+      for (int y = top; y <= bottom; ++y) dot(x, y);
+      // Braille curves are lines from each column to the next; marks stand alone.
+      if (terminal.braille && previousX >= 0) {
+        const int steps = std::max(std::abs(x - previousX), std::abs(top - previousY));
+        for (int i = 1; i < steps; ++i) {
+          dot(previousX + int(std::lround(double(x - previousX) * i / steps)),
+              previousY + int(std::lround(double(top - previousY) * i / steps)));
         }
       }
       // Among the dots, the method's mark now and then: every tenth cell, each method on its
       // own cells, so that marks tell the curves apart without colour.
       const int cellColumn = x / dotsAcross;
       if (terminal.braille && cellColumn - markedColumn >= 10 && cellColumn % 10 == colour * 3) {
-        plot[pixelRow(c.nearest) / dotsDown][cellColumn] = {mark, colour};
+        plot[top / dotsDown][cellColumn] = {mark, colour};
         markedColumn = cellColumn;
       }
-      previousRow = pixelRow(c.nearest);
-      previousColumn = x;
+      previousX = x;
+      previousY = top;
     }
   }
 
@@ -135,9 +139,12 @@ std::vector<std::string> chartLines(std::span<const DrawnSeries> series,
   Row title(width);
   std::string methods;
   for (const DrawnSeries& s : series) methods += s.series->method();
-  put(title, 0,
-      "correct decimals of phi, methods " + methods + ", n = " + integer(lastStep) +
-          (logarithmic ? ", step on a log scale" : ""));
+  std::string heading = "correct decimals of phi, methods " + methods +
+                        ", n = " + integer(lastStep) + (logarithmic ? ", step on a log scale" : "");
+  if (int(heading.size()) > width) {
+    heading = "correct decimals, n = " + integer(lastStep) + (logarithmic ? ", log scale" : "");
+  }
+  put(title, 0, heading);
   lines.push_back(serialize(title, terminal));
   for (int r = 0; r < plotRows; ++r) {
     Row row(width);
@@ -195,6 +202,10 @@ std::vector<std::string> chartLines(std::span<const DrawnSeries> series,
     if (s.series->wrapStep() != 0)
       detail +=
           (detail.empty() ? "" : ", ") + std::string("wraps at ") + integer(s.series->wrapStep());
+    // A narrow window gets the rate alone.
+    if (2 + int(text.size() + 2 + detail.size()) > width && !std::isnan(s.series->rate())) {
+      detail = fixed(s.series->rate(), 2) + "/step";
+    }
     put(row, 2, text + (detail.empty() ? "" : ": " + detail));
     lines.push_back(serialize(row, terminal));
   }
