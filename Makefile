@@ -82,6 +82,7 @@ fuzz: deps
 bench: build soft
 	./build/default/extended_bench
 	./build/default/format_bench
+	./build/default/picture_bench
 	./build/soft/format_bench
 
 bench-terminal: build soft
