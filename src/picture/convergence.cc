@@ -52,14 +52,12 @@ double ConvergenceSeries::position(double step) const {
 
 void ConvergenceSeries::startColumn(std::int32_t step) {
   columns_.push_back({step, step, std::numeric_limits<double>::infinity(), 0});
-  if (!logarithmic_) {
-    nextColumnStep_ = step + 1;
-    return;
-  }
+  nextColumnStep_ = std::int64_t{step} + 1;
+  if (!logarithmic_) return;
   // The first step past this one's column on the axis.
   const double k = std::floor(position(step) * modelColumns);
   const double next = std::ceil(std::exp((k + 1) / modelColumns * std::log(lastStep_ + 1.0)));
-  nextColumnStep_ = next > step && next < 2147483647.0 ? std::int32_t(next) : step + 1;
+  if (next > step && next <= 4294967296.0) nextColumnStep_ = std::int64_t(next);
 }
 
 void ConvergenceSeries::add(std::int32_t step, double x) {

@@ -73,7 +73,7 @@ class ConvergenceSeries {
   std::int32_t lastStep_;
   bool logarithmic_;
   std::vector<Column> columns_;
-  std::int32_t nextColumnStep_ = 0;  // the first step of the next column
+  std::int64_t nextColumnStep_ = 0;  // the first step of the next column
 
   std::int64_t count_ = 0;
   double lastValue_ = 0;
