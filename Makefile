@@ -153,7 +153,7 @@ web: deps-web web/node_modules/.package-lock.json
 	cmake --preset web >/dev/null
 	cmake --build --preset web -j $(JOBS) --target quorvendalist quorvendalist_node
 	mkdir -p build/web
-	cp web/index.html build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
+	cp web/index.html web/picture.js web/picture.css build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
 	   web/node_modules/@xterm/xterm/lib/xterm.js web/node_modules/@xterm/xterm/css/xterm.css \
 	   build/web/
 	/usr/bin/python3 web/cp437_font.py src/console/terminal/cp437.cc \

@@ -16,6 +16,7 @@
 #include "channels/text_channel.h"
 #include "console/console_state.h"
 #include "menu/command_texts.h"
+#include "menu/dialogue_picture.h"
 #include "menu/menu_loop.h"
 #include "menu/method_table.h"
 #include "methods/csv_rows.h"
@@ -116,14 +117,6 @@ std::int32_t discardText(TextChannel& channel) {
   return 0;
 }
 
-// The menu's name of a method: its entry without the "[a] " in front.
-std::string_view methodName(char letter) {
-  const std::string_view entry = letter == 'a'   ? dialogue::continuedFractionEntry
-                                 : letter == 'b' ? dialogue::nestedRadicalsEntry
-                                                 : dialogue::fibonacciEntry;
-  return entry.substr(4);
-}
-
 // Each method's run is watched by a series of the model; its lines and the text of its
 // iterates are not made at all. The picture is written once the runs are done.
 void runPicture() {
@@ -143,7 +136,7 @@ void runPicture() {
   picture::stopWatching();
 
   std::vector<picture::DrawnSeries> drawn;
-  for (const picture::ConvergenceSeries& s : series) drawn.push_back({&s, methodName(s.method())});
+  for (const picture::ConvergenceSeries& s : series) drawn.push_back({&s, methodMenuName(std::uint8_t(s.method()))});
   if (commandRequest.picture == PictureForm::svg) {
     const std::string text = picture::svgDocument(drawn);
     std::string_view document = text;
@@ -192,7 +185,10 @@ void runProgram(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     commandRequest = parseCommandLine(arguments);
   }
-  if (commandRequest.action == CommandAction::dialogue) startProgram(initConsole, runMenuLoop);
+  if (commandRequest.action == CommandAction::dialogue) {
+    watchDialogueRuns();
+    startProgram(initConsole, runMenuLoop);
+  }
   startProgram(bindCommandChannels, runCommand);
 }
 

@@ -161,10 +161,18 @@ void drawSeries(const Axes& axes, const ConvergenceSeries& series, std::string& 
 std::string svgDocument(std::span<const DrawnSeries> series) {
   const Axes axes(series);
   const int height = legendTop + legendRow * int(series.size()) + 8;
-  std::string methods;
-  for (const DrawnSeries& s : series) methods += s.series->method();
+  // One n for all, or each method's own (the page's runs may have different ones).
+  std::string methods, eachN;
+  bool oneN = true;
+  for (const DrawnSeries& s : series) {
+    methods += s.series->method();
+    eachN += (eachN.empty() ? "" : ", ") + std::string(1, s.series->method()) +
+             " to n = " + integer(s.series->lastStep());
+    oneN = oneN && s.series->lastStep() == axes.lastStep();
+  }
   const std::string title =
-      "How close each step comes to phi: methods " + methods + ", n = " + integer(axes.lastStep());
+      "How close each step comes to phi: " +
+      (oneN ? "methods " + methods + ", n = " + integer(axes.lastStep()) : eachN);
 
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + integer(width) +
