@@ -82,3 +82,11 @@ test("runs of a, b and c draw three series, summarised and saved as the command'
   assert.equal(saved, command);
   assert.deepEqual(problems, []);
 });
+
+test("an address ending in #abc60 opens the page with that picture drawn", async () => {
+  const page = await browser.newPage();
+  await page.goto(address + "#abc60");
+  await page.waitForFunction(() => document.querySelectorAll("#picture-figure polyline").length === 3,
+    { timeout: deadline, polling: 50 });
+  assert.match(await page.$eval("#picture-figure title", (t) => t.textContent), /methods abc, n = 60$/);
+});
