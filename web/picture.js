@@ -9,8 +9,18 @@
   const summary = document.getElementById("picture-summary");
   let document_ = "";
 
-  globalThis.quorvendalistPicture = (svg, text) => {
+  let rows = null;
+  let rowsName = "";
+  const saveRows = document.getElementById("picture-save-rows");
+
+  // rows: the latest run's "i,value" rows, or null for a run too long to keep them.
+  globalThis.quorvendalistPicture = (svg, text, latestRows, method) => {
     document_ = svg;
+    rows = latestRows;
+    rowsName = `quorvendalist-${method}.csv`;
+    saveRows.disabled = rows === null;
+    saveRows.textContent = rows === null ? `No rows kept for a run of ${method} over 100000 steps`
+      : `Save the rows of ${method} (CSV)`;
     const parsed = new DOMParser().parseFromString(svg, "image/svg+xml");
     const picture = document.importNode(parsed.documentElement, true);
     picture.setAttribute("aria-hidden", "true");  // the summary below says it in words
@@ -36,11 +46,14 @@
     typeWhenReady();
   }
 
-  document.getElementById("picture-save").addEventListener("click", () => {
+  const save = (text, type, name) => {
     const link = document.createElement("a");
-    link.href = URL.createObjectURL(new Blob([document_], { type: "image/svg+xml" }));
-    link.download = "quorvendalist.svg";
+    link.href = URL.createObjectURL(new Blob([text], { type }));
+    link.download = name;
     link.click();
     setTimeout(() => URL.revokeObjectURL(link.href), 1000);
-  });
+  };
+  document.getElementById("picture-save").addEventListener("click",
+    () => save(document_, "image/svg+xml", "quorvendalist.svg"));
+  saveRows.addEventListener("click", () => save(rows, "text/csv", rowsName));
 })();

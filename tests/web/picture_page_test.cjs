@@ -1,6 +1,6 @@
 // The convergence picture beside the page's terminal, in headless Chromium or Firefox: after runs
 // of a, b and c it shows three series, says in words what they show, and saves the very document
-// the command writes for the same n.
+// (and the last run's rows) the command writes for the same n.
 //   node picture_page_test.cjs SITE_DIR NODE_PROGRAM   (puppeteer-core through NODE_PATH)
 "use strict";
 const { test, before, after } = require("node:test");
@@ -68,18 +68,19 @@ test("runs of a, b and c draw three series, summarised and saved as the command'
   assert.match(summary, /^a \(funzione continua\): 1\.618033988749895 after 60 steps, 0\.42 correct decimals a step/);
   assert.match(summary, /\nc \(sequenza di Fibonacci\): -1\.724507135118218 after 59 steps.*wraps at step 47\./);
 
-  // The saved file is the command's document for the same n.
-  const saved = await page.evaluate(async () => {
+  // The saved files are the command's: the document for the same n, the last run's rows.
+  const saved = (button) => page.evaluate(async (button) => {
     let blob = null;
     const create = URL.createObjectURL;
     URL.createObjectURL = (b) => { blob = b; return create.call(URL, b); };
-    document.getElementById("picture-save").click();
+    document.getElementById(button).click();
     URL.createObjectURL = create;
     return blob.text();
-  });
-  const command = execFileSync("node", ["--no-experimental-fetch", nodeProgram, "--svg", "abc", "60"],
+  }, button);
+  const command = (...args) => execFileSync("node", ["--no-experimental-fetch", nodeProgram, ...args],
     { encoding: "utf8" });
-  assert.equal(saved, command);
+  assert.equal(await saved("picture-save"), command("--svg", "abc", "60"));
+  assert.equal(await saved("picture-save-rows"), command("--csv", "c", "60"));
   assert.deepEqual(problems, []);
 });
 
