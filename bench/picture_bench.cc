@@ -41,10 +41,18 @@ void runMethodA(benchmark::State& state, Run run) {
   state.SetItemsProcessed(state.iterations() * n);
 }
 
-void bareRun(benchmark::State& state) { runMethodA(state, bare); }
-void textOnlyRun(benchmark::State& state) { runMethodA(state, textOnly); }
-void textAndModelRun(benchmark::State& state) { runMethodA(state, textAndModel); }
-void modelOnlyRun(benchmark::State& state) { runMethodA(state, modelOnly); }
+void bareRun(benchmark::State& state) {
+  runMethodA(state, bare);
+}
+void textOnlyRun(benchmark::State& state) {
+  runMethodA(state, textOnly);
+}
+void textAndModelRun(benchmark::State& state) {
+  runMethodA(state, textAndModel);
+}
+void modelOnlyRun(benchmark::State& state) {
+  runMethodA(state, modelOnly);
+}
 
 BENCHMARK(bareRun)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(textOnlyRun)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);

@@ -136,7 +136,8 @@ void runPicture() {
   picture::stopWatching();
 
   std::vector<picture::DrawnSeries> drawn;
-  for (const picture::ConvergenceSeries& s : series) drawn.push_back({&s, methodMenuName(std::uint8_t(s.method()))});
+  for (const picture::ConvergenceSeries& s : series)
+    drawn.push_back({&s, methodMenuName(std::uint8_t(s.method()))});
   if (commandRequest.picture == PictureForm::svg) {
     const std::string text = picture::svgDocument(drawn);
     std::string_view document = text;
