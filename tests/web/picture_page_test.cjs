@@ -63,7 +63,11 @@ test("runs of a, b and c draw three series, summarised and saved as the command'
   await waitForLines(page, "Premi invio", 1);
   await page.keyboard.press("Enter");
   await waitForLines(page, "Type 'esci'", 3);
-  assert.equal(await page.$$eval("#picture-figure polyline", (lines) => lines.length), 3);
+  // Drawn, not blank: each series spans much of the picture.
+  assert.deepEqual(await page.$$eval("#picture-figure polyline", (lines) => lines.map((line) => {
+    const box = line.getBBox();
+    return box.width > 300 && box.height > 300;
+  })), [true, true, true]);
   const summary = await page.$eval("#picture-summary", (p) => p.textContent);
   assert.match(summary, /^a \(funzione continua\): 1\.618033988749895 after 60 steps, 0\.42 correct decimals a step/);
   assert.match(summary, /\nc \(sequenza di Fibonacci\): -1\.724507135118218 after 59 steps.*wraps at step 47\./);
