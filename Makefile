@@ -8,7 +8,7 @@ PROGRAM_PACKAGES := cmake g++ make libncurses-dev
 PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) dpkg-dev file
 # locales lets the tests make an ISO-8859-1 locale.
 PACKAGES := $(PACKAGE_PACKAGES) pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            libvterm-dev libmpfr-dev locales clang libclang-rt-14-dev lintian mandoc python3
+            libvterm-dev libmpfr-dev libxml2-dev locales clang libclang-rt-14-dev lintian mandoc python3
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
@@ -82,6 +82,7 @@ fuzz: deps
 bench: build soft
 	./build/default/extended_bench
 	./build/default/format_bench
+	./build/default/picture_bench
 	./build/soft/format_bench
 
 bench-terminal: build soft
@@ -152,7 +153,7 @@ web: deps-web web/node_modules/.package-lock.json
 	cmake --preset web >/dev/null
 	cmake --build --preset web -j $(JOBS) --target quorvendalist quorvendalist_node
 	mkdir -p build/web
-	cp web/index.html build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
+	cp web/index.html web/picture.js web/picture.css build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
 	   web/node_modules/@xterm/xterm/lib/xterm.js web/node_modules/@xterm/xterm/css/xterm.css \
 	   build/web/
 	/usr/bin/python3 web/cp437_font.py src/console/terminal/cp437.cc \

@@ -6,6 +6,7 @@
 #include "menu/command.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,9 +16,13 @@
 #include "channels/text_channel.h"
 #include "console/console_state.h"
 #include "menu/command_texts.h"
+#include "menu/dialogue_picture.h"
 #include "menu/menu_loop.h"
 #include "menu/method_table.h"
 #include "methods/csv_rows.h"
+#include "picture/chart.h"
+#include "picture/svg.h"
+#include "picture/watch.h"
 #include "runtime/run_error.h"
 #include "runtime/startup.h"
 
@@ -33,6 +38,8 @@ namespace {
 
 // The rows of a --csv run, on standard output.
 TextChannel csvRows;
+// A picture (--svg, --plot), on standard output.
+TextChannel pictureOutput;
 
 // Module 4 of a command run. Standard output carries what scripts read, so a run-time error
 // report goes to standard error, beside the problem reports. A terminal sees each line as it
@@ -41,6 +48,7 @@ void bindCommandChannels() {
   const bool terminal = isTerminal(standardOutputHandle);
   bindLineFeedOutput(standardOutput, standardOutputHandle, terminal);
   bindLineFeedOutput(csvRows, standardOutputHandle, terminal);
+  bindLineFeedOutput(pictureOutput, standardOutputHandle, false);
   bindLineFeedOutput(reportOutput, standardErrorHandle, true);
   bindLineFeedOutput(standardError, standardErrorHandle, true);
   endOnClosedReader();
@@ -104,6 +112,47 @@ void runMethod(const MethodEntry& method) {
   finishOutput(output);
 }
 
+std::int32_t discardText(TextChannel& channel) {
+  channel.bufferPosition = 0;
+  return 0;
+}
+
+// Each method's run is watched by a series of the model; its lines and the text of its
+// iterates are not made at all. The picture is written once the runs are done.
+void runPicture() {
+  openFileChannel(standardOutput, modeOutput, noHandle);
+  standardOutput.transferHook = discardText;
+  standardOutput.flushHook = discardText;
+  methodOutput::iterateSink = nullptr;
+  std::vector<picture::ConvergenceSeries> series;
+  series.reserve(commandRequest.methods.size());
+  for (char letter : commandRequest.methods) {
+    series.emplace_back(letter, commandRequest.n);
+    picture::watchIterates(series.back());
+    if (const MethodEntry* method = findMethod(std::uint8_t(letter))) {
+      method->runUnwatched(commandRequest.n);
+    }
+  }
+  picture::stopWatching();
+
+  std::vector<picture::DrawnSeries> drawn;
+  for (const picture::ConvergenceSeries& s : series)
+    drawn.push_back({&s, methodMenuName(std::uint8_t(s.method()))});
+  if (commandRequest.picture == PictureForm::svg) {
+    const std::string text = picture::svgDocument(drawn);
+    std::string_view document = text;
+    for (std::size_t end; (end = document.find('\n')) != std::string_view::npos;) {
+      writeLine(pictureOutput, document.substr(0, end));
+      document.remove_prefix(end + 1);
+    }
+  } else {
+    for (const std::string& line : picture::chartLines(drawn, picture::chartTerminal())) {
+      writeLine(pictureOutput, line);
+    }
+  }
+  finishOutput(pictureOutput);
+}
+
 void runCommand() {
   switch (commandRequest.action) {
     case CommandAction::help:
@@ -116,7 +165,9 @@ void runCommand() {
       break;
     case CommandAction::runMethod:
       // The command line names only letters of the table.
-      if (const MethodEntry* method = findMethod(std::uint8_t(commandRequest.method))) {
+      if (commandRequest.picture != PictureForm::none) {
+        runPicture();
+      } else if (const MethodEntry* method = findMethod(std::uint8_t(commandRequest.method))) {
         runMethod(*method);
       }
       break;
@@ -135,7 +186,10 @@ void runProgram(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     commandRequest = parseCommandLine(arguments);
   }
-  if (commandRequest.action == CommandAction::dialogue) startProgram(initConsole, runMenuLoop);
+  if (commandRequest.action == CommandAction::dialogue) {
+    watchDialogueRuns();
+    startProgram(initConsole, runMenuLoop);
+  }
   startProgram(bindCommandChannels, runCommand);
 }
 

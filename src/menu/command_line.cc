@@ -7,7 +7,7 @@ namespace qv {
 
 namespace {
 
-enum class OptionKind { help, version, csv };
+enum class OptionKind { help, version, csv, svg, plot };
 
 struct LongOption {
   std::string_view name;
@@ -18,6 +18,8 @@ constexpr LongOption longOptions[] = {
     {"help", OptionKind::help},
     {"version", OptionKind::version},
     {"csv", OptionKind::csv},
+    {"svg", OptionKind::svg},
+    {"plot", OptionKind::plot},
 };
 
 CommandRequest problem(CommandProblem what, std::string_view subject) {
@@ -78,7 +80,7 @@ bool OptionPass::takeLong(std::string_view argument) {
   const std::size_t equals = name.find('=');
   const bool hasValue = equals != std::string_view::npos;
   if (hasValue) name = name.substr(0, equals);
-  // Any unambiguous prefix names an option; the three names begin with different letters.
+  // Any unambiguous prefix names an option; the names begin with different letters.
   for (const LongOption& option : longOptions) {
     if (name.empty() || !option.name.starts_with(name)) continue;
     if (hasValue) {
@@ -112,9 +114,26 @@ bool OptionPass::apply(OptionKind kind) {
     case OptionKind::version:
       request_.action = CommandAction::version;
       return false;
+    // The last of the output forms counts.
     case OptionKind::csv:
       request_.csv = true;
+      request_.picture = PictureForm::none;
       return true;
+    case OptionKind::svg:
+    case OptionKind::plot:
+      request_.csv = false;
+      request_.picture = kind == OptionKind::svg ? PictureForm::svg : PictureForm::plot;
+      return true;
+  }
+  return true;
+}
+
+// One letter of the method table; a picture may draw several (each once: "aa" is a slip).
+bool validMethods(std::string_view letters, bool several) {
+  if (letters.empty() || (!several && letters.size() != 1)) return false;
+  for (std::size_t i = 0; i < letters.size(); ++i) {
+    if (findMethod(std::uint8_t(letters[i])) == nullptr) return false;
+    if (letters.substr(0, i).find(letters[i]) != std::string_view::npos) return false;
   }
   return true;
 }
@@ -122,11 +141,12 @@ bool OptionPass::apply(OptionKind kind) {
 // METHOD and N, once the options have been taken.
 void readOperands(const OptionPass& pass, CommandRequest& request) {
   if (pass.operandCount == 0) {
-    if (request.csv) request = problem(CommandProblem::missingOperands, {});
+    if (request.csv || request.picture != PictureForm::none)
+      request = problem(CommandProblem::missingOperands, {});
     return;
   }
   const std::string_view method = pass.operands[0];
-  if (method.size() != 1 || findMethod(std::uint8_t(method[0])) == nullptr) {
+  if (!validMethods(method, request.picture != PictureForm::none)) {
     request = problem(CommandProblem::invalidMethod, method);
     return;
   }
@@ -146,6 +166,7 @@ void readOperands(const OptionPass& pass, CommandRequest& request) {
   }
   request.action = CommandAction::runMethod;
   request.method = method[0];
+  request.methods = method;
   request.n = n.value;
 }
 

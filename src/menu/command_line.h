@@ -31,11 +31,16 @@ enum class CommandProblem {
   extraOperand,        // anything after N
 };
 
+// The convergence picture instead of the lines: an SVG document, or a chart in the terminal.
+enum class PictureForm { none, svg, plot };
+
 struct CommandRequest {
   CommandAction action = CommandAction::dialogue;
   char method = 0;  // 'a', 'b' or 'c'
   std::int32_t n = 0;
   bool csv = false;
+  PictureForm picture = PictureForm::none;
+  std::string_view methods;  // a picture's METHODS: one or more of the letters a, b, c
   CommandProblem problem = CommandProblem::none;
   // What the problem is about: the whole argument, the option's full name ("csv"), or the
   // letter of a short option. It points into the arguments, which live as long as the process.

@@ -12,6 +12,7 @@ inline constexpr std::string_view tryHelp = "Try 'quorvendalist --help' for more
 
 inline constexpr std::string_view usage[] = {
     "Usage: quorvendalist [--csv] [METHOD N]",
+    "  or:  quorvendalist --svg|--plot METHODS N",
     "Approximate the golden ratio phi three ways.",
     "",
     "Without arguments quorvendalist runs its dialogue (in Italian) in the terminal:",
@@ -19,7 +20,8 @@ inline constexpr std::string_view usage[] = {
     "15 decimals; type 'esci' at the question after each run to leave.",
     "",
     "With METHOD and N it writes the lines that method shows for n to standard",
-    "output instead, and ends.",
+    "output instead, and ends. With --svg or --plot it draws how close every step",
+    "of each of the METHODS (one or more letters: a, ab, abc) comes to phi.",
     "",
     "Methods:",
     "  a  the continued fraction: x := 1/x + 1, from 1",
@@ -31,6 +33,8 @@ inline constexpr std::string_view usage[] = {
     "",
     "Options:",
     "      --csv      write 'i,value' rows instead of the method's lines",
+    "      --svg      write the picture as an SVG document",
+    "      --plot     draw the picture in the terminal",
     "  -h, --help     display this help and exit",
     "  -V, --version  output version information and exit",
     "",

@@ -29,6 +29,14 @@ inline constexpr MethodEntry methodTable[] = {
      approximateByFibonacciWithoutPause},
 };
 
+// The menu's name of a method, its entry without the "[a] " in front ("funzione continua").
+inline std::string_view methodMenuName(std::uint8_t letter) {
+  const std::string_view entry = letter == 'a'   ? dialogue::continuedFractionEntry
+                                 : letter == 'b' ? dialogue::nestedRadicalsEntry
+                                                 : dialogue::fibonacciEntry;
+  return entry.substr(4);
+}
+
 // nullptr for a letter that names no method.
 inline const MethodEntry* findMethod(std::uint8_t letter) {
   for (const MethodEntry& entry : methodTable) {

@@ -8,6 +8,7 @@ std::int32_t loopIndex = 0;
 namespace methodOutput {
 
 IterateSink iterateSink = writeIterateLine;
+IterateWatcher iterateWatcher = nullptr;
 
 void writeIterateLine(std::int32_t, std::string_view text) {
   writeString(0, standardOutput, text);
@@ -20,6 +21,7 @@ void writeIterateLine(std::int32_t, std::string_view text) {
 void resetMethodState() {
   loopIndex = 0;
   methodOutput::iterateSink = methodOutput::writeIterateLine;
+  methodOutput::iterateWatcher = nullptr;
 }
 
 }  // namespace qv

@@ -52,11 +52,19 @@ inline constexpr std::int32_t shownDecimals = 15;
 // Where the iterates go, each as its index (loopIndex) and its text: the lines of the dialogue
 // (writeIterateLine, one iterate a line on standardOutput) unless another sink is set, such as
 // the rows of a --csv run.
+// nullptr: nobody reads the text, and it is not made (a run that only draws a picture).
 using IterateSink = void (*)(std::int32_t index, std::string_view text);
 extern IterateSink iterateSink;
 void writeIterateLine(std::int32_t index, std::string_view text);
 
+// Who else sees every iterate, as the double the method stored (the convergence picture);
+// nullptr: nobody.
+using IterateWatcher = void (*)(std::int32_t index, double value);
+extern IterateWatcher iterateWatcher;
+
 [[gnu::always_inline]] inline void writeIterate(double x) {
+  if (iterateWatcher != nullptr) iterateWatcher(loopIndex, x);
+  if (iterateSink == nullptr) return;
   String255 text;
   formatReal(0, shownDecimals, Extended{x}, doubleTypeCode, text, String255::capacity);
   iterateSink(loopIndex, text.view());

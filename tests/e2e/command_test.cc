@@ -57,6 +57,7 @@ TEST(Command, EveryProblemIsOneLineOnStandardErrorAndExitCode2) {
        "quorvendalist: invalid N '1e3': a 32-bit integer, with '$' for hexadecimal or '%' for "
        "binary"},
       {{"c", "7", "8"}, "quorvendalist: extra operand '8'"},
+      {{"--svg", "abd", "60"}, "quorvendalist: invalid METHOD 'abd': choose a, b or c"},
       // An argument is shown quoted: what it holds cannot retitle or clear the terminal, nor
       // split the line.
       {{"\x1b]0;owned\a\x1b[2J", "5"},
@@ -143,6 +144,7 @@ TEST(Command, OutputThatCannotBeWrittenIsRunTimeError101OnStandardError) {
       runWithoutTerminal(programPath(), 10.0, {"b", "100000"}, "/dev/full"),
       runWithoutTerminal(programPath(), 10.0, {"a", "5"}, "", closeOutput),
       runWithoutTerminal(programPath(), 10.0, {"--version"}, "", closeOutput),
+      runWithoutTerminal(programPath(), 10.0, {"--svg", "abc", "60"}, "/dev/full"),
   };
   for (const DetachedRun& run : runs) {
     EXPECT_EQ(run.exitCode, 101);

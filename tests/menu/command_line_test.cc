@@ -45,6 +45,31 @@ TEST(CommandLine, MethodRunsTakeNInTheDialoguesSyntaxAndOptionsAnywhere) {
   }
 }
 
+// A picture draws one or more methods, each letter once; of --csv, --svg and --plot the last
+// one given counts.
+TEST(CommandLine, PicturesTakeSeveralMethodsAndTheLastOutputFormCounts) {
+  struct Case {
+    std::vector<std::string_view> arguments;
+    PictureForm picture;
+    std::string_view methods;
+    bool csv;
+  };
+  const Case cases[] = {
+      {{"--svg", "abc", "60"}, PictureForm::svg, "abc", false},
+      {{"cb", "--pl", "-$10"}, PictureForm::plot, "cb", false},
+      {{"--csv", "--svg", "a", "1"}, PictureForm::svg, "a", false},
+      {{"--plot", "--csv", "a", "1"}, PictureForm::none, "a", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    const CommandRequest request = parseCommandLine(c.arguments);
+    EXPECT_EQ(request.action, Action::runMethod);
+    EXPECT_EQ(request.picture, c.picture);
+    EXPECT_EQ(request.methods, c.methods);
+    EXPECT_EQ(request.csv, c.csv);
+  }
+}
+
 // Options are read first, left to right: the first of --help, --version and a bad option
 // decides, even after operands that are wrong; the operands are judged only then.
 TEST(CommandLine, TheFirstOptionThatDecidesWinsAndOperandsAreJudgedLast) {
@@ -73,6 +98,12 @@ TEST(CommandLine, TheFirstOptionThatDecidesWinsAndOperandsAreJudgedLast) {
       {{"a", " 5"}, Action::usageError, Problem::invalidNumber, " 5"},
       {{"a", "2147483648"}, Action::usageError, Problem::invalidNumber, "2147483648"},
       {{"a", "x", "y"}, Action::usageError, Problem::invalidNumber, "x"},
+      {{"--svg"}, Action::usageError, Problem::missingOperands, ""},
+      {{"--plot", "abd", "5"}, Action::usageError, Problem::invalidMethod, "abd"},
+      {{"--svg", "aa", "5"}, Action::usageError, Problem::invalidMethod, "aa"},
+      {{"--svg", "", "5"}, Action::usageError, Problem::invalidMethod, ""},
+      {{"--svg", "ab", "x"}, Action::usageError, Problem::invalidNumber, "x"},
+      {{"--svg=1", "a", "5"}, Action::usageError, Problem::unexpectedArgument, "svg"},
   };
   for (const Case& c : cases) {
     const CommandRequest request = parseCommandLine(c.arguments);

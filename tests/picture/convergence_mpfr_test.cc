@@ -1,0 +1,112 @@
+// The model's distances from phi against MPFR at 256 bits, for iterates of each method: the
+// approach, the iterates exact to the double, and the Fibonacci ratios past the 32-bit wrap. And
+// what the model reads from a run: where each method becomes exact, where c wraps, the rates.
+// (A build without MPFR, the Windows cross build, leaves this to the others.)
+#if __has_include(<mpfr.h>)
+#include <gtest/gtest.h>
+#include <mpfr.h>
+
+#include <cmath>
+#include <map>
+
+#include "channels/text_channel.h"
+#include "methods/methods.h"
+#include "picture/convergence.h"
+#include "picture/watch.h"
+
+namespace qv {
+namespace {
+
+std::int32_t discard(TextChannel& channel) {
+  channel.bufferPosition = 0;
+  return 0;
+}
+
+// Every iterate of a run of method up to n, by step, and the model's series of it.
+struct RecordedRun {
+  std::map<std::int32_t, double> iterates;
+  picture::ConvergenceSeries series;
+};
+
+RecordedRun* recording = nullptr;
+
+RecordedRun runMethod(char method, std::int32_t n) {
+  resetMethodState();
+  openFileChannel(standardOutput, modeOutput, noHandle);
+  standardOutput.transferHook = discard;
+  standardOutput.flushHook = discard;
+  RecordedRun run{{}, picture::ConvergenceSeries(method, n)};
+  recording = &run;
+  methodOutput::iterateSink = [](std::int32_t, std::string_view) {};
+  picture::watchIterates(run.series);
+  methodOutput::iterateWatcher = [](std::int32_t step, double x) {
+    recording->iterates[step] = x;
+    recording->series.add(step, x);
+  };
+  if (method == 'a') approximateByContinuedFraction(n);
+  if (method == 'b') approximateByNestedRadicals(n);
+  if (method == 'c') approximateByFibonacciWithoutPause(n);
+  picture::stopWatching();
+  resetMethodState();
+  return run;
+}
+
+double mpfrDistance(double x) {
+  mpfr_t phi, d;
+  mpfr_inits2(256, phi, d, static_cast<mpfr_ptr>(nullptr));
+  mpfr_sqrt_ui(phi, 5, MPFR_RNDN);
+  mpfr_add_ui(phi, phi, 1, MPFR_RNDN);
+  mpfr_div_ui(phi, phi, 2, MPFR_RNDN);
+  mpfr_set_d(d, x, MPFR_RNDN);
+  mpfr_sub(d, d, phi, MPFR_RNDN);
+  mpfr_abs(d, d, MPFR_RNDN);
+  const double distance = mpfr_get_d(d, MPFR_RNDN);
+  mpfr_clears(phi, d, static_cast<mpfr_ptr>(nullptr));
+  return distance;
+}
+
+TEST(Convergence, DistancesAgreeWithMpfr) {
+  struct Case {
+    char method;
+    std::int32_t step;
+  };
+  // The approach, the last steps before the double's limit, exact to the double, and c past
+  // its wrap (step 47 on).
+  const Case cases[] = {{'a', 1},  {'a', 18}, {'a', 37}, {'a', 39}, {'a', 60},
+                        {'b', 1},  {'b', 14}, {'b', 31}, {'b', 33}, {'c', 2},
+                        {'c', 30}, {'c', 46}, {'c', 47}, {'c', 51}, {'c', 60}};
+  std::map<char, RecordedRun> runs;
+  for (char method : {'a', 'b', 'c'}) runs.emplace(method, runMethod(method, 60));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(1, c.method) + " at step " + std::to_string(c.step));
+    const double x = runs.at(c.method).iterates.at(c.step);
+    const double expected = mpfrDistance(x);
+    // phi to 64 bits is off by at most 2^-64; the distances are at least 5.4e-17.
+    EXPECT_NEAR(picture::distanceFromPhi(x), expected, 6e-20 + expected * 1e-15);
+    const double decimals = std::clamp(-std::log10(expected), 0.0, picture::exactDecimals());
+    EXPECT_NEAR(picture::correctDecimals(picture::distanceFromPhi(x)), decimals, 1e-3);
+  }
+  EXPECT_NEAR(picture::exactDecimals(), -std::log10(mpfrDistance(runs.at('a').iterates.at(39))),
+              1e-3);
+
+  // Exact to the double from steps 39, 33 and 41; c wraps at 47; the rates are log10 of phi^2
+  // for a and c (c's ratios are a's convergents) and of 2 phi for b.
+  const double phi = (1 + std::sqrt(5.0)) / 2;
+  struct Reading {
+    char method;
+    std::int32_t exact, wrap;
+    double rate;
+  };
+  for (const Reading& r :
+       {Reading{'a', 39, 0, std::log10(phi * phi)}, Reading{'b', 33, 0, std::log10(2 * phi)},
+        Reading{'c', 41, 47, std::log10(phi * phi)}}) {
+    const picture::ConvergenceSeries& s = runs.at(r.method).series;
+    EXPECT_EQ(s.exactStep(), r.exact) << r.method;
+    EXPECT_EQ(s.wrapStep(), r.wrap) << r.method;
+    EXPECT_NEAR(s.rate(), r.rate, 0.02) << r.method;
+  }
+}
+
+}  // namespace
+}  // namespace qv
+#endif
