@@ -94,16 +94,22 @@ bench-terminal: build soft
 # drive the program in a Wine console inside a pseudo-terminal and install it with the installer.
 # The installer is a 32-bit program, which needs the 32-bit half of Wine.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 wine32:i386 nsis
+# The release alone needs the cross compiler, the installer's compiler, zip and mandoc (the manual as
+# text), not the tests' toolchain.
+WINDOWS_RELEASE_PACKAGES := cmake make g++-mingw-w64-x86-64-posix nsis mandoc zip
 
 windows: deps deps-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-# The zip and the installer, in build/windows/package.
-package-windows: windows
-	cpack --config build/windows/CPackConfig.cmake
+# The zip, the installer and the symbols, in build/windows-release/package, from a build of the
+# program alone.
+package-windows:
+	@sh cmake/install-packages.sh $(WINDOWS_RELEASE_PACKAGES)
+	@cmake --preset windows-release >/dev/null
+	cmake --build --preset windows-release -j $(JOBS) --target package_windows
 
-test-windows: package-windows build
+test-windows: package-windows windows build
 	ctest --preset windows -j $(JOBS)
 	ctest --preset wine-e2e
 

@@ -10,14 +10,11 @@
 // key_feeder helper, as the keyboard would put them there.
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/e2e_dialogue.h"
@@ -242,72 +239,6 @@ TEST(WineProgram, AsACommandItWritesWindowsLineEndsAndAReaderThatGoesAwayEndsIt)
                           wineRun, windowsProgram});
   EXPECT_EQ(cut.stdoutText, "2.000000000000000\r\n232\n");
   EXPECT_EQ(cut.stderrText, "");
-}
-
-// What a registry key holds, as reg.exe of the build's prefix prints it, or "absent".
-std::string registryKey(const std::string& key) {
-  const DetachedRun query =
-      runWithoutTerminal(wineRun, wineStart,
-                         {QV_WINDOWS_BUILD_DIR "/wineprefix/drive_c/windows/system32/reg.exe",
-                          "query", key, "/s", "/reg:32"});
-  return query.exitCode == 0 ? query.stdoutText : "absent";
-}
-
-// The release's installer run silently, as a script would: the program lands in Program Files
-// with a Start-menu entry and runs from there (its version, a method, the dialogue in a console);
-// the silent uninstaller then takes every file and registry key away again and leaves PATH as
-// it was. Wine runs the installer with its exit code unrelated to the outcome: files are checked.
-TEST(WineProgram, TheInstallerInstallsARunnableProgramAndItsUninstallerLeavesNothing) {
-  namespace fs = std::filesystem;
-  const std::string driveC = QV_WINDOWS_BUILD_DIR "/wineprefix/drive_c";
-  const fs::path folder = driveC + "/Program Files/quorvendalist";
-  const fs::path menu = driveC + "/ProgramData/Microsoft/Windows/Start Menu/Programs/quorvendalist";
-  const std::string uninstallKey =
-      "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\quorvendalist";
-  const std::string vendorKey = "HKLM\\Software\\quorvendalist developers";
-  const std::string environmentKey =
-      "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment";
-  const std::string environment = registryKey(environmentKey);
-  ASSERT_FALSE(fs::exists(folder)) << "installed already, by a run that stopped half-way: run "
-                                   << folder << "/Uninstall.exe /S under Wine";
-
-  runWithoutTerminal(
-      wineRun, 120.0,
-      {QV_WINDOWS_BUILD_DIR "/package/quorvendalist-" QV_PROJECT_VERSION "-win64.exe", "/S"});
-  for (const char* file : {"bin/quorvendalist.exe", "README.txt", "copyright.txt",
-                           "quorvendalist.txt", "Uninstall.exe"}) {
-    EXPECT_TRUE(fs::exists(folder / file)) << file;
-  }
-  std::stringstream link;  // a console program started from it opens a console of its own
-  link << std::ifstream(menu / "quorvendalist.lnk", std::ios::binary).rdbuf();
-  EXPECT_NE(link.str().find("\\quorvendalist\\bin\\quorvendalist.exe"), std::string::npos);
-  EXPECT_NE(registryKey(uninstallKey).find("DisplayVersion"), std::string::npos);
-
-  const std::string installed = (folder / "bin/quorvendalist.exe").string();
-  const DetachedRun version = runWithoutTerminal(wineRun, wineStart, {installed, "--version"});
-  EXPECT_EQ(version.stdoutText, "quorvendalist " QV_PROJECT_VERSION "\r\n");
-  const DetachedRun method = runWithoutTerminal(wineRun, wineStart, {installed, "b", "1"});
-  EXPECT_EQ(method.stdoutText, "1.000000000000000\r\n\r\nphi~= 1.000000000000000\r\n");
-  {
-    PtySession session(underWine({installed}));
-    ASSERT_TRUE(waitForFirstMenu(session));
-    session.sendLine("x");
-    ASSERT_TRUE(waitForExitQuestion(session, "=>x"));
-    session.sendLine("esci");
-    EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
-  }
-
-  // The uninstaller hands over to a copy of itself and returns at once: wait for the files to go.
-  runWithoutTerminal(wineRun, 120.0, {(folder / "Uninstall.exe").string(), "/S"});
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while ((fs::exists(folder) || fs::exists(menu)) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  EXPECT_FALSE(fs::exists(folder));
-  EXPECT_FALSE(fs::exists(menu));
-  EXPECT_EQ(registryKey(uninstallKey), "absent");
-  EXPECT_EQ(registryKey(vendorKey), "absent");
-  EXPECT_EQ(registryKey(environmentKey), environment);
 }
 
 }  // namespace
