@@ -10,11 +10,13 @@
 // key_feeder helper, as the keyboard would put them there.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/e2e_dialogue.h"
@@ -160,6 +162,52 @@ TEST(WineProgram, AltKeypadCodeTypesItsCharacterAndTheInputModeIsPutBack) {
   session.sendLine("esci");
   EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
   EXPECT_TRUE(inputModePutBack(trigger));
+}
+
+// The text of the rows the console window shows, once it shows `wanted` (key_feeder reads them).
+std::string windowShowing(const std::string& trigger, std::string_view wanted) {
+  std::string shown;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (shown.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    feedKeys(trigger, "window\n");
+    shown.clear();
+    while (shown.empty() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::stringstream window;
+      if (std::ifstream file(trigger + ".window"); file) window << file.rdbuf();
+      shown = window.str();
+    }
+    std::remove((trigger + ".window").c_str());
+  }
+  return shown;
+}
+
+// A console window of its own keeps a buffer taller than the window (Wine: 150 rows behind 25):
+// after a pass that scrolled the window down, the cleared screen and the next menu are in view.
+// Wine draws the whole buffer on a terminal, so the window is read through the console.
+TEST(WineProgram, InATallBufferTheMenuAfterALongPassIsInView) {
+  const std::string trigger = temporaryPath("tall");
+  PtySession session(underWine({keyFeeder, "--rows", "150", windowsPath(trigger), windowsProgram}));
+  std::string menu;
+  for (const Row& row : menuRows("")) menu += row.text + "\n";
+  ASSERT_EQ(windowShowing(trigger, "=>").substr(0, menu.size()), menu);
+  session.send("a\r");
+  ASSERT_NE(windowShowing(trigger, repetitionsPrompt).find(repetitionsPrompt), std::string::npos);
+  session.send("30\r");
+  ASSERT_NE(windowShowing(trigger, "Type 'esci'").find("phi~= 1.618033988749"), std::string::npos);
+  session.send("\r");
+  // The new pass has begun once the exit question has gone from the buffer.
+  std::string shown;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  do {
+    shown = windowShowing(trigger, "=>");
+  } while (shown.find("Type 'esci'") != std::string::npos &&
+           std::chrono::steady_clock::now() < deadline);
+  EXPECT_EQ(shown.substr(0, menu.size()), menu);
+  session.send("x\r");
+  windowShowing(trigger, "Type 'esci'");
+  session.send("esci\r");
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 // Ctrl-C typed on the terminal ends the program the way Windows ends a console program on
