@@ -32,14 +32,19 @@ documents: deps-program
 	@cmake --preset program >/dev/null
 	@cmake --build --preset program -j $(JOBS) --target qv_documents >/dev/null
 
-# The program and its manual page under $(DESTDIR)$(PREFIX), through CMake's install rules.
-install: program documents
-	DESTDIR="$(DESTDIR)" cmake --install build/program --prefix "$(PREFIX)"
+# The program, its manual page and its bash completion under $(DESTDIR)$(PREFIX), through
+# CMake's install rules. Under sudo the build runs as the user who called sudo, so that the
+# build folder gets no files only root may change; only the install itself runs as root.
+BUILD_AS := $(if $(SUDO_USER),$(if $(filter 0,$(shell id -u)),sudo -u $(SUDO_USER) env PATH="$(PATH)"))
+install:
+	@$(BUILD_AS) $(MAKE) --no-print-directory program documents
+	@DESTDIR="$(DESTDIR)" sh cmake/install.sh build/program "$(PREFIX)"
 
 # What `make install` puts under $(DESTDIR)$(PREFIX) goes again: the files CMake's install rules
-# write there.
-uninstall: program documents
-	DESTDIR="$(DESTDIR)" sh cmake/uninstall.sh build/program "$(PREFIX)"
+# write there. It needs the build configured, not built.
+uninstall:
+	@cmake --preset program >/dev/null
+	@DESTDIR="$(DESTDIR)" sh cmake/uninstall.sh build/program "$(PREFIX)"
 
 # The Debian package and its debug symbols, in build/program/package.
 package: deps-package program documents
