@@ -99,9 +99,9 @@ bench-terminal: build soft
 # drive the program in a Wine console inside a pseudo-terminal and install it with the installer.
 # The installer is a 32-bit program, which needs the 32-bit half of Wine.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 wine32:i386 nsis
-# The release alone needs the cross compiler, the installer's compiler, zip and mandoc (the manual as
-# text), not the tests' toolchain.
-WINDOWS_RELEASE_PACKAGES := cmake make g++-mingw-w64-x86-64-posix nsis mandoc zip
+# The release alone needs the cross compiler, the installer's compiler and zip, not the tests'
+# toolchain.
+WINDOWS_RELEASE_PACKAGES := cmake make g++-mingw-w64-x86-64-posix nsis zip
 
 windows: deps deps-windows
 	cmake --preset windows >/dev/null

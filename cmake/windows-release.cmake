@@ -37,20 +37,18 @@ add_custom_command(
   WORKING_DIRECTORY $<TARGET_FILE_DIR:quorvendalist>
   VERBATIM)
 
-# The texts for Windows, with its line ends; the manual page rendered as plain text, without
-# the overstrikes a terminal would show as bold and underlined. Their sources are configured
-# files, so a change to any of them makes them anew.
-find_program(QV_MANDOC mandoc REQUIRED)
+# The texts for Windows, with its line ends: README.txt, the copyright file, and the manual
+# written for Windows (its console, keys, exit codes and files), not the Unix manual page.
+# Their sources are configured files, so a change to any of them makes them anew.
 configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/README.txt.in ${QV_DOCUMENT_DIR}/README.txt
                @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/quorvendalist.txt.in
+               ${QV_DOCUMENT_DIR}/quorvendalist.txt @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright ${QV_DOCUMENT_DIR}/copyright COPYONLY)
 set(QV_WINDOWS_TEXT_DIR ${QV_DOCUMENT_DIR}/windows)
 file(READ ${QV_DOCUMENT_DIR}/README.txt readme)
 file(READ ${QV_DOCUMENT_DIR}/copyright copyright)
-execute_process(COMMAND ${QV_MANDOC} -T ascii ${QV_DOCUMENT_DIR}/quorvendalist.1
-                OUTPUT_VARIABLE manual COMMAND_ERROR_IS_FATAL ANY)
-string(ASCII 8 backspace)
-string(REGEX REPLACE ".${backspace}" "" manual "${manual}")
+file(READ ${QV_DOCUMENT_DIR}/quorvendalist.txt manual)
 set(windows_texts)
 foreach(text readme copyright manual)
   set(name ${text}.txt)

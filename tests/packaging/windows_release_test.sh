@@ -60,5 +60,7 @@ for text in README.txt copyright.txt quorvendalist.txt; do
   ! grep -q $'\b' "$top/$text" || fail "$text holds backspaces"
 done
 grep -q "^quorvendalist $version" "$top/README.txt" || fail "README.txt names another version"
-grep -q $'^EXIT STATUS\r$' "$top/quorvendalist.txt" || fail "the manual's text lacks EXIT STATUS"
+grep -q $'^Exit codes\r$' "$top/quorvendalist.txt" || fail "the manual's text lacks its exit codes"
+! grep -q -E 'terminfo|SIGPIPE|nohup|dbgsym' "$top/quorvendalist.txt" ||
+  fail "the Windows manual speaks of Unix"
 echo "quorvendalist.exe $version: resources, stripped with debug link, symbols; zip and installer"
