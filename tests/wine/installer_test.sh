@@ -4,7 +4,7 @@
 # characters, installing onto PATH and uninstalling leaves every other entry as it was; the
 # files, shortcuts and Uninstall entry; a silent upgrade keeps the PATH choice; installing or
 # uninstalling while the program runs fails with code 4 and changes nothing; an entry the user
-# put there and folders the installer did not make stay; the uninstaller leaves nothing else.
+# put there stays; the uninstaller, and a move to another folder, leave nothing else.
 # Arguments: the release build folder (build/windows-release), the project's version.
 set -euo pipefail
 release=$(cd "$1" && pwd)
@@ -103,10 +103,12 @@ expect "user PATH uninstalled" "$(value 'HKCU\Environment' Path)" absent
 expect "Uninstall entry" "$(reg query "$uninstall_key" >/dev/null && echo there || echo absent)" absent
 expect "settings" "$(reg query 'HKLM\Software\quorvendalist' >/dev/null && echo there || echo absent)" absent
 
-# An entry the user made stays; so does a folder the installer did not make, while the two it
-# made above its own folder go.
+# An entry the user made stays; a move to another folder leaves nothing in the old one; the
+# folders the installer made above its own go.
 reg add "$machine" /v Path /t REG_EXPAND_SZ /d "$original;C:\\Tools\\qv\\bin" /f >/dev/null
-expect "install into C:\\Tools\\qv" "$(install /PATH=machine '/D=C:\Tools\qv'; echo $?)" 0
+expect "install" "$(install /PATH=machine; echo $?)" 0
+expect "move to C:\\Tools\\qv" "$(install '/D=C:\Tools\qv'; echo $?)" 0
+gone "$folder"
 [ -f "$drive_c/Tools/qv/bin/quorvendalist.exe" ] || fail "not installed into C:\\Tools\\qv"
 expect "uninstall from C:\\Tools\\qv" "$(uninstall; echo $?)" 0
 gone "$drive_c/Tools"

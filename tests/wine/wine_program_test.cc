@@ -292,6 +292,12 @@ TEST(WineProgram, AsACommandItWritesWindowsLineEndsAndAReaderThatGoesAwayEndsIt)
                           wineRun, windowsProgram});
   EXPECT_EQ(cut.stdoutText, "2.000000000000000\r\n232\n");
   EXPECT_EQ(cut.stderrText, "");
+  // Windows' own help: its console, its exit codes, its manual beside the program.
+  const std::string help =
+      runWithoutTerminal(wineRun, wineStart, {windowsProgram, "-h"}).stdoutText;
+  for (const char* said : {"in the console:", "  232 ", "0xC000013A", "quorvendalist.txt"}) {
+    EXPECT_NE(help.find(said), std::string::npos) << said << " not in:\n" << help;
+  }
 }
 
 }  // namespace
