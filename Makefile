@@ -32,14 +32,19 @@ documents: deps-program
 	@cmake --preset program >/dev/null
 	@cmake --build --preset program -j $(JOBS) --target qv_documents >/dev/null
 
-# The program and its manual page under $(DESTDIR)$(PREFIX), through CMake's install rules.
-install: program documents
-	DESTDIR="$(DESTDIR)" cmake --install build/program --prefix "$(PREFIX)"
+# The program, its manual page and its bash completion under $(DESTDIR)$(PREFIX), through
+# CMake's install rules. Under sudo the build runs as the user who called sudo, so that the
+# build folder gets no files only root may change; only the install itself runs as root.
+BUILD_AS := $(if $(SUDO_USER),$(if $(filter 0,$(shell id -u)),sudo -u $(SUDO_USER) env PATH="$(PATH)"))
+install:
+	@$(BUILD_AS) $(MAKE) --no-print-directory program documents
+	@DESTDIR="$(DESTDIR)" sh cmake/install.sh build/program "$(PREFIX)"
 
 # What `make install` puts under $(DESTDIR)$(PREFIX) goes again: the files CMake's install rules
-# write there.
-uninstall: program documents
-	DESTDIR="$(DESTDIR)" sh cmake/uninstall.sh build/program "$(PREFIX)"
+# write there. It needs the build configured, not built.
+uninstall:
+	@cmake --preset program >/dev/null
+	@DESTDIR="$(DESTDIR)" sh cmake/uninstall.sh build/program "$(PREFIX)"
 
 # The Debian package and its debug symbols, in build/program/package.
 package: deps-package program documents
@@ -95,16 +100,22 @@ bench-terminal: build soft
 # drive the program in a Wine console inside a pseudo-terminal and install it with the installer.
 # The installer is a 32-bit program, which needs the 32-bit half of Wine.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 wine32:i386 nsis
+# The release alone needs the cross compiler, the installer's compiler and zip, not the tests'
+# toolchain.
+WINDOWS_RELEASE_PACKAGES := cmake make g++-mingw-w64-x86-64-posix nsis zip
 
 windows: deps deps-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-# The zip and the installer, in build/windows/package.
-package-windows: windows
-	cpack --config build/windows/CPackConfig.cmake
+# The zip, the installer and the symbols, in build/windows-release/package, from a build of the
+# program alone.
+package-windows:
+	@sh cmake/install-packages.sh $(WINDOWS_RELEASE_PACKAGES)
+	@cmake --preset windows-release >/dev/null
+	cmake --build --preset windows-release -j $(JOBS) --target package_windows
 
-test-windows: package-windows build
+test-windows: package-windows windows build
 	ctest --preset windows -j $(JOBS)
 	ctest --preset wine-e2e
 

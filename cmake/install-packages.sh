@@ -15,10 +15,17 @@ if [ "${1:-}" = --architecture ]; then
   shift 2
 fi
 
+# A name without an architecture means the machine's own (or a package for all): the same name
+# installed for another architecture only (libncurses-dev:arm64) does not count.
+native=$(dpkg --print-architecture 2>/dev/null)
 missing=
 for package in "$@"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
-    missing="$missing $package"
+  case $package in
+    *:*) wanted=${package##*:} ;;
+    *) wanted=$native ;;
+  esac
+  dpkg-query -W -f='${Architecture} ${Status}\n' "$package" 2>/dev/null |
+    grep -Eq "^($wanted|all) .*ok installed\$" || missing="$missing $package"
 done
 [ -n "$missing" ] || exit 0
 
@@ -41,6 +48,8 @@ else
 fi
 
 echo "Installing:$missing"
+# sudo may refuse (not in sudoers, a wrong password): said so, not taken for apt-get failing.
+if [ -n "$as_root" ]; then $as_root true || cannot "sudo refused to run commands as root"; fi
 if [ -n "$architecture" ] && ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
   $as_root dpkg --add-architecture "$architecture" || cannot "dpkg could not add $architecture"
 fi

@@ -1,5 +1,5 @@
-# Installing and packaging: the program and its manual page, and for the Debian package the
-# copyright file and the changelog that Debian's policy asks for. `make install` and
+# Installing and packaging: the program, its manual page and its bash completion, and for the
+# Debian package the copyright file and the changelog that Debian's policy asks for. `make install` and
 # `make package` run these rules; the Windows release has its own (windows-release.cmake).
 set(CPACK_PACKAGE_NAME quorvendalist)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
@@ -43,6 +43,8 @@ install(TARGETS quorvendalist RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${QV_DOCUMENT_DIR}/quorvendalist.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${QV_DOCUMENT_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/bash-completion/quorvendalist
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_CONTACT ${QV_PACKAGE_MAINTAINER})

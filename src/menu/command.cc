@@ -103,13 +103,18 @@ void reportProblem() {
 }
 
 void runMethod(const MethodEntry& method) {
-  TextChannel& output = commandRequest.csv ? csvRows : standardOutput;
-  if (commandRequest.csv) {
-    writeLine(csvRows, csvHeader);
-    writeCsvRows(standardOutput, csvRows);
+  if (!commandRequest.csv) {
+    method.runUnwatched(commandRequest.n);
+    finishOutput(standardOutput);
+    return;
   }
-  method.runUnwatched(commandRequest.n);
-  finishOutput(output);
+  // The header goes out at once: a reader sees the run has begun, and one that has gone away
+  // ends it before any row is computed.
+  writeLine(csvRows, csvHeader);
+  finishOutput(csvRows);
+  writeCsvRows(standardOutput, csvRows);
+  method.runRows(commandRequest.n);
+  finishOutput(csvRows);
 }
 
 std::int32_t discardText(TextChannel& channel) {

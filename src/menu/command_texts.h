@@ -10,12 +10,18 @@ namespace qv::commandText {
 inline constexpr std::string_view programName = "quorvendalist";
 inline constexpr std::string_view tryHelp = "Try 'quorvendalist --help' for more information.";
 
+// Windows has its own console, exit codes and documentation beside the program.
 inline constexpr std::string_view usage[] = {
-    "Usage: quorvendalist [--csv] [METHOD N]",
+    "Usage: quorvendalist",
+    "  or:  quorvendalist [--csv] METHOD N",
     "  or:  quorvendalist --svg|--plot METHODS N",
     "Approximate the golden ratio phi three ways.",
     "",
+#ifdef _WIN32
+    "Without arguments quorvendalist runs its dialogue (in Italian) in the console:",
+#else
     "Without arguments quorvendalist runs its dialogue (in Italian) in the terminal:",
+#endif
     "choose a method by its letter, type n, and read every approximation with",
     "15 decimals; type 'esci' at the question after each run to leave.",
     "",
@@ -40,11 +46,23 @@ inline constexpr std::string_view usage[] = {
     "",
     "Exit status:",
     "  0    success, or 'esci' in the dialogue",
+#ifdef _WIN32
+    "  1    no console to run the dialogue in",
+#else
     "  1    no terminal to run the dialogue on",
+#endif
     "  2    a problem with the command line",
     "  101  the output could not be written",
     "  106  the dialogue read no valid number for n",
+#ifdef _WIN32
+    "  232  the program reading the output went away",
+    "  0xC000013A  ended by Ctrl-C, Ctrl-Break or closing the console window",
+    "  other values: a run-time error; see quorvendalist.txt beside the program",
+#else
     "  other values: a run-time error or a signal; see quorvendalist(1)",
+#endif
+    "",
+    "Report problems to <quorvendalist@example.org>.",
 };
 
 // The line naming a problem, in three parts: before the subject, the subject (quoted by

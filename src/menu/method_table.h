@@ -18,15 +18,17 @@ struct MethodEntry {
   std::string_view termPrompt;  // the dialogue's prompt for n
   MethodRun run;                // in the dialogue
   MethodRun runUnwatched;       // in a command run, where nobody answers a pause
+  MethodRun runRows;            // for --csv: what becomes rows, nothing else
 };
 
 inline constexpr MethodEntry methodTable[] = {
     {'a', dialogue::continuedFractionTitle, dialogue::repetitionsPrompt,
-     approximateByContinuedFraction, approximateByContinuedFraction},
+     approximateByContinuedFraction, approximateByContinuedFraction,
+     approximateByContinuedFraction},
     {'b', dialogue::nestedRadicalsTitle, dialogue::repetitionsPrompt, approximateByNestedRadicals,
-     approximateByNestedRadicals},
+     approximateByNestedRadicals, approximateByNestedRadicals},
     {'c', dialogue::fibonacciTitle, dialogue::elementsPrompt, approximateByFibonacci,
-     approximateByFibonacciWithoutPause},
+     approximateByFibonacciWithoutPause, approximateByFibonacciRatios},
 };
 
 // The menu's name of a method, its entry without the "[a] " in front ("funzione continua").

@@ -112,4 +112,8 @@ void approximateByFibonacciWithoutPause(std::int32_t n) {
   writeRatios(n);
 }
 
+void approximateByFibonacciRatios(std::int32_t n) {
+  writeRatios(n);
+}
+
 }  // namespace qv

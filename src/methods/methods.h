@@ -37,6 +37,9 @@ void approximateByFibonacci(std::int32_t n);
 // The same lines without the pause before the ratios (and without its line), for a run that
 // nobody watches: nothing is read.
 void approximateByFibonacciWithoutPause(std::int32_t n);
+// Only the ratios and the closing line: rows for --csv, which the listing of the elements
+// would only delay (it is no row).
+void approximateByFibonacciRatios(std::int32_t n);
 
 // Puts loopIndex back to 0 and the iterates back on their lines (for tests).
 void resetMethodState();

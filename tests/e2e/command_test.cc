@@ -25,9 +25,11 @@ TEST(Command, HelpAndVersionGoToStandardOutput) {
   const DetachedRun help = runCommand({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.stderrText, "");
-  EXPECT_TRUE(help.stdoutText.starts_with("Usage: quorvendalist [--csv] [METHOD N]\n"))
+  EXPECT_TRUE(
+      help.stdoutText.starts_with("Usage: quorvendalist\n  or:  quorvendalist [--csv] METHOD N\n"))
       << help.stdoutText;
-  for (const char* mentioned : {"--csv", "--help", "--version", "Exit status:", "esci"}) {
+  for (const char* mentioned :
+       {"--csv", "--help", "--version", "Exit status:", "esci", "Report problems to"}) {
     EXPECT_NE(help.stdoutText.find(mentioned), std::string::npos) << mentioned;
   }
   EXPECT_EQ(runCommand({"-h"}).stdoutText, help.stdoutText);
@@ -128,6 +130,10 @@ TEST(Command, AReaderThatGoesAwayEndsTheRun) {
     EXPECT_EQ(quiet.stdoutText, "2.000000000000000\n141\n");
     EXPECT_EQ(quiet.stderrText, "");
   }
+  // The rows of c, whose header comes at once, with no listing of elements to format first.
+  const DetachedRun rows = runWithoutTerminal(
+      "/bin/bash", 10.0, shell("\"$@\" --csv c 2147483647 | head -n 1; echo \"${PIPESTATUS[0]}\""));
+  EXPECT_EQ(rows.stdoutText, "i,value\n141\n");
 
   const DetachedRun told =
       runWithoutTerminal("/bin/bash", 10.0, shell("trap '' PIPE; " + pipeline));

@@ -30,6 +30,9 @@ expected="drwxr-xr-x root/root ./usr/
 drwxr-xr-x root/root ./usr/bin/
 -rwxr-xr-x root/root ./usr/bin/quorvendalist
 drwxr-xr-x root/root ./usr/share/
+drwxr-xr-x root/root ./usr/share/bash-completion/
+drwxr-xr-x root/root ./usr/share/bash-completion/completions/
+-rw-r--r-- root/root ./usr/share/bash-completion/completions/quorvendalist
 drwxr-xr-x root/root ./usr/share/doc/
 drwxr-xr-x root/root ./usr/share/doc/quorvendalist/
 -rw-r--r-- root/root ./usr/share/doc/quorvendalist/changelog.gz

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows release as `make package-windows` leaves it: the executable carries its version
-# resource and application manifest (read back with windres); it is stripped, and addr2line still
-# names a function through the .gnu_debuglink'd debug file beside it; the zip holds the same
-# executable and the texts with Windows line ends; the installer is there.
-# Arguments: the Windows build folder, the project's version.
+# resource, icon and application manifest (read back with windres) and no link time, so that a
+# rebuild gives the same file; it is stripped, and addr2line still names a function through the
+# .gnu_debuglink'd debug file, which the symbols zip carries; the zip holds the same executable
+# and the texts with Windows line ends; the installer is there with its own version information.
+# Arguments: the release build folder, the project's version.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$2
@@ -18,13 +19,16 @@ IFS=. read -r major minor patch <<<"$version"
 for line in "FILEVERSION $major, $minor, $patch, 0" "PRODUCTVERSION $major, $minor, $patch, 0" \
   "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
   "VALUE \"ProductName\", \"quorvendalist\"" "VALUE \"OriginalFilename\", \"quorvendalist.exe\"" \
-  "VALUE \"LegalCopyright\", \"Copyright (C) 20" "VALUE \"FileDescription\", \"approximate" \
+  "VALUE \"LegalCopyright\", \"Copyright (C) 20" "VALUE \"FileDescription\", \"quorvendalist\"" \
+  "VALUE \"CompanyName\", \"quorvendalist developers\"" "RT_GROUP_ICON" \
   "requestedExecutionLevel level=\"\"asInvoker\"\"" \
   "supportedOS Id=\"\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"\"" ; do
   grep -qF "$line" <<<"$resources" || fail "the resources lack: $line"
 done
 # A UTF-8 active code page would change the bytes the console's key reader gets.
 ! grep -q "<activeCodePage" <<<"$resources" || fail "the manifest sets an active code page"
+
+grep -q 'Time/Date.*1970' <<<"$($tools-objdump -p "$exe")" || fail "the executable carries a link time"
 
 sections=$($tools-objdump -h "$exe")
 ! grep -q '\.debug_' <<<"$sections" || fail "the executable keeps debug sections"
@@ -37,7 +41,11 @@ cp "$exe" "$work/alone.exe"
   fail "the executable carries its debug information itself"
 
 package=$build/package/quorvendalist-$version-win64
-[ -f "$package.exe" ] || fail "no installer $package.exe"
+installer=$($tools-windres -i "$package.exe" -J coff -O rc 2>/dev/null) || fail "no installer $package.exe"
+grep -qF "VALUE \"ProductVersion\", \"$version\"" <<<"$installer" || fail "the installer has no version"
+(cd "$work" && cmake -E tar xf "$package-symbols.zip")
+cmp -s "$work/quorvendalist.exe.debug" "$build/quorvendalist.exe.debug" ||
+  fail "the symbols zip does not hold the executable's debug file"
 (cd "$work" && cmake -E tar xf "$package.zip")
 top=$work/quorvendalist-$version-win64
 listed=$(cd "$top" && find . -type f | sort)
@@ -52,5 +60,7 @@ for text in README.txt copyright.txt quorvendalist.txt; do
   ! grep -q $'\b' "$top/$text" || fail "$text holds backspaces"
 done
 grep -q "^quorvendalist $version" "$top/README.txt" || fail "README.txt names another version"
-grep -q $'^EXIT STATUS\r$' "$top/quorvendalist.txt" || fail "the manual's text lacks EXIT STATUS"
-echo "quorvendalist.exe $version: resources, stripped with debug link; zip and installer"
+grep -q $'^Exit codes\r$' "$top/quorvendalist.txt" || fail "the manual's text lacks its exit codes"
+! grep -q -E 'terminfo|SIGPIPE|nohup|dbgsym' "$top/quorvendalist.txt" ||
+  fail "the Windows manual speaks of Unix"
+echo "quorvendalist.exe $version: resources, stripped with debug link, symbols; zip and installer"

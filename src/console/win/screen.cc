@@ -95,8 +95,33 @@ void WindowsScreen::fillRows(const ScreenGrid& grid, int first, int count) {
                              &done);
 }
 
+namespace {
+
+// Whether the frame holds a clear: its rows went into the log, the last of them marked.
+bool clearedSince(const ScreenGrid& grid) {
+  const long kept = std::min<long>(grid.scrolledOffCount(), grid.scrollLogCapacity());
+  for (long i = 0; i < kept; ++i) {
+    if (grid.scrolledOffRowEndsClear(i)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// The screen is the whole buffer, which in a console window of its own is taller than the
+// window: after a clear the window goes back to the buffer's top, where the drawing starts
+// again (the console only scrolls it as far as the cursor needs).
+void WindowsScreen::showTop() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(output_, &info) || info.srWindow.Top == 0) return;
+  const SMALL_RECT window = {info.srWindow.Left, 0, info.srWindow.Right,
+                             static_cast<SHORT>(info.srWindow.Bottom - info.srWindow.Top)};
+  SetConsoleWindowInfo(output_, TRUE, &window);
+}
+
 void WindowsScreen::present(ScreenGrid& grid) {
   if (output_ == INVALID_HANDLE_VALUE || !grid.changed()) return;
+  const bool cleared = clearedSince(grid);
   // Rows that a whole-screen scroll moved keep their dirty flags: the console moves them too.
   if (const long up = std::min<long>(grid.scrolledOffCount(), grid.rows()); up > 0) {
     // The rows that stay move to the top; every row emptied below them is dirty and written
@@ -127,7 +152,8 @@ void WindowsScreen::present(ScreenGrid& grid) {
     }
     row = end;
   }
-  if (!(grid.cursor() == shownCursor_)) {
+  if (cleared) showTop();
+  if (cleared || !(grid.cursor() == shownCursor_)) {
     SetConsoleCursorPosition(output_, {grid.cursor().x, grid.cursor().y});
     shownCursor_ = grid.cursor();
   }

@@ -27,6 +27,7 @@ class WindowsScreen {
   int rowsPerCall(int columns);  // and staging_ big enough for them
   void writeRows(const ScreenGrid& grid, int first, int count);
   void fillRows(const ScreenGrid& grid, int first, int count);
+  void showTop();
 
   HANDLE output_ = INVALID_HANDLE_VALUE;
   std::vector<CHAR_INFO> staging_;

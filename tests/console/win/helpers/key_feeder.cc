@@ -1,15 +1,18 @@
 // Types keys into the console the way a keyboard does, for tests that drive the program under
 // Wine through a terminal, which cannot send everything a Windows keyboard can (Alt plus the
 // numeric keypad, Esc with its character).
-// Usage: key_feeder TRIGGER PROGRAM [ARGUMENTS...]
-// Starts the program in this console and ends with its exit code. Whenever the file TRIGGER
+// Usage: key_feeder [--rows N] TRIGGER PROGRAM [ARGUMENTS...]
+// Starts the program in this console and ends with its exit code; with --rows, in a screen
+// buffer of N rows behind the window, as a console window of its own has. Whenever the file TRIGGER
 // appears, its lines "down|up VK SCAN CHAR STATE" (hexadecimal) go into the console's input
-// queue as key events, and the file is deleted. At the end it writes the console's input mode
-// before and after the program to TRIGGER.modes ("before=HEX after=HEX"). Ctrl-C and
-// Ctrl-Break are the program's to handle: the helper outlives them.
+// queue as key events, and the file is deleted; a TRIGGER that says "window" instead has the
+// text of the rows the console window shows written to TRIGGER.window. At the end it writes the
+// console's input mode before and after the program to TRIGGER.modes ("before=HEX after=HEX").
+// Ctrl-C and Ctrl-Break are the program's to handle: the helper outlives them.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,7 +20,7 @@ namespace {
 
 std::string commandLine(int argc, char** argv) {
   std::string line;
-  for (int i = 2; i < argc; ++i) {
+  for (int i = 1; i < argc; ++i) {
     if (!line.empty()) line += ' ';
     line += '"' + std::string(argv[i]) + '"';
   }
@@ -46,6 +49,30 @@ std::vector<INPUT_RECORD> readKeys(const char* path) {
   return keys;
 }
 
+// The rows in the console's window, each without its trailing blanks.
+void writeWindow(const std::string& path) {
+  const HANDLE screen =
+      CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  GetConsoleScreenBufferInfo(screen, &info);
+  std::string text;
+  for (SHORT row = info.srWindow.Top; row <= info.srWindow.Bottom; ++row) {
+    std::string cells(std::size_t(info.srWindow.Right - info.srWindow.Left + 1), ' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterA(screen, cells.data(), DWORD(cells.size()),
+                                {info.srWindow.Left, row}, &read);
+    cells.erase(cells.find_last_not_of(' ') + 1);
+    text += cells + '\n';
+  }
+  CloseHandle(screen);
+  if (FILE* file = std::fopen((path + ".part").c_str(), "wb")) {
+    std::fputs(text.c_str(), file);
+    std::fclose(file);
+    MoveFileA((path + ".part").c_str(), path.c_str());
+  }
+}
+
 BOOL WINAPI outliveControlEvents(DWORD event) {
   return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
 }
@@ -53,6 +80,14 @@ BOOL WINAPI outliveControlEvents(DWORD event) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 3 && std::string(argv[1]) == "--rows") {
+    const HANDLE screen = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    GetConsoleScreenBufferInfo(screen, &info);
+    SetConsoleScreenBufferSize(screen, {info.dwSize.X, SHORT(std::atoi(argv[2]))});
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 3) return 2;
   SetConsoleCtrlHandler(outliveControlEvents, TRUE);
   const HANDLE keyboard =
@@ -60,7 +95,7 @@ int main(int argc, char** argv) {
                   nullptr, OPEN_EXISTING, 0, nullptr);
   DWORD modeBefore = 0, modeAfter = 0;
   GetConsoleMode(keyboard, &modeBefore);
-  std::string line = commandLine(argc, argv);
+  std::string line = commandLine(argc - 1, argv + 1);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child{};
@@ -71,6 +106,16 @@ int main(int argc, char** argv) {
   while (WaitForSingleObject(child.hProcess, 20) == WAIT_TIMEOUT) {
     if (GetFileAttributesA(argv[1]) == INVALID_FILE_ATTRIBUTES) continue;
     Sleep(20);  // the test has finished writing it
+    char word[8] = {};
+    if (FILE* file = std::fopen(argv[1], "r")) {
+      std::fscanf(file, "%7s", word);
+      std::fclose(file);
+    }
+    if (std::string(word) == "window") {
+      DeleteFileA(argv[1]);
+      writeWindow(std::string(argv[1]) + ".window");
+      continue;
+    }
     const std::vector<INPUT_RECORD> keys = readKeys(argv[1]);
     DeleteFileA(argv[1]);
     DWORD written = 0;
