@@ -154,7 +154,7 @@ web: deps-web web/node_modules/.package-lock.json
 	mkdir -p build/web
 	cp web/index.html build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
 	   web/node_modules/@xterm/xterm/lib/xterm.js web/node_modules/@xterm/xterm/css/xterm.css \
-	   build/web/
+	   web/node_modules/@xterm/addon-fit/lib/addon-fit.js build/web/
 	/usr/bin/python3 web/cp437_font.py src/console/terminal/cp437.cc \
 	   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf build/web/cp437.woff2
 
