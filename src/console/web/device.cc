@@ -98,6 +98,11 @@ void WebDevice::endSession() {
 // the newest scrollback's worth of rows that left its top.
 bool WebDevice::present() {
   if (!grid().changed() && !repaint_) return true;
+  // Once the grid's log is full the console asks at every scroll, and the page's clock costs
+  // more than a row: it is read once in a number of them.
+  const bool everyScroll = grid().scrollLogRoom() < grid().rows();
+  if (everyScroll && ++callsSinceClock_ < callsPerClock) return true;
+  callsSinceClock_ = 0;
   if (!yieldIfDue()) return false;
   if (!pageBehind_ && emscripten_get_now() >= nextFrameAt_) draw();
   return true;
@@ -128,15 +133,11 @@ void WebDevice::notePageProgress() {
 }
 
 bool WebDevice::yieldIfDue() {
-  // Once the grid's log is full the console asks for a frame at every scroll, and the page's
-  // clock costs more than a row: it is read once in a number of them.
-  const bool everyScroll = grid().scrollLogRoom() < grid().rows();
-  if (everyScroll && ++callsSinceClock_ < callsPerClock) return true;
-  callsSinceClock_ = 0;
   const double frameMs =
       std::chrono::duration<double, std::milli>(GridConsole::frameInterval).count();
   if (emscripten_get_now() - lastYield_ < frameMs) return true;
   qv_giveThreadToPage();
+  pageHadTurn_ = true;
   lastYield_ = emscripten_get_now();
   notePageProgress();
   keyboard_.take();
@@ -154,6 +155,9 @@ void WebDevice::handleEvents() {
     repaint_ = true;
     terminateOnRequest(interruptedStatus);
   }
+  // A new size comes only while the browser has the thread: after a yield or a wait.
+  if (!pageHadTurn_) return;
+  pageHadTurn_ = false;
   int columns = 0;
   int rows = 0;
   if (!keyboard_.takeResize(columns, rows)) return;
@@ -177,6 +181,7 @@ bool WebDevice::readKey(InputRecord& record) {
 void WebDevice::waitForKeys() {
   if (grid().changed() || repaint_) draw();
   keyboard_.wait();
+  pageHadTurn_ = true;
   lastYield_ = emscripten_get_now();
   notePageProgress();
 }

@@ -54,6 +54,7 @@ class WebDevice final : public ConsoleDevice {
   double sentAt_ = 0;        // the last frame handed to the terminal
   double nextFrameAt_ = 0;   // when the terminal may get the next one
   bool pageBehind_ = false;  // the terminal has not parsed the last frame yet
+  bool pageHadTurn_ = true;  // the browser ran since handleEvents last looked
   int callsSinceClock_ = 0;
   WebKeyboard keyboard_;
 };
