@@ -129,7 +129,7 @@ void WebDevice::notePageProgress() {
   if (!pageBehind_ || pageTerminalUnparsed() > unparsedBound) return;
   pageBehind_ = false;
   const double now = emscripten_get_now();
-  nextFrameAt_ = now + (now - sentAt_);
+  nextFrameAt_ = now + 2 * (now - sentAt_);
 }
 
 bool WebDevice::yieldIfDue() {

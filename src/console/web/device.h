@@ -3,7 +3,7 @@
 // events (keyboard.h).
 //
 // A long run keeps the page alive: the program gives the browser its thread back about once a
-// frame. A frame waits while the terminal still parses the last one, and as long again after
+// frame. A frame waits while the terminal still parses the last one, and twice as long after
 // it, so that parsing takes at most about a third of the time; meanwhile the rows that scroll
 // wait in the grid's log, which is as long as the terminal's scrollback: a frame carries no
 // more rows than the terminal would keep, the older ones are dropped as the terminal would.
