@@ -289,7 +289,7 @@ test("Ctrl+C over a selection copies it and the program goes on", async () => {
   assert.deepEqual(page.problems, []);
 });
 
-test("on a phone and at 200 % the terminal fits, and the program wraps at its new width", async () => {
+test("on a phone and at 200 % the terminal fits beside its scrollbar, and the program wraps at its width", async () => {
   const sizes = [{ width: 375, height: 667, isMobile: true, hasTouch: !firefox },
     { width: 640, height: 400, deviceScaleFactor: 2 }];
   for (const viewport of sizes) {
@@ -297,11 +297,14 @@ test("on a phone and at 200 % the terminal fits, and the program wraps at its ne
     const fit = await page.evaluate(() => {
       const box = document.getElementById("terminal").getBoundingClientRect();
       const term = window.quorvendalistTerminal;
+      const cells = document.querySelector(".xterm-screen").getBoundingClientRect();
+      const scrollbar = document.querySelector(".xterm .scrollbar.vertical").getBoundingClientRect();
       return { sideways: document.documentElement.scrollWidth > window.innerWidth,
         inside: box.left >= 0 && box.right <= window.innerWidth, cols: term.cols,
-        fontSize: term.options.fontSize };
+        scrollbarClear: cells.right <= scrollbar.left, fontSize: term.options.fontSize };
     });
-    assert.deepEqual([fit.sideways, fit.inside], [false, true], JSON.stringify(viewport));
+    assert.deepEqual([fit.sideways, fit.inside, fit.scrollbarClear], [false, true, true],
+      JSON.stringify(viewport));
     assert.ok(fit.fontSize >= 12, JSON.stringify(fit));
     const line = "Scegli il tipo di algoritmo tramite cui vuoi calcolare un'approssimazione di phi";
     if (fit.cols < line.length) await waitForRow(page, line.slice(0, fit.cols));
