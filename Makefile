@@ -166,7 +166,7 @@ web: deps-web web/node_modules/.package-lock.json
 	mkdir -p build/web
 	cp web/index.html web/picture.js web/picture.css build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
 	   web/node_modules/@xterm/xterm/lib/xterm.js web/node_modules/@xterm/xterm/css/xterm.css \
-	   build/web/
+	   web/node_modules/@xterm/addon-fit/lib/addon-fit.js build/web/
 	/usr/bin/python3 web/cp437_font.py src/console/terminal/cp437.cc \
 	   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf build/web/cp437.woff2
 
@@ -184,10 +184,11 @@ test-web: web build
 	cmake --build --preset web -j $(JOBS)
 	ctest --preset web -j $(JOBS)
 
-# Load to the drawn menu, key press to echo and 100,000 lines in headless Chromium; the folder's
-# size, raw and gzipped.
+# Load to the drawn menu, key press to echo, runs of 10^5 to 10^7 and Ctrl-C in headless Chromium
+# and Firefox, beside the native program (build/default, when built); the folder's size.
 bench-web: web
-	NODE_PATH=web/node_modules node bench/web/page_bench.cjs build/web 15
+	NODE_PATH=web/node_modules node bench/web/page_bench.cjs build/web 15 build/default/quorvendalist
+	QV_BROWSER=firefox NODE_PATH=web/node_modules node bench/web/page_bench.cjs build/web 5
 
 # A machine with node from elsewhere (it brings npm) keeps it; Debian's needs its npm.
 deps-web:

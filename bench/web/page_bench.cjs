@@ -1,9 +1,12 @@
-// The page's figures in headless Chromium, served as `make web-serve` serves it: load to the
-// drawn menu, 100,000 lines of method a, key press to echo; and the transfer size of the folder,
-// raw (python3 -m http.server sends it so) and gzipped (as a static host that compresses does).
-//   node page_bench.cjs SITE_DIR [LOADS]      (puppeteer-core through NODE_PATH)
+// The page's figures in headless Chromium (or Firefox ESR with QV_BROWSER=firefox), served as
+// `make web-serve` serves it: load to the drawn menu, key press to echo, Enter to the exit
+// question for a 10^6 run (and the longest main-thread task meanwhile, where the browser reports
+// long tasks), a 10^7 run, Ctrl-C during a run to the end notice; the native program's 10^6 run
+// into /dev/null for comparison; and the transfer size of the folder, raw (python3 -m
+// http.server sends it so) and gzipped (as a static host that compresses does).
+//   node page_bench.cjs SITE_DIR [LOADS [NATIVE_PROGRAM]]      (puppeteer-core through NODE_PATH)
 "use strict";
-const { spawn } = require("node:child_process");
+const { spawn, spawnSync } = require("node:child_process");
 const fs = require("node:fs");
 const path = require("node:path");
 const zlib = require("node:zlib");
@@ -11,6 +14,8 @@ const puppeteer = require("puppeteer-core");
 
 const site = process.argv[2];
 const loads = Number(process.argv[3] ?? 10);
+const native = process.argv[4];
+const firefox = process.env.QV_BROWSER === "firefox";
 
 function spread(values) {
   const sorted = [...values].sort((a, b) => a - b);
@@ -29,6 +34,14 @@ function rowShown(page, text) {
   }, { timeout: 60000, polling: "raf" }, text);
 }
 
+function exitQuestionShown(page) {
+  return page.waitForFunction(() => {
+    const buffer = window.quorvendalistTerminal.buffer.active;
+    const row = (dy) => buffer.getLine(buffer.baseY + buffer.cursorY + dy).translateToString(true).trimEnd();
+    return row(0) === "=>" && row(-1) === "Type 'esci' to exit or press enter to continue";
+  }, { timeout: 0, polling: 50 });
+}
+
 (async () => {
   let total = 0, gzipped = 0;
   for (const name of fs.readdirSync(site)) {
@@ -45,8 +58,19 @@ function rowShown(page, text) {
     const port = /port (\d+)/.exec(text);
     if (port) resolve(`http://127.0.0.1:${port[1]}/`);
   }));
-  const browser = await puppeteer.launch({ executablePath: "/usr/bin/chromium", headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"] });
+  if (native && fs.existsSync(native)) {
+    const times = [];
+    for (let i = 0; i < 3; ++i) {
+      const start = performance.now();
+      spawnSync(native, ["a", "1000000"], { stdio: ["ignore", "ignore", "inherit"] });
+      times.push(performance.now() - start);
+    }
+    console.log(`native a 1000000 > /dev/null: ${spread(times)}`);
+  }
+  const browser = await puppeteer.launch(firefox
+    ? { browser: "firefox", executablePath: "/usr/bin/firefox-esr", headless: true }
+    : { executablePath: "/usr/bin/chromium", headless: true,
+        args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"] });
   try {
     // From the start of the navigation (performance's time origin) to the menu's prompt drawn.
     const loadTimes = [];
@@ -61,6 +85,7 @@ function rowShown(page, text) {
                 `then ${spread(loadTimes.slice(1))}`);
 
     const page = await browser.newPage();
+    await page.setViewport({ width: 1280, height: 800 });
     await page.goto(address);
     await rowShown(page, "=>");
     // Key down to the echo written into the terminal and painted (the next animation frame).
@@ -85,18 +110,50 @@ function rowShown(page, text) {
     await page.keyboard.press("Escape");
     await rowShown(page, "=>");
 
-    // From Enter after n to the exit question drawn, each pass on a cleared screen.
-    const lines = [];
+    // From Enter after n to the exit question drawn, each pass on a cleared screen; the longest
+    // task of the page meanwhile (Chromium reports them).
+    await page.evaluate(() => {
+      window.longest = NaN;
+      if (!PerformanceObserver.supportedEntryTypes.includes("longtask")) return;
+      window.longest = 0;
+      new PerformanceObserver((list) => {
+        for (const task of list.getEntries()) window.longest = Math.max(window.longest, task.duration);
+      }).observe({ type: "longtask" });
+    });
+    const run = async (n, repeats) => {
+      const times = [], tasks = [];
+      for (let i = 0; i < repeats; ++i) {
+        await page.keyboard.type(`a\r${n}`);
+        const start = await page.evaluate(() => { window.longest = window.longest * 0; return performance.now(); });
+        await page.keyboard.press("Enter");
+        await exitQuestionShown(page);
+        times.push(await page.evaluate(() => performance.now()) - start);
+        tasks.push(await page.evaluate(() => window.longest));
+        await page.keyboard.press("Enter");
+        await rowShown(page, "=>");
+      }
+      const longest = Number.isNaN(tasks[0]) ? "not reported" : `${Math.max(...tasks).toFixed(0)} ms`;
+      console.log(`a ${n}, Enter to the exit question: ${spread(times)}; longest task ${longest}`);
+    };
+    await run(100000, 3);
+    await run(1000000, 3);
+    await run(10000000, 1);
+
+    // Ctrl-C a second into a run of 10^7 to the end notice on the page.
+    const stops = [];
     for (let i = 0; i < 3; ++i) {
-      await page.keyboard.type("a\r100000");
+      await page.keyboard.type("a\r10000000\r");
+      await new Promise((resolve) => setTimeout(resolve, 1000));
       const start = await page.evaluate(() => performance.now());
-      await page.keyboard.press("Enter");
-      await rowShown(page, "Type 'esci' to exit or press enter to continue");
-      lines.push(await page.evaluate(() => performance.now()) - start);
-      await page.keyboard.press("Enter");
+      await page.keyboard.down("Control");
+      await page.keyboard.press("c");
+      await page.keyboard.up("Control");
+      await page.waitForSelector("#end:not([hidden])", { timeout: 60000 });
+      stops.push(await page.evaluate(() => performance.now()) - start);
+      await page.click("#restart");
       await rowShown(page, "=>");
     }
-    console.log(`100,000 lines of a drawn: ${spread(lines)}`);
+    console.log(`Ctrl-C during a run to the end notice: ${spread(stops)}`);
   } finally {
     await browser.close();
     server.kill();

@@ -68,6 +68,7 @@ class GridConsole final : public ConsolePlatform {
   bool startSession(Handle output);
   void describe(ScreenBufferInfo& info);
   void frameIfDue();
+  bool present();  // presentFrame without the clock
 
   ConsoleDevice& device_;
   std::optional<ScreenGrid> grid_;
@@ -77,6 +78,8 @@ class GridConsole final : public ConsolePlatform {
   bool started_ = false;
   bool ended_ = false;
   std::chrono::steady_clock::time_point lastFrame_{};
+  static constexpr int statementsPerClock = 8;
+  int statementsSinceClock_ = 0;
 };
 
 // Ends the session of the console whose session is running (see GridConsole::endSession);

@@ -14,8 +14,20 @@ namespace qv {
 
 EM_JS(int, qv_pageTerminalPresent, (), { return Module['terminal'] ? 1 : 0; });
 
-EM_JS(void, qv_pageTerminalWrite, (const std::uint8_t* bytes, std::size_t count),
-      { Module['terminal'].write(HEAPU8.slice(bytes, bytes + count)); });
+// The terminal parses one write at a time, and looks at the clock only between writes: slices
+// of 16 KiB (a few milliseconds of parsing) let it give the browser its thread back in between.
+// clang-format off
+EM_JS(void, qv_pageTerminalWrite, (const std::uint8_t* bytes, std::size_t count), {
+  const slice = 16384;
+  for (let at = bytes; at < bytes + count; at += slice) {
+    const piece = HEAPU8.slice(at, Math.min(at + slice, bytes + count));
+    Module['qvUnparsed'] = (Module['qvUnparsed'] || 0) + piece.length;
+    Module['terminal'].write(piece, function() { Module['qvUnparsed'] -= piece.length; });
+  }
+});
+// clang-format on
+
+EM_JS(double, qv_pageTerminalUnparsed, (), { return Module['qvUnparsed'] || 0; });
 
 namespace {
 
@@ -55,6 +67,10 @@ bool pageTerminalPresent() {
 
 void pageTerminalWrite(const std::uint8_t* bytes, std::size_t count) {
   if (count > 0) qv_pageTerminalWrite(bytes, count);
+}
+
+double pageTerminalUnparsed() {
+  return qv_pageTerminalUnparsed();
 }
 
 // Under node the host is Linux; in the page the command form does not run.

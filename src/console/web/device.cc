@@ -2,6 +2,9 @@
 
 #include <emscripten.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "channels/web/page_terminal.h"
 #include "console/grid_console.h"
 #include "console/system_console.h"
@@ -15,6 +18,11 @@ constexpr std::int32_t standardInputId = -10;
 constexpr std::int32_t standardErrorId = -12;
 constexpr Handle pageTerminal = 1;  // standard output, the page's terminal in a browser
 constexpr std::uint16_t startAttribute = 0x07;
+// How much output the terminal may have left to parse when a frame goes: none, so that what is
+// on its way is never more than one frame (at most a scrollback's rows) and Ctrl-C shows soon.
+constexpr double unparsedBound = 0;
+// Scrolls between two looks at the clock while rows stream into a full log.
+constexpr int callsPerClock = 64;
 // What a shell reports for a program that Ctrl-C ended (128 + SIGINT).
 constexpr int interruptedStatus = 130;
 
@@ -22,7 +30,26 @@ EM_JS(void, qv_pageTerminalSize, (int* size), {
   const term = Module['terminal'];
   HEAP32[size >> 2] = term.cols;
   HEAP32[(size >> 2) + 1] = term.rows;
+  HEAP32[(size >> 2) + 2] = term.options.scrollback;
 });
+
+// The browser runs whatever waits (keys, the terminal's parsing and drawing), then the program
+// goes on: a message to itself, which no timer clamp or background throttling delays.
+// clang-format off
+EM_ASYNC_JS(void, qv_giveThreadToPage, (), {
+  let channel = Module['qvYield'];
+  if (!channel) {
+    channel = new MessageChannel();
+    channel.waiting = [];
+    channel.port1.onmessage = function() { channel.waiting.shift()(); };
+    Module['qvYield'] = channel;
+  }
+  await new Promise(function(resolve) {
+    channel.waiting.push(resolve);
+    channel.port2.postMessage(0);
+  });
+});
+// clang-format on
 
 }  // namespace
 
@@ -37,10 +64,12 @@ Handle WebDevice::openConsoleOutput() {
 
 bool WebDevice::startSession(Handle output, Screen& screen) {
   if (output != pageTerminal || !pageTerminalPresent()) return false;
-  int size[2] = {0, 0};
+  int size[3] = {0, 0, 0};
   qv_pageTerminalSize(size);
   screen.columns = size[0];
   screen.rows = size[1];
+  // Rows beyond the terminal's scrollback would leave it before anyone saw them.
+  screen.scrollLogRows = std::max(size[2], ScreenGrid::defaultScrollLogRows);
   screen.cursor = {0, 0};
   screen.attributeWord = startAttribute;
   renderer_.emplace(size[0], size[1]);
@@ -49,13 +78,15 @@ bool WebDevice::startSession(Handle output, Screen& screen) {
 
 bool WebDevice::beginSession() {
   keyboard_.open();
+  lastYield_ = emscripten_get_now();
   renderer_->begin(out_);
   repaint_ = true;
   return present();
 }
 
 void WebDevice::endSession() {
-  present();
+  if (grid().changed() || repaint_) renderer_->render(grid(), out_);
+  grid().clearChanges();
   renderer_->end(grid(), out_);
   // Whatever follows, a report, starts on a line of its own.
   if (grid().cursor().x != 0) out_ += "\r\n";
@@ -63,24 +94,70 @@ void WebDevice::endSession() {
   keyboard_.close();
 }
 
+// While the terminal still parses earlier frames the changes wait in the grid, whose log keeps
+// the newest scrollback's worth of rows that left its top.
 bool WebDevice::present() {
   if (!grid().changed() && !repaint_) return true;
+  // Once the grid's log is full the console asks at every scroll, and the page's clock costs
+  // more than a row: it is read once in a number of them.
+  const bool everyScroll = grid().scrollLogRoom() < grid().rows();
+  if (everyScroll && ++callsSinceClock_ < callsPerClock) return true;
+  callsSinceClock_ = 0;
+  if (!yieldIfDue()) return false;
+  if (!pageBehind_ && emscripten_get_now() >= nextFrameAt_) draw();
+  return true;
+}
+
+void WebDevice::draw() {
   renderer_->render(grid(), out_);
   grid().clearChanges();
   repaint_ = false;
   send();
-  return true;
 }
 
 void WebDevice::send() {
   pageTerminalWrite(reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size());
   out_.clear();
+  sentAt_ = emscripten_get_now();
+  pageBehind_ = true;
+  notePageProgress();
 }
 
-// Ctrl-C ends the program as it does in a terminal; a new size of the page's terminal: the grid
-// follows it and the terminal is painted anew.
+// The terminal parses while the browser has the thread: what it has not parsed is known anew
+// after each turn the browser had.
+void WebDevice::notePageProgress() {
+  if (!pageBehind_ || pageTerminalUnparsed() > unparsedBound) return;
+  pageBehind_ = false;
+  const double now = emscripten_get_now();
+  nextFrameAt_ = now + 2 * (now - sentAt_);
+}
+
+bool WebDevice::yieldIfDue() {
+  const double frameMs =
+      std::chrono::duration<double, std::milli>(GridConsole::frameInterval).count();
+  if (emscripten_get_now() - lastYield_ < frameMs) return true;
+  qv_giveThreadToPage();
+  pageHadTurn_ = true;
+  lastYield_ = emscripten_get_now();
+  notePageProgress();
+  keyboard_.take();
+  return !keyboard_.interrupted();
+}
+
+// Ctrl-C ends the program as it does in a terminal, and as a terminal drops the output still
+// waiting for it, the rows the page was not given yet are dropped: the last frame shows the
+// screen as it stands. A new size of the page's terminal: the grid follows it and the terminal
+// is painted anew.
 void WebDevice::handleEvents() {
-  if (keyboard_.interrupted()) terminateOnRequest(interruptedStatus);
+  if (keyboard_.interrupted()) {
+    grid().clearChanges();
+    renderer_->invalidate();
+    repaint_ = true;
+    terminateOnRequest(interruptedStatus);
+  }
+  // A new size comes only while the browser has the thread: after a yield or a wait.
+  if (!pageHadTurn_) return;
+  pageHadTurn_ = false;
   int columns = 0;
   int rows = 0;
   if (!keyboard_.takeResize(columns, rows)) return;
@@ -100,8 +177,13 @@ bool WebDevice::readKey(InputRecord& record) {
   return keyboard_.queue().pop(record);
 }
 
+// What the user answers is on the page before the wait, whatever the terminal still parses.
 void WebDevice::waitForKeys() {
+  if (grid().changed() || repaint_) draw();
   keyboard_.wait();
+  pageHadTurn_ = true;
+  lastYield_ = emscripten_get_now();
+  notePageProgress();
 }
 
 ConsoleDevice& systemConsoleDevice() {

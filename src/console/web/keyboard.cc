@@ -30,9 +30,11 @@ InputRecord pageKeyEvent(int item) {
 
 }  // namespace
 
-// The page's terminal: bytes from onData, Alt keypad digits and Alt's release from its key
-// events (kept from the terminal, which would send something else for them), a note of a new
-// size from onResize. Whatever waits for the page is woken by each.
+// The page's terminal: bytes from onData (Ctrl-C noted apart, so that a queue full of typed keys
+// cannot hide it), Alt keypad digits and Alt's release from its key
+// events (kept from the terminal, which would send something else for them; the page's own key
+// rules, its pageKeys, come first), a note of a new size from onResize. Whatever waits for the page
+// is woken by each.
 //
 // The JavaScript in these macros goes through the C preprocessor, which spaces out what it does
 // not know as one token: no arrow functions, no strict comparisons, no regular expressions (nor
@@ -40,7 +42,8 @@ InputRecord pageKeyEvent(int item) {
 // clang-format off
 EM_JS(void, qv_listenToPage, (), {
   const term = Module['terminal'];
-  const input = {items : [], resized : false, wake : null, altDigits : false};
+  const input = {items : [], resized : false, interrupt : false, wake : null, altDigits : false};
+  const pageKeys = Module['pageKeys'];
   const wake = function() {
     const waiting = input.wake;
     input.wake = null;
@@ -50,6 +53,7 @@ EM_JS(void, qv_listenToPage, (), {
   input.listeners = [
     term.onData(function(data) {
       for (const b of encoder.encode(data)) input.items.push(b);
+      if (data.indexOf(String.fromCharCode(3)) >= 0) input.interrupt = true;
       wake();
     }),
     term.onResize(function() {
@@ -58,6 +62,7 @@ EM_JS(void, qv_listenToPage, (), {
     })
   ];
   term.attachCustomKeyEventHandler(function(ev) {
+    if (pageKeys && !pageKeys(ev)) return false;
     const code = ev.code || "";
     const digit = code.length == 7 && code.startsWith('Numpad') ? code.charCodeAt(6) - 48 : -1;
     if (ev.type == 'keydown' && ev.altKey && digit >= 0 && digit <= 9) {
@@ -74,13 +79,18 @@ EM_JS(void, qv_listenToPage, (), {
     return false;
   });
   Module['qvInput'] = input;
+  // What a resumed run throws (a JavaScript error, a trap) would reach no one but the browser's
+  // console: the page hears of it as of an abort.
+  Asyncify.whenDone().catch(function(error) {
+    if (Module['onAbort']) Module['onAbort'](error);
+  });
 });
 
 EM_JS(void, qv_stopListening, (), {
   const input = Module['qvInput'];
   if (!input) return;
   for (const listener of input.listeners) listener.dispose();
-  Module['terminal'].attachCustomKeyEventHandler(function() { return true; });
+  Module['terminal'].attachCustomKeyEventHandler(Module['pageKeys'] || function() { return true; });
   Module['qvInput'] = null;
 });
 
@@ -90,6 +100,13 @@ EM_JS(int, qv_takeInput, (int* items, int limit), {
   const taken = input.items.splice(0, limit);
   HEAP32.set(taken, items >> 2);
   return taken.length;
+});
+
+EM_JS(int, qv_takeInterrupt, (), {
+  const input = Module['qvInput'];
+  if (!input || !input.interrupt) return 0;
+  input.interrupt = false;
+  return 1;
 });
 
 EM_JS(int, qv_takeResize, (int* size), {
@@ -135,6 +152,7 @@ void WebKeyboard::close() {
 }
 
 void WebKeyboard::take() {
+  if (qv_takeInterrupt() != 0) interrupted_ = true;
   for (;;) {
     const int room = std::min(KeyDecoder::room(queue_), takeLimit);
     if (room <= 0) return;

@@ -16,7 +16,8 @@ class WebKeyboard {
   void close();
 
   KeyQueue& queue() { return queue_; }
-  // Takes what the page gathered since the last look into the queue, as far as it has room.
+  // Takes what the page gathered since the last look into the queue, as far as it has room;
+  // Ctrl-C whatever the room.
   void take();
   // Returns once the page has something (keys, a new size), or after the lone-Esc timeout
   // while a sequence waits for its rest.

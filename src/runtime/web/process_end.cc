@@ -1,7 +1,7 @@
 // The end of the process in WebAssembly. Under node the run-time exits with the status, which
-// ends node with it. In a browser the page hears of the end (its onExit) and the module's stack
-// is put aside for good (Asyncify), so nothing of the program runs any more and nothing is
-// thrown through the page.
+// ends node with it. In a browser the page hears of the end (its onExit) once its terminal has
+// parsed and drawn the last byte, and the module's stack is put aside for good (Asyncify), so
+// nothing of the program runs any more and nothing is thrown through the page.
 #include "runtime/process_end.h"
 
 #include <emscripten.h>
@@ -12,6 +12,8 @@ namespace qv {
 
 // clang-format off
 EM_ASYNC_JS(void, qv_endOnPage, (int status), {
+  await new Promise(function(resolve) { Module['terminal'].write("", resolve); });
+  await new Promise(function(resolve) { requestAnimationFrame(function() { resolve(); }); });
   if (Module['onExit']) Module['onExit'](status);
   await new Promise(function() {});
 });
