@@ -10,7 +10,7 @@
 #   texts with Windows line ends.
 enable_language(RC)
 
-file(STRINGS ${CMAKE_SOURCE_DIR}/packaging/copyright copyright_line REGEX "^Copyright: ")
+file(STRINGS ${CMAKE_SOURCE_DIR}/debian/copyright copyright_line REGEX "^Copyright: ")
 string(REGEX REPLACE "^Copyright: " "" QV_COPYRIGHT "${copyright_line}")
 string(REGEX REPLACE "^[-0-9, ]+" "" QV_COPYRIGHT_HOLDER "${QV_COPYRIGHT}")
 set(QV_VERSION_QUAD ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
@@ -36,7 +36,7 @@ add_custom_command(
 find_program(QV_MANDOC mandoc REQUIRED)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/README.txt.in ${QV_DOCUMENT_DIR}/README.txt
                @ONLY)
-configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright ${QV_DOCUMENT_DIR}/copyright COPYONLY)
+configure_file(${CMAKE_SOURCE_DIR}/debian/copyright ${QV_DOCUMENT_DIR}/copyright COPYONLY)
 set(QV_WINDOWS_TEXT_DIR ${QV_DOCUMENT_DIR}/windows)
 file(READ ${QV_DOCUMENT_DIR}/README.txt readme)
 file(READ ${QV_DOCUMENT_DIR}/copyright copyright)
