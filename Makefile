@@ -4,8 +4,8 @@
 # the program needs a compiler, CMake, make, and libtinfo's headers (libncurses-dev), through
 # which the program reads each terminal's description.
 PROGRAM_PACKAGES := cmake g++ make libncurses-dev
-# A Debian package also needs dpkg-shlibdeps (dpkg-dev) and file, which CPack runs for Depends.
-PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) dpkg-dev file
+# The Debian package is built the Debian way (debian/, dpkg-buildpackage) and checked by lintian.
+PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) debhelper dpkg-dev lintian
 # locales lets the tests make an ISO-8859-1 locale.
 PACKAGES := $(PACKAGE_PACKAGES) pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libmpfr-dev locales clang libclang-rt-14-dev lintian mandoc python3
@@ -13,7 +13,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: run program documents install uninstall package test build deps deps-program \
+.PHONY: run program documents install uninstall deb package test build deps deps-program \
         deps-package test-default soft test-soft test-sanitize sanitize clang fuzz fuzz-run bench \
         bench-terminal windows test-windows package-windows bench-windows deps-windows aarch64 \
         test-aarch64 deps-aarch64 web web-serve test-web bench-web deps-web mutation clean
@@ -41,9 +41,27 @@ install: program documents
 uninstall: program documents
 	DESTDIR="$(DESTDIR)" sh cmake/uninstall.sh build/program "$(PREFIX)"
 
-# The Debian package and its debug symbols, in build/program/package.
-package: deps-package program documents
-	sh cmake/debian-package.sh build/program
+# The Debian packages (quorvendalist and its -dbgsym) for ARCH, by default this machine's, in
+# build/deb/ARCH: dpkg-buildpackage on a copy of the sources, a cross-build with -a and Debian's
+# cross packages for another architecture; then lintian.
+ARCH ?= $(shell dpkg --print-architecture)
+HOST_ARCH := $(shell dpkg --print-architecture)
+DEB_DIR := build/deb/$(ARCH)
+deb: deps-package
+ifneq ($(ARCH),$(HOST_ARCH))
+	@sh cmake/install-packages.sh --architecture $(ARCH) crossbuild-essential-$(ARCH) \
+	   libncurses-dev:$(ARCH)
+endif
+	rm -rf $(DEB_DIR) && mkdir -p $(DEB_DIR)/quorvendalist
+	tar --exclude=./build --exclude=./.git --exclude=./web/node_modules -cf - . | \
+	   tar -xf - -C $(DEB_DIR)/quorvendalist
+	cd $(DEB_DIR)/quorvendalist && dpkg-buildpackage -us -uc -b \
+	   $(if $(filter-out $(HOST_ARCH),$(ARCH)),-a $(ARCH)) >../build.log 2>&1 || \
+	   { tail -n 40 ../build.log; exit 1; }
+	lintian --fail-on error,warning $(DEB_DIR)/*.changes
+	@ls $(DEB_DIR)/*.deb
+
+package: deb
 
 test: test-default
 
