@@ -16,7 +16,7 @@ DESTDIR ?=
 .PHONY: run program documents install uninstall deb package test build deps deps-program \
         deps-package test-default soft test-soft test-sanitize sanitize clang fuzz fuzz-run bench \
         bench-terminal windows test-windows package-windows bench-windows deps-windows aarch64 \
-        test-aarch64 deps-aarch64 web web-serve test-web bench-web deps-web mutation clean
+        test-aarch64 deps-aarch64 test-cross deps-cross web web-serve test-web bench-web deps-web mutation clean
 
 run: program
 	@./build/program/quorvendalist
@@ -155,6 +155,27 @@ test-aarch64: aarch64
 # The arm64 packages come from the same archive once dpkg knows the architecture.
 deps-aarch64:
 	@sh cmake/install-packages.sh --architecture arm64 $(AARCH64_PACKAGES)
+
+# Other Debian architectures, cross-built with Debian's compilers and run under qemu-user (i386
+# on the x86-64 kernel itself): the same-output digests and the run-time error cases of each
+# (cmake/cross-test.sh). armhf, i386 and ppc64el link the target's multiarch packages; riscv64
+# (none in Debian 12) and s390x the cross compiler's own C and C++ libraries.
+CROSS_ARCHES ?= i386 armhf s390x ppc64el riscv64
+CROSS_PACKAGES := qemu-user g++-i686-linux-gnu g++-arm-linux-gnueabihf g++-s390x-linux-gnu \
+                  g++-powerpc64le-linux-gnu g++-riscv64-linux-gnu
+CROSS_LIBRARIES = libc6-dev:$(1) libstdc++-12-dev:$(1) libncurses-dev:$(1) libgtest-dev:$(1) \
+                  libgmock-dev:$(1) libmpfr-dev:$(1) libvterm-dev:$(1)
+
+test-cross: deps deps-cross
+	@for arch in $(CROSS_ARCHES); do \
+	  echo "== $$arch"; JOBS=$(JOBS) sh cmake/cross-test.sh $$arch || exit 1; \
+	done
+
+deps-cross:
+	@sh cmake/install-packages.sh $(CROSS_PACKAGES)
+	@sh cmake/install-packages.sh --architecture i386 $(call CROSS_LIBRARIES,i386)
+	@sh cmake/install-packages.sh --architecture armhf $(call CROSS_LIBRARIES,armhf)
+	@sh cmake/install-packages.sh --architecture ppc64el $(call CROSS_LIBRARIES,ppc64el)
 
 # The program in a browser tab: compiled to WebAssembly with Emscripten, drawn by xterm.js.
 # build/web is a folder of static files to publish anywhere; build/web-cmake holds the build,

@@ -53,17 +53,23 @@ void passOn(int signal) {
   raise(signal);
 }
 
-// Where the unwinder cannot read the signal frame (32-bit ARM's unwinder has no rule for it),
-// the saved context names the instruction on ARM, and the kernel's fault address is the
-// instruction for every fault but an access to memory; the back-trace is then empty.
+// Where the unwinder cannot read the signal frame (32-bit ARM's unwinder has no rule for it;
+// ppc64's knows the kernel's return code, which qemu-user does not copy), the saved context
+// names the instruction there, and elsewhere the kernel's fault address is the instruction
+// for every fault but an access to memory; the back-trace is then empty.
 const void* faultingInstruction(int signal, const siginfo_t& info, const void* context) {
   if (faultStack.faultingInstruction != 0) {
     return reinterpret_cast<const void*>(faultStack.faultingInstruction);
   }
-#if defined(__arm__)
+#if defined(__arm__) || defined(__powerpc64__)
   (void)signal;
   (void)info;
-  return reinterpret_cast<const void*>(static_cast<const ucontext_t*>(context)->uc_mcontext.arm_pc);
+  const auto& saved = static_cast<const ucontext_t*>(context)->uc_mcontext;
+#if defined(__arm__)
+  return reinterpret_cast<const void*>(saved.arm_pc);
+#else
+  return reinterpret_cast<const void*>(saved.gp_regs[PT_NIP]);
+#endif
 #else
   (void)context;
   return signal == SIGSEGV || signal == SIGBUS ? nullptr : info.si_addr;

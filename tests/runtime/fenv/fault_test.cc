@@ -22,6 +22,8 @@ std::string floatingPointState() {
 }
 
 namespace {
+// Both read at run time: a compiler may turn 1 / x into a comparison.
+volatile int dividend = 7;
 volatile int zeroDivisor = 0;
 }  // namespace
 }  // namespace qv
@@ -29,7 +31,7 @@ volatile int zeroDivisor = 0;
 extern "C" __attribute__((noinline)) void qvIntegerDivide() {
   volatile char kept[8] = {};
   (void)kept;
-  qv::scenarioSink = 1 / qv::zeroDivisor;
+  qv::scenarioSink = qv::dividend / qv::zeroDivisor;
 }
 
 namespace qv {
