@@ -47,10 +47,17 @@ uninstall: program documents
 ARCH ?= $(shell dpkg --print-architecture)
 HOST_ARCH := $(shell dpkg --print-architecture)
 DEB_DIR := build/deb/$(ARCH)
+# A target whose development libraries cannot be installed beside this machine's (s390x here:
+# the archive's versions differ) builds with the cross compiler's own C library and the build
+# profile pkg.quorvendalist.noterminfo: DEB_BUILD_PROFILES=pkg.quorvendalist.noterminfo.
+CROSS_DEB_PACKAGES = crossbuild-essential-$(ARCH) libncurses-dev:$(ARCH)
+ifneq (,$(filter pkg.quorvendalist.noterminfo,$(DEB_BUILD_PROFILES)))
+CROSS_DEB_PACKAGES = g++-$(shell dpkg-architecture -a$(ARCH) -qDEB_HOST_GNU_TYPE 2>/dev/null) \
+                     libc6:$(ARCH) libstdc++6:$(ARCH)
+endif
 deb: deps-package
 ifneq ($(ARCH),$(HOST_ARCH))
-	@sh cmake/install-packages.sh --architecture $(ARCH) crossbuild-essential-$(ARCH) \
-	   libncurses-dev:$(ARCH)
+	@sh cmake/install-packages.sh --architecture $(ARCH) $(CROSS_DEB_PACKAGES)
 endif
 	rm -rf $(DEB_DIR) && mkdir -p $(DEB_DIR)/quorvendalist
 	tar --exclude=./build --exclude=./.git --exclude=./web/node_modules -cf - . | \
