@@ -17,6 +17,8 @@ std::uintptr_t codeStart(std::uintptr_t address) {
   return address & ~std::uintptr_t{1};
 }
 
+constexpr std::uintptr_t maxInstructionLength = 15;  // x86's longest
+
 struct Capture {
   CapturedStack* stack;
   std::uintptr_t after;  // the frames up to the one at this address are skipped (0: none)
@@ -24,22 +26,29 @@ struct Capture {
   bool taking;
 };
 
+// The walk never goes beyond start-up's frame: nothing of the program lies there.
 _Unwind_Reason_Code takeFrame(_Unwind_Context* context, void* data) {
   auto& capture = *static_cast<Capture*>(data);
   int beforeInstruction = 0;
   const std::uintptr_t ip = _Unwind_GetIPInfo(context, &beforeInstruction);
   if (ip == 0) return _URC_END_OF_STACK;
+  const bool startUp = codeStart(_Unwind_GetRegionStart(context)) ==
+                       codeStart(reinterpret_cast<std::uintptr_t>(&startProgram));
   if (!capture.taking) {
-    // The frame a signal interrupted says that its address is the instruction itself.
-    capture.taking =
-        capture.faulting ? beforeInstruction != 0 : codeStart(ip) == codeStart(capture.after);
-    if (capture.faulting && capture.taking) capture.stack->faultingInstruction = ip;
-    return _URC_NO_REASON;
+    // The frame a signal interrupted says that its address is the instruction itself; where
+    // the unwinder keeps the address after it (s390x, for an arithmetic fault), the kernel's
+    // fault address, given as after, names the instruction just before.
+    const bool interrupted = beforeInstruction != 0 || (capture.after != 0 && ip > capture.after &&
+                                                        ip - capture.after <= maxInstructionLength);
+    capture.taking = capture.faulting ? interrupted : codeStart(ip) == codeStart(capture.after);
+    if (capture.faulting && capture.taking) {
+      capture.stack->faultingInstruction = beforeInstruction != 0 ? ip : capture.after;
+      capture.stack->faultingStack = _Unwind_GetCFA(context);
+    }
+    return startUp ? _URC_END_OF_STACK : _URC_NO_REASON;
   }
   CapturedStack& stack = *capture.stack;
   stack.returnAddresses[stack.count++] = reinterpret_cast<const void*>(ip);
-  const bool startUp = codeStart(_Unwind_GetRegionStart(context)) ==
-                       codeStart(reinterpret_cast<std::uintptr_t>(&startProgram));
   if (startUp || stack.count == CapturedStack::capacity) return _URC_END_OF_STACK;
   return _URC_NO_REASON;
 }
@@ -51,6 +60,7 @@ CapturedStack callerStack;
 void captureStack(CapturedStack& stack, const void* after, bool faulting) {
   stack.count = 0;
   stack.faultingInstruction = 0;
+  stack.faultingStack = 0;
   Capture capture{&stack, reinterpret_cast<std::uintptr_t>(after), faulting, false};
   _Unwind_Backtrace(takeFrame, &capture);
 }

@@ -38,8 +38,19 @@ struct sigaction previousActions[faultSignalCount];
 bool installed = false;
 CapturedStack faultStack;
 
+// A write this far below the stack pointer is the stack growing into what lies below it.
+constexpr std::uintptr_t largestFrame = 64 * 1024;
+
 bool onProgramStack(std::uintptr_t address) {
   return address < stackTop && address + stackReserve + guardGap >= stackTop;
+}
+
+// Where the stack may grow without a limit (make raises it so for the programs it starts), it
+// meets another mapping far below any reserve: the access just below the faulting code's stack
+// pointer tells the overflow then.
+bool belowStackPointer(std::uintptr_t address) {
+  const std::uintptr_t sp = faultStack.faultingStack;
+  return sp != 0 && address < sp && address + largestFrame >= sp;
 }
 
 // Leaves the signal to its default action: delivered as soon as the handler returns. Nothing
@@ -79,18 +90,20 @@ const void* faultingInstruction(int signal, const siginfo_t& info, const void* c
 void faultFilter(int signal, siginfo_t* info, void* context) {
   // A signal sent by another process is no fault of this one.
   if (info->si_code <= 0) return passOn(signal);
+  const bool memoryAccess = signal == SIGSEGV || signal == SIGBUS;
+  captureStack(faultStack, memoryAccess ? nullptr : info->si_addr, true);
   FaultFacts facts;
   facts.signal = signal;
   facts.code = info->si_code;
   if (signal == SIGSEGV) {
-    facts.onStackGuard = onProgramStack(reinterpret_cast<std::uintptr_t>(info->si_addr));
+    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    facts.onStackGuard = onProgramStack(at) || belowStackPointer(at);
   }
   const FaultMapping mapping = mapFault(facts);
   if (mapping.number == 0) return passOn(signal);
   if (terminationStarted()) endAtOnce(mapping.number);
   if (pendingFaultCount() >= maxPendingFaults) return passOn(signal);
 
-  captureStack(faultStack, nullptr, true);
   const void* address = faultingInstruction(signal, *info, context);
   // An address of 0 would read as no error at all.
   if (address == nullptr) address = reinterpret_cast<const void*>(1);

@@ -11,13 +11,15 @@ struct CapturedStack {
   static constexpr int capacity = 258;
   int count = 0;
   std::uintptr_t faultingInstruction = 0;  // for a fault: the instruction that faulted, or 0
+  std::uintptr_t faultingStack = 0;        // and the stack pointer there, as the signal saved it
   const void* returnAddresses[capacity];
 };
 
 // The return addresses of the active calls, innermost first, to the main program's return into
 // start-up. Without faulting, the frames up to the one whose address is after are left out;
-// with it, those up to the frame a signal interrupted, whose instruction is recorded. Safe in a
-// signal handler once the unwinder has run once (installFaultHandling runs it).
+// with it, those up to the frame a signal interrupted, whose instruction is recorded (after is
+// then the kernel's fault address of a fault that is not an access to memory, or nullptr). Safe in
+// a signal handler once the unwinder has run once (installFaultHandling runs it).
 void captureStack(CapturedStack& stack, const void* after, bool faulting);
 
 }  // namespace qv
