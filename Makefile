@@ -4,8 +4,8 @@
 # the program needs a compiler, CMake, make, and libtinfo's headers (libncurses-dev), through
 # which the program reads each terminal's description.
 PROGRAM_PACKAGES := cmake g++ make libncurses-dev
-# A Debian package also needs dpkg-shlibdeps (dpkg-dev) and file, which CPack runs for Depends.
-PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) dpkg-dev file
+# The Debian package is built the Debian way (debian/, dpkg-buildpackage) and checked by lintian.
+PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) debhelper dpkg-dev lintian
 # locales lets the tests make an ISO-8859-1 locale.
 PACKAGES := $(PACKAGE_PACKAGES) pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libmpfr-dev libxml2-dev locales clang libclang-rt-14-dev lintian mandoc python3
@@ -13,10 +13,10 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: run program documents install uninstall package test build deps deps-program \
+.PHONY: run program documents install uninstall deb package test build deps deps-program \
         deps-package test-default soft test-soft test-sanitize sanitize clang fuzz fuzz-run bench \
         bench-terminal windows test-windows package-windows bench-windows deps-windows aarch64 \
-        test-aarch64 deps-aarch64 web web-serve test-web bench-web deps-web mutation clean
+        test-aarch64 deps-aarch64 test-cross deps-cross web web-serve test-web bench-web deps-web mutation clean
 
 run: program
 	@./build/program/quorvendalist
@@ -46,9 +46,34 @@ uninstall:
 	@cmake --preset program >/dev/null
 	@DESTDIR="$(DESTDIR)" sh cmake/uninstall.sh build/program "$(PREFIX)"
 
-# The Debian package and its debug symbols, in build/program/package.
-package: deps-package program documents
-	sh cmake/debian-package.sh build/program
+# The Debian packages (quorvendalist and its -dbgsym) for ARCH, by default this machine's, in
+# build/deb/ARCH: dpkg-buildpackage on a copy of the sources, a cross-build with -a and Debian's
+# cross packages for another architecture; then lintian.
+ARCH ?= $(shell dpkg --print-architecture)
+HOST_ARCH := $(shell dpkg --print-architecture)
+DEB_DIR := build/deb/$(ARCH)
+# A target whose development libraries cannot be installed beside this machine's (s390x here:
+# the archive's versions differ) builds with the cross compiler's own C library and the build
+# profile pkg.quorvendalist.noterminfo: DEB_BUILD_PROFILES=pkg.quorvendalist.noterminfo.
+CROSS_DEB_PACKAGES = crossbuild-essential-$(ARCH) libncurses-dev:$(ARCH)
+ifneq (,$(filter pkg.quorvendalist.noterminfo,$(DEB_BUILD_PROFILES)))
+CROSS_DEB_PACKAGES = g++-$(shell dpkg-architecture -a$(ARCH) -qDEB_HOST_GNU_TYPE 2>/dev/null) \
+                     libc6:$(ARCH) libstdc++6:$(ARCH)
+endif
+deb: deps-package
+ifneq ($(ARCH),$(HOST_ARCH))
+	@sh cmake/install-packages.sh --architecture $(ARCH) $(CROSS_DEB_PACKAGES)
+endif
+	rm -rf $(DEB_DIR) && mkdir -p $(DEB_DIR)/quorvendalist
+	tar --exclude=./build --exclude=./.git --exclude=./web/node_modules -cf - . | \
+	   tar -xf - -C $(DEB_DIR)/quorvendalist
+	cd $(DEB_DIR)/quorvendalist && dpkg-buildpackage -us -uc -b \
+	   $(if $(filter-out $(HOST_ARCH),$(ARCH)),-a $(ARCH)) >../build.log 2>&1 || \
+	   { tail -n 40 ../build.log; exit 1; }
+	lintian --fail-on error,warning $(DEB_DIR)/*.changes
+	@ls $(DEB_DIR)/*.deb
+
+package: deb
 
 test: test-default
 
@@ -137,7 +162,7 @@ deps-windows:
 # benchmarks are built too, so that they keep building for aarch64, but not run under emulation.
 AARCH64_PACKAGES := g++-aarch64-linux-gnu qemu-user libc6:arm64 libstdc++6:arm64 \
                     libgtest-dev:arm64 libgmock-dev:arm64 libvterm-dev:arm64 libmpfr-dev:arm64 \
-                    libbenchmark-dev:arm64 libncurses-dev:arm64
+                    libbenchmark-dev:arm64 libncurses-dev:arm64 libxml2-dev:arm64
 
 aarch64: deps deps-aarch64
 	cmake --preset aarch64 >/dev/null
@@ -149,6 +174,27 @@ test-aarch64: aarch64
 # The arm64 packages come from the same archive once dpkg knows the architecture.
 deps-aarch64:
 	@sh cmake/install-packages.sh --architecture arm64 $(AARCH64_PACKAGES)
+
+# Other Debian architectures, cross-built with Debian's compilers and run under qemu-user (i386
+# on the x86-64 kernel itself): the same-output digests and the run-time error cases of each
+# (cmake/cross-test.sh). armhf, i386 and ppc64el link the target's multiarch packages; riscv64
+# (none in Debian 12) and s390x the cross compiler's own C and C++ libraries.
+CROSS_ARCHES ?= i386 armhf s390x ppc64el riscv64
+CROSS_PACKAGES := qemu-user g++-i686-linux-gnu g++-arm-linux-gnueabihf g++-s390x-linux-gnu \
+                  g++-powerpc64le-linux-gnu g++-riscv64-linux-gnu
+CROSS_LIBRARIES = libc6-dev:$(1) libstdc++-12-dev:$(1) libncurses-dev:$(1) libgtest-dev:$(1) \
+                  libgmock-dev:$(1) libmpfr-dev:$(1) libvterm-dev:$(1)
+
+test-cross: deps deps-cross
+	@for arch in $(CROSS_ARCHES); do \
+	  echo "== $$arch"; JOBS=$(JOBS) sh cmake/cross-test.sh $$arch || exit 1; \
+	done
+
+deps-cross:
+	@sh cmake/install-packages.sh $(CROSS_PACKAGES)
+	@sh cmake/install-packages.sh --architecture i386 $(call CROSS_LIBRARIES,i386)
+	@sh cmake/install-packages.sh --architecture armhf $(call CROSS_LIBRARIES,armhf)
+	@sh cmake/install-packages.sh --architecture ppc64el $(call CROSS_LIBRARIES,ppc64el)
 
 # The program in a browser tab: compiled to WebAssembly with Emscripten, drawn by xterm.js.
 # build/web is a folder of static files to publish anywhere; build/web-cmake holds the build,

@@ -12,7 +12,7 @@
 #   quorvendalist.txt, the texts with Windows line ends.
 enable_language(RC)
 
-file(STRINGS ${CMAKE_SOURCE_DIR}/packaging/copyright copyright_line REGEX "^Copyright: ")
+file(STRINGS ${CMAKE_SOURCE_DIR}/debian/copyright copyright_line REGEX "^Copyright: ")
 string(REGEX REPLACE "^Copyright: " "" QV_COPYRIGHT "${copyright_line}")
 # The name the version resource, the installer and Settings give as the program's maker.
 set(QV_PUBLISHER "quorvendalist developers")
@@ -44,7 +44,7 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/README.txt.in ${QV_DOCUMENT
                @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/quorvendalist.txt.in
                ${QV_DOCUMENT_DIR}/quorvendalist.txt @ONLY)
-configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright ${QV_DOCUMENT_DIR}/copyright COPYONLY)
+configure_file(${CMAKE_SOURCE_DIR}/debian/copyright ${QV_DOCUMENT_DIR}/copyright COPYONLY)
 set(QV_WINDOWS_TEXT_DIR ${QV_DOCUMENT_DIR}/windows)
 file(READ ${QV_DOCUMENT_DIR}/README.txt readme)
 file(READ ${QV_DOCUMENT_DIR}/copyright copyright)

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "arithmetic/extended_format.h"
+#include "arithmetic/wide.h"
 
 namespace qv::soft {
 
@@ -25,9 +26,9 @@ class BigNatural {
   constexpr bool isZero() const { return size_ == 0; }
 
   constexpr void multiplyAdd(std::uint64_t factor, std::uint64_t addend) {
-    unsigned __int128 carry = addend;
+    soft::Wide carry = addend;
     for (int i = 0; i < size_; ++i) {
-      carry += static_cast<unsigned __int128>(limbs_[i]) * factor;
+      carry += soft::Wide{limbs_[i]} * factor;
       limbs_[i] = static_cast<std::uint64_t>(carry);
       carry >>= 64;
     }

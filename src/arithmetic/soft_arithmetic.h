@@ -13,10 +13,9 @@
 #include <utility>
 
 #include "arithmetic/extended_format.h"
+#include "arithmetic/wide.h"
 
 namespace qv::soft {
-
-using Wide = unsigned __int128;
 
 constexpr std::uint64_t high(Wide x) {
   return static_cast<std::uint64_t>(x >> 64);

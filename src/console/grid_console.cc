@@ -12,7 +12,11 @@ namespace {
 
 // The console whose session is running: signal handlers read it.
 std::atomic<GridConsole*> activeConsole{nullptr};
+#if !(defined(__arm__) && __GCC_ATOMIC_POINTER_LOCK_FREE == 1)
 static_assert(std::atomic<GridConsole*>::is_always_lock_free);
+#endif
+// (armel's processors have no atomic instruction: GCC cannot promise lock-freedom when it
+// compiles, and calls libgcc, which uses the Linux kernel's helper, lock-free all the same.)
 
 ConsoleDevice* activeDevice() {
   GridConsole* console = activeConsole.load();

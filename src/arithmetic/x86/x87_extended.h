@@ -57,7 +57,13 @@ class X87Extended {
   // statement rather than at whatever x87 instruction happens to come next.
   [[gnu::always_inline]] explicit operator double() const {
     double result = static_cast<double>(value_);
-    asm volatile("fwait" : "+x"(result));  // after the store: it needs the stored value
+    // After the store: it needs the stored value (in an SSE register on x86-64, in memory on
+    // a 32-bit PC, whose doubles live on the x87).
+#ifdef __x86_64__
+    asm volatile("fwait" : "+x"(result));
+#else
+    asm volatile("fwait" : "+m"(result));
+#endif
     return result;
   }
 
@@ -73,11 +79,21 @@ class X87Extended {
   [[gnu::always_inline]] friend X87Extended operator/(X87Extended a, X87Extended b) {
     return of(a.value_ / b.value_);
   }
-  [[gnu::always_inline]] friend X87Extended operator-(X87Extended a) { return of(-a.value_); }
-  [[gnu::always_inline]] X87Extended& operator+=(X87Extended b) { return *this = *this + b; }
-  [[gnu::always_inline]] X87Extended& operator-=(X87Extended b) { return *this = *this - b; }
-  [[gnu::always_inline]] X87Extended& operator*=(X87Extended b) { return *this = *this * b; }
-  [[gnu::always_inline]] X87Extended& operator/=(X87Extended b) { return *this = *this / b; }
+  [[gnu::always_inline]] friend X87Extended operator-(X87Extended a) {
+    return of(-a.value_);
+  }
+  [[gnu::always_inline]] X87Extended& operator+=(X87Extended b) {
+    return *this = *this + b;
+  }
+  [[gnu::always_inline]] X87Extended& operator-=(X87Extended b) {
+    return *this = *this - b;
+  }
+  [[gnu::always_inline]] X87Extended& operator*=(X87Extended b) {
+    return *this = *this * b;
+  }
+  [[gnu::always_inline]] X87Extended& operator/=(X87Extended b) {
+    return *this = *this / b;
+  }
 
   // Quiet comparisons (fucomi): a NaN is unordered and raises nothing, unless it is signalling.
   // That invalid operation would wait for the next x87 instruction, which may come much later
@@ -118,7 +134,9 @@ class X87Extended {
     const long double whole = nearest - back;
     return of(signBit(x) ? -whole : whole);
   }
-  [[gnu::always_inline]] friend X87Extended fracPart(X87Extended x) { return x - intPart(x); }
+  [[gnu::always_inline]] friend X87Extended fracPart(X87Extended x) {
+    return x - intPart(x);
+  }
   // An integral value stores exactly in any rounding mode; one that does not fit is invalid.
   [[gnu::always_inline]] friend std::int64_t truncToInteger(X87Extended x) {
     const long double whole = intPart(x).value_;
@@ -135,7 +153,9 @@ class X87Extended {
   [[gnu::always_inline]] friend bool isInf(X87Extended x) {
     return soft::kindOf(x.bits()) == soft::Kind::infinity;
   }
-  [[gnu::always_inline]] friend bool signBit(X87Extended x) { return soft::isNegative(x.bits()); }
+  [[gnu::always_inline]] friend bool signBit(X87Extended x) {
+    return soft::isNegative(x.bits());
+  }
 
  private:
   static constexpr long double twoTo63 = 9223372036854775808.0L;

@@ -1,5 +1,6 @@
 #include "console/linux/terminfo.h"
 
+#if QV_TERMINFO
 #include <term.h>
 
 #include <cstdlib>
@@ -106,3 +107,16 @@ std::optional<TerminalCapabilities> readTerminfo(int fd) {
 }
 
 }  // namespace qv
+
+#else
+
+namespace qv {
+
+// Built without libtinfo: every terminal gets the xterm set.
+std::optional<TerminalCapabilities> readTerminfo(int) {
+  return std::nullopt;
+}
+
+}  // namespace qv
+
+#endif

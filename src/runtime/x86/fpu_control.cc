@@ -2,16 +2,20 @@
 
 namespace qv {
 
+// A 32-bit PC need not have SSE, and its doubles are computed on the x87: the control word
+// is the whole mode there.
 void loadFpuControl() {
   const std::uint16_t control = fpuControlSetting;
-  const std::uint32_t mxcsr = mxcsrSetting;
   asm volatile(
       "fninit\n\t"
-      "fldcw %0\n\t"
-      "ldmxcsr %1"
+      "fldcw %0"
       :
-      : "m"(control), "m"(mxcsr)
+      : "m"(control)
       : "memory");
+#ifdef __x86_64__
+  const std::uint32_t mxcsr = mxcsrSetting;
+  asm volatile("ldmxcsr %0" : : "m"(mxcsr) : "memory");
+#endif
 }
 
 std::uint16_t currentFpuControl() {
@@ -28,7 +32,9 @@ std::uint16_t currentFpuStatus() {
 
 std::uint32_t currentMxcsr() {
   std::uint32_t mxcsr = 0;
+#ifdef __x86_64__
   asm volatile("stmxcsr %0" : "=m"(mxcsr));
+#endif
   return mxcsr;
 }
 

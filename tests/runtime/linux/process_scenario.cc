@@ -9,11 +9,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
 #include "channels/io_result.h"
-#include "support/pty_session.h"
 
 namespace qv {
 namespace {
@@ -59,16 +59,21 @@ std::vector<CodePlace> placesOf(const std::vector<std::uint32_t>& addresses) {
   char executable[4096];
   const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable);
   if (length <= 0 || length == sizeof executable) return {};
-  std::vector<std::string> arguments = {"--addresses", "--functions", "--inlines", "-e",
-                                        std::string(executable, std::size_t(length))};
+  // A pipe, not the terminal helpers: this suite also runs where the tests have no libvterm.
+  std::string command = std::string(QV_ADDR2LINE) + " --addresses --functions --inlines -e '" +
+                        std::string(executable, std::size_t(length)) + "'";
   for (std::uint32_t address : addresses) {
-    arguments.push_back("0x" + std::string(hexDigits(address, 8).view()));
+    command += " 0x" + std::string(hexDigits(address, 8).view());
   }
-  const DetachedRun run = runWithoutTerminal(QV_ADDR2LINE, 60.0, arguments);
-  EXPECT_EQ(run.exitCode, 0) << QV_ADDR2LINE << ": " << run.stderrText;
+  std::string text;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {};
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
+  EXPECT_EQ(pclose(pipe), 0) << command;
   // Each address's line, then a function's line and its source line for each inlining level.
   std::vector<CodePlace> places;
-  std::istringstream lines(run.stdoutText);
+  std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
     if (line.starts_with("0x")) {
       places.push_back({"??", ""});
@@ -112,7 +117,9 @@ ChildEnd runScenario(const Scenario& scenario, bool onTerminal) {
     dup2(err, STDERR_FILENO);
     const rlimit noCoreFile = {0, 0};
     setrlimit(RLIMIT_CORE, &noCoreFile);
-    alarm(static_cast<unsigned>(scaledSeconds(30)));
+    const char* scale = std::getenv("QV_TEST_TIMEOUT_SCALE");
+    alarm(30u *
+          static_cast<unsigned>(scale != nullptr && std::atoi(scale) > 1 ? std::atoi(scale) : 1));
     chosen = &scenario;
     callsLeft = scenario.nestedCalls;
     setTerminalRestoreStep(scenario.restoreStep);
@@ -137,7 +144,13 @@ void expectReport(const ReportCase& c) {
   const std::vector<std::uint32_t> frames = frameAddresses(end.output);
   ASSERT_FALSE(frames.empty()) << end.output;
   EXPECT_EQ(end.output, reportText(c.number, frames));
-  EXPECT_EQ(functionsAt(frames), c.functions) << end.output;
+  std::vector<std::string> functions = c.functions;
+#if defined(__arm__) || defined(__powerpc64__)
+  // 32-bit ARM's unwinder has no rule for a signal frame, and ppc64's does not know qemu-user's:
+  // a processor fault's report names the faulting instruction, not the calls that led there.
+  if (c.number == 202 || c.number == 216 || c.number == 217) functions.resize(1);
+#endif
+  EXPECT_EQ(functionsAt(frames), functions) << end.output;
   // (Under the address sanitizer the switch to the recovery stack draws a remark.)
   EXPECT_TRUE(end.errors.empty() || c.functions.front() == "qvRecurse") << end.errors;
 }

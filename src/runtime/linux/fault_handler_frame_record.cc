@@ -1,5 +1,3 @@
-#include "runtime/fault_handler.h"
-
 #include <signal.h>
 #include <sys/resource.h>
 #include <ucontext.h>
@@ -8,6 +6,7 @@
 #include <cstddef>
 #include <iterator>
 
+#include "runtime/fault_handler.h"
 #include "runtime/linux/fault_context.h"
 #include "runtime/linux/fault_map.h"
 #include "runtime/pending_faults.h"

@@ -1,0 +1,89 @@
+// Unsigned 128-bit integers for the arithmetic in integers: the compiler's own where it has one
+// (64-bit targets), else two 64-bit halves with the few operations that arithmetic uses (32-bit
+// ARM, i386, mips).
+#pragma once
+
+#include <cstdint>
+
+namespace qv::soft {
+
+#if defined(__SIZEOF_INT128__) && !defined(QV_PORTABLE_WIDE)
+
+using Wide = unsigned __int128;
+
+#else
+
+class Wide {
+ public:
+  constexpr Wide(std::uint64_t value = 0) : high_(0), low_(value) {}
+  constexpr Wide(std::uint64_t high, std::uint64_t low) : high_(high), low_(low) {}
+  constexpr explicit operator std::uint64_t() const { return low_; }
+
+  friend constexpr bool operator==(Wide a, Wide b) = default;
+  friend constexpr bool operator<(Wide a, Wide b) {
+    return a.high_ != b.high_ ? a.high_ < b.high_ : a.low_ < b.low_;
+  }
+  friend constexpr bool operator>(Wide a, Wide b) { return b < a; }
+  friend constexpr bool operator<=(Wide a, Wide b) { return !(b < a); }
+  friend constexpr bool operator>=(Wide a, Wide b) { return !(a < b); }
+
+  friend constexpr Wide operator|(Wide a, Wide b) { return {a.high_ | b.high_, a.low_ | b.low_}; }
+  friend constexpr Wide operator+(Wide a, Wide b) {
+    const std::uint64_t low = a.low_ + b.low_;
+    return {a.high_ + b.high_ + (low < a.low_ ? 1 : 0), low};
+  }
+  friend constexpr Wide operator-(Wide a, Wide b) {
+    return {a.high_ - b.high_ - (a.low_ < b.low_ ? 1 : 0), a.low_ - b.low_};
+  }
+  friend constexpr Wide operator<<(Wide a, int count) {
+    if (count == 0) return a;
+    if (count >= 128) return {};
+    if (count >= 64) return {a.low_ << (count - 64), 0};
+    return {(a.high_ << count) | (a.low_ >> (64 - count)), a.low_ << count};
+  }
+  friend constexpr Wide operator>>(Wide a, int count) {
+    if (count == 0) return a;
+    if (count >= 128) return {};
+    if (count >= 64) return {0, a.high_ >> (count - 64)};
+    return {a.high_ >> count, (a.low_ >> count) | (a.high_ << (64 - count))};
+  }
+  constexpr Wide& operator<<=(int count) { return *this = *this << count; }
+  constexpr Wide& operator>>=(int count) { return *this = *this >> count; }
+  constexpr Wide& operator+=(Wide b) { return *this = *this + b; }
+
+  // The low 128 bits of the product.
+  friend constexpr Wide operator*(Wide a, Wide b) {
+    Wide product = fullProduct(a.low_, b.low_);
+    product.high_ += a.low_ * b.high_ + a.high_ * b.low_;
+    return product;
+  }
+  // Long division, a bit at a time: only the 32-bit targets take it.
+  friend constexpr Wide operator/(Wide a, Wide b) {
+    Wide quotient, remainder;
+    for (int bit = 127; bit >= 0; --bit) {
+      remainder = (remainder << 1) | ((a >> bit).low_ & 1);
+      if (remainder >= b) {
+        remainder = remainder - b;
+        quotient = quotient | (Wide{1} << bit);
+      }
+    }
+    return quotient;
+  }
+
+  constexpr std::uint64_t high() const { return high_; }
+
+ private:
+  static constexpr Wide fullProduct(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t a0 = a & 0xFFFFFFFF, a1 = a >> 32, b0 = b & 0xFFFFFFFF, b1 = b >> 32;
+    const std::uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+    const std::uint64_t middle = (p00 >> 32) + (p01 & 0xFFFFFFFF) + (p10 & 0xFFFFFFFF);
+    return {p11 + (p01 >> 32) + (p10 >> 32) + (middle >> 32), (middle << 32) | (p00 & 0xFFFFFFFF)};
+  }
+
+  std::uint64_t high_;
+  std::uint64_t low_;
+};
+
+#endif
+
+}  // namespace qv::soft
