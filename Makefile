@@ -14,7 +14,8 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: run program documents install uninstall deb package test build deps deps-program \
-        deps-package test-default soft test-soft test-sanitize sanitize clang fuzz fuzz-run bench \
+        deps-package test-default soft test-soft test-sanitize sanitize clang test-clang fuzz \
+        fuzz-run bench \
         bench-terminal windows test-windows package-windows bench-windows deps-windows aarch64 \
         test-aarch64 deps-aarch64 test-cross deps-cross web web-serve test-web bench-web deps-web mutation clean
 
@@ -102,6 +103,9 @@ test-sanitize: sanitize
 clang: deps
 	cmake --preset clang >/dev/null
 	cmake --build --preset clang -j $(JOBS)
+
+test-clang: clang
+	ctest --preset clang -j $(JOBS)
 
 fuzz: deps
 	cmake --preset fuzz >/dev/null

@@ -18,7 +18,7 @@ double nextConvergent(double x) {
 
 void approximateByContinuedFraction(std::int32_t n) {
   double x = 1.0;  // every iterate is at least 1, so the division never meets zero
-  countLoop(1, n, [&x] {
+  countLoop(1, n, [&x]() QV_INLINE_STEP {
     x = nextConvergent(x);
     methodOutput::writeIterate(x);
   });

@@ -13,7 +13,6 @@ void writeCsvRow(std::int32_t index, std::string_view text) {
   writeString(0, *csvRows, ",");
   writeString(0, *csvRows, text);
   writeLineEnd(*csvRows);
-  checkIo();
 }
 
 std::int32_t discard(TextChannel& channel) {

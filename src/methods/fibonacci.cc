@@ -62,7 +62,7 @@ class FibonacciPair {
   flushAfterWrite(standardOutput);
   checkIo();
 
-  countLoop(3, n, [&pair] {
+  countLoop(3, n, [&pair]() QV_INLINE_STEP {
     pair.advance();
     writeInteger(0, standardOutput, pair.current());
     writeString(0, standardOutput, dialogue::elementSeparator);
@@ -91,7 +91,7 @@ class FibonacciPair {
   // F(2) / F(1): what the closing line shows when n is below 2 and no ratio is computed.
   double ratio = 1.0;
   FibonacciPair pair;
-  countLoop(2, n, [&] {
+  countLoop(2, n, [&]() QV_INLINE_STEP {
     ratio = pair.ratio();
     methodOutput::writeIterate(ratio);
     pair.advance();

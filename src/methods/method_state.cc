@@ -13,7 +13,6 @@ IterateWatcher iterateWatcher = nullptr;
 void writeIterateLine(std::int32_t, std::string_view text) {
   writeString(0, standardOutput, text);
   writeLineEnd(standardOutput);
-  checkIo();
 }
 
 }  // namespace methodOutput

@@ -18,6 +18,10 @@ namespace qv {
 // The one loop counter that all three methods share.
 extern std::int32_t loopIndex;
 
+// A step of countLoop is a lambda marked with this, so that its statements stay in the method's
+// own frame too.
+#define QV_INLINE_STEP __attribute__((always_inline))
+
 // Runs step with loopIndex = first, first + 1, ..., n, and not at all when n is below first.
 // The test comes before the increment, so loopIndex never passes n and even n = 2147483647
 // cannot overflow it. Forced inline, like the statements below.
@@ -56,6 +60,7 @@ inline constexpr std::int32_t shownDecimals = 15;
 // (writeIterateLine, one iterate a line on standardOutput) unless another sink is set, such as
 // the rows of a --csv run.
 // nullptr: nobody reads the text, and it is not made (a run that only draws a picture).
+// A sink only writes: writeIterate ends the statement with its checkIo.
 using IterateSink = void (*)(std::int32_t index, std::string_view text);
 extern IterateSink iterateSink;
 void writeIterateLine(std::int32_t index, std::string_view text);
@@ -71,6 +76,7 @@ extern IterateWatcher iterateWatcher;
   String255 text;
   formatReal(0, shownDecimals, Extended{x}, doubleTypeCode, text, String255::capacity);
   iterateSink(loopIndex, text.view());
+  checkIo();  // here, so that a failed write is reported at the method's own statement
 }
 
 // An empty line, then "phi~= " and the last value in light red; light red stays current.

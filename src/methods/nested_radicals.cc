@@ -18,7 +18,7 @@ double nextRadical(double x) {
 
 void approximateByNestedRadicals(std::int32_t n) {
   double x = 0.0;  // every iterate is at least 1, so the root never meets a negative operand
-  countLoop(1, n, [&x] {
+  countLoop(1, n, [&x]() QV_INLINE_STEP {
     x = nextRadical(x);
     methodOutput::writeIterate(x);
   });
