@@ -41,6 +41,10 @@ void seekToEnd(Handle handle);
 bool isCharacterDevice(Handle handle);
 // A terminal that a person reads, narrower than a character device (/dev/null is one too).
 bool isTerminal(Handle handle);
+// A terminal that puts a carriage return before every line feed written to it (a Linux
+// terminal in its usual settings): a line end of carriage return and line feed would reach it
+// with two carriage returns.
+bool terminalAddsCarriageReturn(Handle handle);
 // Whether the system's text files and pipes end their lines with a carriage return before the
 // line feed (Windows) or with the line feed alone (Linux).
 extern const bool textLinesEndWithCarriageReturn;

@@ -48,9 +48,11 @@ void bindStandardChannels() {
   openStandardChannel(standardError, modeOutput, standardErrorHandle);
   // A report or a start-up message that goes into a file or a pipe is read there with the
   // system's text tools, so its lines end as the system's text files do; a terminal takes the
-  // program's own line ends as they are.
+  // program's own line ends as they are, unless it adds the carriage return itself.
   for (TextChannel* channel : {&reportOutput, &standardError}) {
-    if (!isTerminal(channel->handle)) bindLineFeedOutput(*channel, channel->handle, true);
+    if (!isTerminal(channel->handle) || terminalAddsCarriageReturn(channel->handle)) {
+      bindLineFeedOutput(*channel, channel->handle, true);
+    }
   }
 }
 

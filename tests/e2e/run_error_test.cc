@@ -40,6 +40,9 @@ TEST(RunErrorReport, InvalidNumberEndsWith106AndTheReportInTheTerminalsOwnColour
     }
   }
   EXPECT_TRUE(std::regex_match(report, wholeReport("\r\n"))) << session.report();
+  // The terminal adds its own carriage return to each line feed, once.
+  const std::string& bytes = session.received();
+  EXPECT_EQ(bytes.find("\r\r\n", bytes.find("Runtime error")), std::string::npos);
 }
 
 TEST(RunErrorReport, WithStandardOutputInAFileTheDialogueStaysOnTheTerminal) {

@@ -26,8 +26,8 @@ PtyOptions withTerm(const std::string& term, const std::string& noColour = "") {
 // colours (and where TERM is unset or names no description, as the program always did), bold
 // green where there are 8, no colour at all on a vt100 nor under NO_COLOR (set and not empty),
 // so every cell shows in the terminal's own colours whatever the shell left; the keypad strings
-// are the description's own (the Linux console's has none, and none to switch auto-wrap in
-// screen's).
+// are the description's own (the Linux console's has none); auto-wrap goes off also where the
+// description (screen's, tmux's) names no way to, since the terminal knows the VT100's.
 TEST(TerminalKinds, EachTerminalGetsWhatItsDescriptionSays) {
   const struct {
     const char* term;
@@ -39,7 +39,8 @@ TEST(TerminalKinds, EachTerminalGetsWhatItsDescriptionSays) {
       {"", "", {"\x1b[92m", "\x1b=", "\x1b[?7l"}, {"\x1b[?1h", "\x1b[1m"}, true},
       {"no-such-terminal", "", {"\x1b[92m", "\x1b=", "\x1b[?7l"}, {"\x1b[?1h"}, true},
       {"linux", "", {"\x1b[1m\x1b[32m", "\x1b[?7l"}, {"\x1b[92m", "\x1b="}, true},
-      {"screen", "", {"\x1b[1m\x1b[32m", "\x1b[?1h\x1b="}, {"\x1b[92m", "\x1b[?7l"}, true},
+      {"screen", "", {"\x1b[1m\x1b[32m", "\x1b[?1h\x1b=", "\x1b[?7l"}, {"\x1b[92m"}, true},
+      {"tmux-256color", "", {"\x1b[92m", "\x1b[?7l"}, {}, true},
       {"vt100", "", {"\x1b[?1h\x1b=", "\x1b[?7l"}, {}, false},
       {"xterm-256color", "NO_COLOR=", {"\x1b[92m"}, {}, true},
       {"xterm-256color", "NO_COLOR=1", {"\x1b[?1h\x1b="}, {}, false},

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "channels/file_driver.h"
@@ -149,6 +150,12 @@ bool isCharacterDevice(Handle handle) {
 
 bool isTerminal(Handle handle) {
   return isatty(handle) == 1;
+}
+
+bool terminalAddsCarriageReturn(Handle handle) {
+  termios settings{};
+  return tcgetattr(handle, &settings) == 0 && (settings.c_oflag & OPOST) != 0 &&
+         (settings.c_oflag & ONLCR) != 0;
 }
 
 }  // namespace qv

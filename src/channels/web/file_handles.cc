@@ -154,4 +154,8 @@ bool isTerminal(Handle handle) {
   return onPage(handle) || isatty(handle) == 1;
 }
 
+bool terminalAddsCarriageReturn(Handle) {
+  return false;
+}
+
 }  // namespace qv

@@ -122,4 +122,8 @@ bool isTerminal(Handle handle) {
   return GetConsoleMode(toWindowsHandle(handle), &mode) != FALSE;
 }
 
+bool terminalAddsCarriageReturn(Handle) {
+  return false;
+}
+
 }  // namespace qv

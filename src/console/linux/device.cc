@@ -52,6 +52,8 @@ bool readTerminalSize(int fd, TerminalSize& size) {
   return true;
 }
 
+constexpr std::uint8_t redrawKey = 12;  // Ctrl-L
+
 // The keys that would move the cursor along the line being typed.
 bool movesAlongTheLine(const InputRecord& record) {
   const VirtualKey key = record.keyEvent.virtualKeyCode;
@@ -264,13 +266,21 @@ bool TerminalDevice::findCursor(int& row, int& column) {
 }
 
 // A teletype cannot move its cursor back along the line: the keys that would are ignored.
+// Ctrl-L redraws the screen, as in full-screen terminal programs, instead of typing its glyph.
 bool TerminalDevice::countKeys(std::uint32_t& count) {
   KeyQueue& queue = keyboard_.queue();
-  if (screen_.teletype()) {
-    InputRecord record{};
-    for (int i = queue.size(); i > 0 && queue.pop(record); --i) {
-      if (!movesAlongTheLine(record)) queue.push(record);
-    }
+  InputRecord record{};
+  bool redraw = false;
+  for (int i = queue.size(); i > 0 && queue.pop(record); --i) {
+    const bool ctrlL = !screen_.teletype() && record.eventType == InputEventType::key &&
+                       record.keyEvent.asciiChar == redrawKey &&
+                       (record.keyEvent.controlKeyState & controlKey::anyAlt) == 0;
+    redraw = redraw || ctrlL;
+    if (!ctrlL && !(screen_.teletype() && movesAlongTheLine(record))) queue.push(record);
+  }
+  if (redraw) {
+    screen_.repaint();
+    show();
   }
   count = static_cast<std::uint32_t>(queue.size());
   return true;

@@ -46,6 +46,11 @@ class TerminalScreen {
   bool present(ScreenGrid& grid);
   // The first begin: what the terminal showed goes into its scrollback, then begin().
   bool start();
+  // What the terminal shows may be out of step: the next present repaints it all.
+  void repaint() {
+    if (renderer_) renderer_->invalidate();
+    repaintPending_ = true;
+  }
   // The terminal's state is unknown or was handed back: set it up again and repaint all.
   bool begin();
   // Hands the terminal back. With ours, the rest of a frame a signal cut short and the last

@@ -81,6 +81,14 @@ std::optional<TerminalCapabilities> readTerminfo(int fd) {
   c.eraseBelow = stringOf("ed");
   c.autoWrapOff = stringOf("rmam");
   c.autoWrapOn = stringOf("smam");
+  // The descriptions of screen and tmux name no way to switch auto-wrap off, though both (as
+  // every terminal that addresses its cursor the VT100's way) understand the VT100's: left on,
+  // a row written up to its last column is joined to the next when the width changes.
+  if (c.autoWrapOff.empty() && c.autoWrapOn.empty() && tigetflag("am") == 1 &&
+      stringOf("cup").starts_with("\x1b[")) {
+    c.autoWrapOff = "\x1b[?7l";
+    c.autoWrapOn = "\x1b[?7h";
+  }
   c.keypadOn = stringOf("smkx");
   c.keypadOff = stringOf("rmkx");
   c.hideCursor = stringOf("civis");

@@ -38,7 +38,7 @@ std::vector<std::string> rowsStartingWith(const VtermScreen& screen, const std::
 
 // Whatever the terminal was set to before (here capitals on output, CR sent as LF, the eighth
 // bit stripped, LF read as CR), raw mode leaves the dialogue as it should read, and every key
-// reaches the line editor: typed ahead, edited, from the keypad.
+// reaches the line editor: typed ahead, edited, from the keypad; but Ctrl-L, which redraws.
 TEST(TerminalProgram, EditsInRawModeTakesKeysTypedAheadAndLeavesTheTerminalAsItFoundIt) {
   PtyOptions options = echo();
   options.adjustSettings = [](termios& t) {
@@ -76,6 +76,13 @@ TEST(TerminalProgram, EditsInRawModeTakesKeysTypedAheadAndLeavesTheTerminalAsItF
   // (in the terminal's normal mode that Enter is a line feed, which only moves down a row).
   session.screen().typeOnKeypad("12+3*4/5-6.7\r");
   ASSERT_TRUE(session.waitForText("letto: [12+3*4/5-6.7]"));
+  // Ctrl-L redraws a screen that got out of step (here wiped behind the program's back); it
+  // types nothing.
+  session.screen().feed("\x1b[H\x1b[2J");
+  session.send("\x0c");
+  ASSERT_TRUE(session.waitForText("letto: [12+3*4/5-6.7]"));
+  session.sendLine("x");
+  ASSERT_TRUE(session.waitForText("letto: [x]"));
   session.sendLine("fine");
   EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
   EXPECT_FALSE(session.screen().usedAlternateScreen());
