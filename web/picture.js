@@ -13,13 +13,15 @@
   let rowsName = "";
   const saveRows = document.getElementById("picture-save-rows");
 
-  // rows: the latest run's "i,value" rows, or null for a run too long to keep them.
+  // latestRows: the latest run's "i,value" rows, null for a run too long to keep them, undefined
+  // while the run still streams (the picture grows; its rows come at its end).
   globalThis.quorvendalistPicture = (svg, text, latestRows, method) => {
     document_ = svg;
-    rows = latestRows;
+    rows = latestRows ?? null;
     rowsName = `quorvendalist-${method}.csv`;
     saveRows.disabled = rows === null;
-    saveRows.textContent = rows === null ? `No rows kept for a run of ${method} over 100000 steps`
+    saveRows.textContent = latestRows === undefined ? `The rows of ${method} come when its run ends`
+      : rows === null ? `No rows kept for a run of ${method} over 100000 steps`
       : `Save the rows of ${method} (CSV)`;
     const parsed = new DOMParser().parseFromString(svg, "image/svg+xml");
     const picture = document.importNode(parsed.documentElement, true);

@@ -88,6 +88,25 @@ test("runs of a, b and c draw three series, summarised and saved as the command'
   assert.deepEqual(problems, []);
 });
 
+test("the picture grows while a long run streams", async () => {
+  const page = await browser.newPage();
+  await page.goto(address);
+  await waitForLines(page, "=>", 1);
+  await page.keyboard.type("b\r3000000\r");
+  // A summary of fewer steps than asked is a picture drawn while the run went on; the exit
+  // question first means it never grew.
+  const first = await page.waitForFunction(() => {
+    const steps = /after (\d+) steps/.exec(document.getElementById("picture-summary").textContent);
+    if (steps && Number(steps[1]) < 3000000) return "grown";
+    const buffer = window.quorvendalistTerminal.buffer.active;
+    const row = buffer.getLine(buffer.baseY + buffer.cursorY - 1)?.translateToString(true);
+    return row?.startsWith("Type 'esci'") ? "ended" : false;
+  }, { timeout: 0, polling: 20 });
+  assert.equal(await first.jsonValue(), "grown");
+  await waitForLines(page, "Type 'esci'", 1);
+  assert.match(await page.$eval("#picture-summary", (p) => p.textContent), /after 3000000 steps/);
+});
+
 test("an address ending in #abc60 opens the page with that picture drawn", async () => {
   const page = await browser.newPage();
   await page.goto(address + "#abc60");

@@ -1,7 +1,8 @@
 // The picture beside the page's terminal: each method's latest run of this page, drawn by the
 // same model and the same SVG document as `quorvendalist --svg`, handed to the page (which only
-// shows it, reads its summary aloud and saves it) when the run has its last step; with it the
-// latest run's rows as `quorvendalist --csv` writes them, for runs of up to rowLimit steps.
+// shows it, reads its summary aloud and saves it) a few times a second while a run streams and
+// when the run has its last step; with the last, the run's rows as `quorvendalist --csv`
+// writes them, for runs of up to rowLimit steps.
 #include "menu/dialogue_picture.h"
 
 #include <emscripten.h>
@@ -26,8 +27,11 @@ EM_JS(void, qv_showPicture,
       {
         const show = globalThis['quorvendalistPicture'];
         if (show) {
-          show(UTF8ToString(svg, svgLength), UTF8ToString(summary, summaryLength),
-               rowsLength > 0 ? UTF8ToString(rows, rowsLength) : null, String.fromCharCode(method));
+          const latestRows = rowsLength > 0   ? UTF8ToString(rows, rowsLength)
+                             : rowsLength < 0 ? undefined
+                                              : null;
+          show(UTF8ToString(svg, svgLength), UTF8ToString(summary, summaryLength), latestRows,
+               String.fromCharCode(method));
         }
       });
 
@@ -35,7 +39,12 @@ std::optional<picture::ConvergenceSeries> latestRuns[3];
 constexpr std::int32_t rowLimit = 100000;
 std::string latestRows;  // empty past rowLimit
 
-void showPicture(char method) {
+// Between two pictures of a run that streams: the picture is a few milliseconds of work.
+constexpr double growthIntervalMs = 250;
+double lastShownMs = 0;
+
+// ended: the run has its last step, and its rows go along (-1: not yet).
+void showPicture(char method, bool ended) {
   std::vector<picture::DrawnSeries> drawn;
   std::string summary;
   for (const auto& run : latestRuns) {
@@ -45,7 +54,8 @@ void showPicture(char method) {
   }
   const std::string svg = picture::svgDocument(drawn);
   qv_showPicture(svg.data(), int(svg.size()), summary.data(), int(summary.size()),
-                 latestRows.data(), int(latestRows.size()), method);
+                 latestRows.data(), ended ? int(latestRows.size()) : -1, method);
+  lastShownMs = emscripten_get_now();
 }
 
 // The menu's letter and n tell which run an iterate belongs to; its first step starts the
@@ -69,7 +79,11 @@ void watchIterate(std::int32_t step, double x) {
   } else {
     latestRows.clear();
   }
-  if (step == termCount) showPicture(char(menuChoice));
+  if (step == termCount) {
+    showPicture(char(menuChoice), true);
+  } else if ((step & 4095) == 0 && emscripten_get_now() - lastShownMs >= growthIntervalMs) {
+    showPicture(char(menuChoice), false);
+  }
 }
 
 }  // namespace
