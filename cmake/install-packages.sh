@@ -53,6 +53,18 @@ if [ -n "$as_root" ]; then $as_root true || cannot "sudo refused to run commands
 if [ -n "$architecture" ] && ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
   $as_root dpkg --add-architecture "$architecture" || cannot "dpkg could not add $architecture"
 fi
-$as_root apt-get update -qq || cannot "apt-get update failed"
-$as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing ||
+# Another apt or dpkg at work (an unattended upgrade, a second make) holds the lock: wait for it.
+wait_for_lock="-o DPkg::Lock::Timeout=-1"
+# apt-get update gives up at once on the package lists' own lock: asked again until it is free.
+update_lists() {
+  while :; do
+    output=$($as_root apt-get $wait_for_lock update -qq 2>&1) && return 0
+    case $output in
+      *"Could not get lock"*) sleep 5 ;;
+      *) printf '%s\n' "$output" >&2; return 1 ;;
+    esac
+  done
+}
+update_lists || cannot "apt-get update failed"
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get $wait_for_lock install -y -qq $missing ||
   cannot "apt-get install failed"
