@@ -15,6 +15,7 @@ struct Outcome {
   int exitCode = -1;
   std::vector<std::string> rows;  // from the last banner on
   std::string report;
+  int banners = 0;  // menus drawn
 
   int find(const std::string& text) const {
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -31,6 +32,7 @@ Outcome runWith(const std::string& input) {
   EXPECT_TRUE(session.waitForExit());
   Outcome run{session.exitCode(), {}, session.report()};
   const std::vector<CellRow> rows = everyRow(session.screen());
+  for (const CellRow& row : rows) run.banners += textOf(row) == banner;
   for (int i = std::max(lastRowWithText(rows, banner), 0); i < int(rows.size()); ++i) {
     run.rows.push_back(textOf(rows[std::size_t(i)]));
   }
@@ -38,18 +40,26 @@ Outcome runWith(const std::string& input) {
 }
 
 // Input that runs out ends the program normally wherever it stands: before the first menu line,
-// at a prompt for n, at the pause and at the exit question; an exit word piped in leaves too.
+// at a prompt for n, at the pause and at the exit question; an exit word piped in leaves too. A
+// last line without its line end is still a line, and the line end of the last one is no
+// second Enter: one menu.
 TEST(PipedInput, RunsTheDialogueAndEndsWithCodeZero) {
-  const std::pair<const char*, std::string> cases[] = {{"", menuQuestion},
-                                                       {"a\n", repetitionsPrompt},
-                                                       {"c\n3\n", ratioPause},
-                                                       {"b\n1\n", "=>"},
-                                                       {"a\n5\nesci\n", "=>esci"}};
+  const struct {
+    const char* input;
+    std::string lastText;
+  } cases[] = {{"", menuQuestion},
+               {"a\n", repetitionsPrompt},
+               {"c\n3\n", ratioPause},
+               {"b\n1\n", "=>"},
+               {"a\n5\nesci\n", "=>esci"},
+               {"a\n5", "phi~= 1.625000000000000"},
+               {"a\n5\n", "phi~= 1.625000000000000"}};
   for (const auto& [input, lastText] : cases) {
     SCOPED_TRACE(input);
     const Outcome run = runWith(input);
     EXPECT_EQ(run.exitCode, 0) << run.report;
     EXPECT_NE(run.find(lastText), -1) << run.report;
+    EXPECT_EQ(run.banners, 1);
     EXPECT_EQ(run.find("Runtime error"), -1) << run.report;
   }
 }
