@@ -193,6 +193,8 @@ TEST(Command, OutputThatCannotBeWrittenIsRunTimeError101OnStandardError) {
       runWithoutTerminal(programPath(), 10.0, {"a", "5"}, "", closeOutput),
       runWithoutTerminal(programPath(), 10.0, {"--version"}, "", closeOutput),
       runWithoutTerminal(programPath(), 10.0, {"--svg", "abc", "60"}, "/dev/full"),
+      // At once, not after formatting two thousand million rows into nothing.
+      runWithoutTerminal(programPath(), 10.0, {"--csv", "a", "2000000000"}, "/dev/full"),
   };
   for (const DetachedRun& run : runs) {
     EXPECT_EQ(run.exitCode, 101);
