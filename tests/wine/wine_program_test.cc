@@ -190,7 +190,8 @@ TEST(WineProgram, InATallBufferTheMenuAfterALongPassIsInView) {
   PtySession session(underWine({keyFeeder, "--rows", "150", windowsPath(trigger), windowsProgram}));
   std::string menu;
   for (const Row& row : menuRows("")) menu += row.text + "\n";
-  ASSERT_EQ(windowShowing(trigger, "=>").substr(0, menu.size()), menu);
+  // The whole menu: a window read while the frame is drawn may show only some of its rows.
+  ASSERT_EQ(windowShowing(trigger, menu).substr(0, menu.size()), menu);
   session.send("a\r");
   ASSERT_NE(windowShowing(trigger, repetitionsPrompt).find(repetitionsPrompt), std::string::npos);
   session.send("30\r");
@@ -200,7 +201,7 @@ TEST(WineProgram, InATallBufferTheMenuAfterALongPassIsInView) {
   std::string shown;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   do {
-    shown = windowShowing(trigger, "=>");
+    shown = windowShowing(trigger, menu);
   } while (shown.find("Type 'esci'") != std::string::npos &&
            std::chrono::steady_clock::now() < deadline);
   EXPECT_EQ(shown.substr(0, menu.size()), menu);
