@@ -36,9 +36,9 @@ constexpr int backgroundCheckMs = 1000;
 // A window edge being dragged sends size after size: the program acts once none has come for
 // this long (or this long in all, for sizes that never stop coming).
 constexpr int sizeSettleMs = 60;
-constexpr int sizeSettleMostMs = 1500;
+constexpr int sizeSettleMostMs = 5000;
 // How often the size is read and the cursor asked again when the size changes meanwhile.
-constexpr int sizeAttempts = 4;
+constexpr int sizeAttempts = 16;
 
 struct TerminalSize {
   int columns;
@@ -246,6 +246,7 @@ void TerminalDevice::applyTerminalSize() {
     known = true;
     row = column = -1;
     if (!findCursor(row, column) || !signalPipe::takeResize()) break;
+    row = column = -1;  // the answer may come from a size never read
   }
   if (known) {
     const int moreLeaving = screen_.resize(size.columns, size.rows, row, column);
