@@ -50,7 +50,7 @@ class KeyDecoder {
   // later than the caller waited (a loaded machine, a long round trip) is still told from keys.
   static constexpr int cursorReportTimeoutMs = 10000;
   // How long the caller waits for an answer at first, and at most once answers were slow.
-  static constexpr int cursorWaitFirstMs = 500;
+  static constexpr int cursorWaitFirstMs = 1000;
   static constexpr int cursorWaitMostMs = 4000;
 
   explicit KeyDecoder(Source source = Source::terminal, Clock clock = steadyMilliseconds)

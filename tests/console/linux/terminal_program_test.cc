@@ -195,7 +195,7 @@ TEST(TerminalProgram, RowsStreamedWhileTheWindowChangesSizeArriveOnceAndInOrder)
             const std::size_t at = session.received().rfind("\x1b[6n");
             return questions(session) > asked && session.received().size() > at + 64;
           },
-          "rows after the unanswered question"));
+          "rows after the unanswered question", 3 * PtySession::defaultTimeout));
       session.holdAnswers(false);
       session.releaseAnswers();
     }

@@ -246,14 +246,14 @@ TEST(KeyDecoder, CursorAnswersAreToldFromKeysAlsoWhenLateAndTheWaitAdapts) {
   };
   const Key ctrlF3 = function(3, kCtrl);
   const std::vector<std::pair<const char*, std::vector<Step>>> cases = {
-      {"on time", {{1, false, 100, "\033[1;5Rx\033[1;5R", {kX, ctrlF3}, 1, 500, true}}},
+      {"on time", {{1, false, 100, "\033[1;5Rx\033[1;5R", {kX, ctrlF3}, 1, 1000, true}}},
       {"late, then on time",
        {{1, true, 1500, "\033[3;1Rx", {kX}, 1, 3000, true},
         {1, false, 10, "\033[4;1R\033[1;5R", {ctrlF3}, 2, 3000, true}}},
       {"two asked, answered in order",
        {{2, true, 700, "\033[1;5R", {}, 1, 1400, true},
         {0, false, 1, "\033[1;5R\033[1;5R", {ctrlF3}, 2, 1402, true}}},
-      {"never answered", {{1, true, 10000, "\033[1;5R", {ctrlF3}, 0, 500, false}}},
+      {"never answered", {{1, true, 10000, "\033[1;5R", {ctrlF3}, 0, 1000, false}}},
       {"never answered, until late", {{1, true, 2000, "\033[1;5R", {}, 1, 4000, true}}},
   };
   for (const auto& [what, steps] : cases) {
