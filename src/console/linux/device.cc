@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "channels/file_driver.h"
 #include "console/grid_console.h"
@@ -34,8 +35,10 @@ constexpr std::uint16_t startAttribute = 0x07;
 // process group) looks whether it has the terminal again.
 constexpr int backgroundCheckMs = 1000;
 // A window edge being dragged sends size after size: the program acts once none has come for
-// this long (or this long in all, for sizes that never stop coming).
-constexpr int sizeSettleMs = 60;
+// this long (or this long in all, for sizes that never stop coming). tmux changes its screen at
+// once but tells the pane's new size at most every 250 ms, so a shorter wait would act on a size
+// its screen (and its answers) already left.
+constexpr int sizeSettleMs = 300;
 constexpr int sizeSettleMostMs = 5000;
 // How often the size is read and the cursor asked again when the size changes meanwhile.
 constexpr int sizeAttempts = 16;
@@ -240,12 +243,20 @@ void TerminalDevice::applyTerminalSize() {
   TerminalSize size{};
   int row = -1, column = -1;
   bool known = false;
+  bool awaitedBeyond = false;
   for (int attempt = 0; attempt < sizeAttempts; ++attempt) {
     waitForSettledSize();
     if (signalPipe::urgent() || !readTerminalSize(screen_.fd(), size)) break;
     known = true;
     row = column = -1;
-    if (!findCursor(row, column) || !signalPipe::takeResize()) break;
+    if (!findCursor(row, column)) break;
+    // A cursor beyond the size read belongs to a size not told yet: the next one is awaited,
+    // once.
+    const bool beyond = row >= size.rows || column >= size.columns;
+    if (!signalPipe::takeResize() && !(beyond && !std::exchange(awaitedBeyond, true))) {
+      if (beyond) row = column = -1;
+      break;
+    }
     row = column = -1;  // the answer may come from a size never read
   }
   if (known) {
