@@ -290,11 +290,15 @@ testing::AssertionResult PtySession::waitForSettingsRestored(double seconds) {
       "the terminal settings of the start", seconds);
 }
 
-void PtySession::resize(int rows, int cols) {
+void PtySession::resize(int rows, int cols, bool tell) {
   screen_.resize(rows, cols);
+  if (tell) tellSize();
+}
+
+void PtySession::tellSize() {
   winsize size{};
-  size.ws_row = static_cast<unsigned short>(rows);
-  size.ws_col = static_cast<unsigned short>(cols);
+  size.ws_row = static_cast<unsigned short>(screen_.rows());
+  size.ws_col = static_cast<unsigned short>(screen_.cols());
   if (master_ >= 0) ioctl(master_, TIOCSWINSZ, &size);
 }
 

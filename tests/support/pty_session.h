@@ -111,8 +111,10 @@ class PtySession {
   // started with (at once when they already do).
   testing::AssertionResult waitForSettingsRestored(double seconds = defaultTimeout);
 
-  // The terminal changes size: the emulator and the pty (which sends SIGWINCH).
-  void resize(int rows, int cols);
+  // The terminal changes size: the emulator and, when told, the pty (which sends SIGWINCH).
+  // Untold, the pty learns it from tellSize(), as tmux tells a pane's size after its screen.
+  void resize(int rows, int cols, bool tell = true);
+  void tellSize();
   // While held, what the emulator answers (to ESC [ 6 n) waits, as over a slow link, until it
   // is released.
   void holdAnswers(bool hold) { holdAnswers_ = hold; }
