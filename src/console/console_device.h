@@ -55,6 +55,10 @@ class ConsoleDevice {
   // Acts on what reached the program from outside since the last look (a request to end or to
   // stop, a new screen size): called at the console's safe points, cheap when nothing came.
   virtual void handleEvents() {}
+  // The same in the middle of a statement (a frame that gave way while the console draws):
+  // only what cannot wait acts now (a request to end or to stop); a new screen size waits for
+  // the next safe point, where the console hears of it.
+  virtual void handleUrgentEvents() { handleEvents(); }
 
   // The keys: key events waiting (none removed), the oldest taken, a wait for more. The wait
   // may return without a key; once keysEnded() no key can come any more.

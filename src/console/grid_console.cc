@@ -106,6 +106,7 @@ void GridConsole::describe(ScreenBufferInfo& info) {
   info.cursorPosition = grid_->cursor();
   info.attributes = attributeWord_;
   toldSize_ = info.size;
+  regridded_ = false;
 }
 
 bool GridConsole::getScreenBufferInfo(Handle output, ScreenBufferInfo& info) {
@@ -123,7 +124,7 @@ bool GridConsole::takeScreenBufferResize(Handle output, ScreenBufferInfo& info) 
   device_.handleEvents();
   const ConsoleCoord size{static_cast<std::int16_t>(grid_->columns()),
                           static_cast<std::int16_t>(grid_->rows())};
-  if (size == toldSize_) return false;
+  if (size == toldSize_ && !regridded_) return false;
   describe(info);
   return true;
 }
@@ -179,7 +180,7 @@ bool GridConsole::presentFrame() {
 
 bool GridConsole::present() {
   if (device_.present()) return true;
-  device_.handleEvents();
+  device_.handleUrgentEvents();
   return false;
 }
 
@@ -188,6 +189,7 @@ void GridConsole::resizeGrid(int columns, int rows, int moreLeaving) {
   if (grid_->scrollLogRoom() < grid_->rows()) presentFrame();
   grid_->resize(columns, rows, {' ', static_cast<std::uint8_t>(attributeWord_ & 0xFF)},
                 moreLeaving);
+  regridded_ = true;
 }
 
 bool GridConsole::numberOfInputEvents(Handle, std::uint32_t& count) {

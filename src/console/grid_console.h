@@ -75,6 +75,7 @@ class GridConsole final : public ConsolePlatform {
   Handle screen_ = noHandle;  // the screen buffer the session draws on
   std::uint16_t attributeWord_ = 0x07;
   ConsoleCoord toldSize_{0, 0};  // the size the drivers know
+  bool regridded_ = false;       // resized since the drivers last heard: the cursor may have moved
   bool started_ = false;
   bool ended_ = false;
   std::chrono::steady_clock::time_point lastFrame_{};

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace qv {
 
@@ -132,7 +133,13 @@ std::vector<std::string> targetCommand(const std::string& program) {
 
 PtySession::PtySession(PtyOptions options)
     : screen_(options.rows, options.cols), typeOnlyWhenRaw_(options.typeOnlyWhenRaw) {
-  screen_.setOutputCallback([this](std::string_view answer) { send(answer); });
+  screen_.setOutputCallback([this](std::string_view answer) {
+    if (holdAnswers_) {
+      heldAnswers_ += answer;
+    } else {
+      send(answer);
+    }
+  });
   start(options);
 }
 
@@ -283,12 +290,26 @@ testing::AssertionResult PtySession::waitForSettingsRestored(double seconds) {
       "the terminal settings of the start", seconds);
 }
 
-void PtySession::resize(int rows, int cols) {
+void PtySession::resize(int rows, int cols, bool tell) {
   screen_.resize(rows, cols);
+  if (tell) tellSize();
+}
+
+void PtySession::tellSize() {
   winsize size{};
-  size.ws_row = static_cast<unsigned short>(rows);
-  size.ws_col = static_cast<unsigned short>(cols);
+  size.ws_row = static_cast<unsigned short>(screen_.rows());
+  size.ws_col = static_cast<unsigned short>(screen_.cols());
   if (master_ >= 0) ioctl(master_, TIOCSWINSZ, &size);
+}
+
+void PtySession::releaseAnswers() {
+  send(std::exchange(heldAnswers_, {}));
+}
+
+void PtySession::pause(double seconds) {
+  const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(seconds));
+  for (auto now = Clock::now(); now < until; now = Clock::now()) pumpFor(until - now);
 }
 
 void PtySession::signal(int signalNumber) {
@@ -329,6 +350,33 @@ testing::AssertionResult endsAsFound(PtySession& session, Ending ending) {
     return testing::AssertionFailure() << "auto-wrap is left off\n" << session.report();
   }
   return session.waitForSettingsRestored();
+}
+
+std::vector<std::string> rowsStartingWith(const VtermScreen& screen, const std::string& prefix) {
+  std::vector<std::string> rows = screen.scrollbackText();
+  for (int row = 0; row < screen.rows(); ++row) rows.push_back(screen.rowText(row));
+  std::vector<std::string> found;
+  for (const std::string& row : rows) {
+    if (row.starts_with(prefix)) found.push_back(row.substr(prefix.size()));
+  }
+  return found;
+}
+
+testing::AssertionResult everyRowOnceAndThePrompt(const PtySession& session, int count) {
+  int previous = 0;
+  for (const std::string& row : rowsStartingWith(session.screen(), "riga ")) {
+    const int number = std::atoi(row.c_str());
+    if (number != previous + 1) {
+      return testing::AssertionFailure() << "riga " << number << " after riga " << previous << "\n"
+                                         << session.report();
+    }
+    previous = number;
+  }
+  const VtermScreen& screen = session.screen();
+  if (previous != count || screen.rowText(screen.cursor().row) != "eco>") {
+    return testing::AssertionFailure() << "last riga " << previous << "\n" << session.report();
+  }
+  return testing::AssertionSuccess();
 }
 
 DetachedRun runWithoutTerminal(const std::string& program, double seconds,

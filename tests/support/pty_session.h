@@ -111,8 +111,16 @@ class PtySession {
   // started with (at once when they already do).
   testing::AssertionResult waitForSettingsRestored(double seconds = defaultTimeout);
 
-  // The terminal changes size: the emulator and the pty (which sends SIGWINCH).
-  void resize(int rows, int cols);
+  // The terminal changes size: the emulator and, when told, the pty (which sends SIGWINCH).
+  // Untold, the pty learns it from tellSize(), as tmux tells a pane's size after its screen.
+  void resize(int rows, int cols, bool tell = true);
+  void tellSize();
+  // While held, what the emulator answers (to ESC [ 6 n) waits, as over a slow link, until it
+  // is released.
+  void holdAnswers(bool hold) { holdAnswers_ = hold; }
+  void releaseAnswers();
+  // Lets the program run (its output read) for this long: the pace of a storm, not a deadline.
+  void pause(double seconds);
   void signal(int signalNumber);
   // The terminal goes away: the master side is closed, as when a terminal window is closed.
   void hangUp();
@@ -132,6 +140,8 @@ class PtySession {
   int master_ = -1;
   bool masterClosed_ = false;
   bool typeOnlyWhenRaw_ = false;
+  bool holdAnswers_ = false;
+  std::string heldAnswers_;
   bool reaped_ = false;
   int status_ = 0;
   termios initial_{};
@@ -149,6 +159,15 @@ struct Ending {
 // Waits for the end; then the program ended so and left the terminal as it was found: the
 // settings of the start, the cursor shown, auto-wrap back on.
 testing::AssertionResult endsAsFound(PtySession& session, Ending ending);
+
+// The rows of the scrollback and the screen that begin with the prefix, in order, with the
+// prefix taken off.
+std::vector<std::string> rowsStartingWith(const VtermScreen& screen, const std::string& prefix);
+
+// For the echo dialogue of tests/console/linux/helpers: every row "riga 1" to "riga count" of
+// its "flusso" stands once, in order, in the scrollback and on the screen, and its prompt
+// stands on the cursor's row.
+testing::AssertionResult everyRowOnceAndThePrompt(const PtySession& session, int count);
 
 // The outcome of a program run with no terminal at all.
 struct DetachedRun {

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "channels/file_driver.h"
 #include "console/grid_console.h"
@@ -33,9 +34,14 @@ constexpr std::uint16_t startAttribute = 0x07;
 // How often a program that cannot stop in the background (SIGTTOU ignored, or an orphaned
 // process group) looks whether it has the terminal again.
 constexpr int backgroundCheckMs = 1000;
-// How long the answer to a question about the cursor may take: a terminal on the same machine
-// answers within milliseconds, and one that has not answered in this time is not asked again.
-constexpr int cursorReportWaitMs = 250;
+// A window edge being dragged sends size after size: the program acts once none has come for
+// this long (or this long in all, for sizes that never stop coming). tmux changes its screen at
+// once but tells the pane's new size at most every 250 ms, so a shorter wait would act on a size
+// its screen (and its answers) already left.
+constexpr int sizeSettleMs = 300;
+constexpr int sizeSettleMostMs = 5000;
+// How often the size is read and the cursor asked again when the size changes meanwhile.
+constexpr int sizeAttempts = 16;
 
 struct TerminalSize {
   int columns;
@@ -150,11 +156,21 @@ bool TerminalDevice::takeTerminal(bool atStart) {
   if (atStart) {
     screen_.start();  // the size was read just now
     show();
-  } else {
-    screen_.begin();
-    applyTerminalSize();  // it may have changed while the terminal was someone else's
+    return true;
   }
+  resumePending_ = true;  // at the next safe point: the console may be in the middle of a row
   return true;
+}
+
+// The size first: it may have changed while the terminal was someone else's, and the scroll
+// margins and the rows scrolled into its scrollback are those of the size it has now.
+void TerminalDevice::finishResume() {
+  resumePending_ = false;
+  signalPipe::takeResize();
+  TerminalSize size{grid().columns(), grid().rows()};
+  readTerminalSize(screen_.fd(), size);
+  console().resizeGrid(size.columns, size.rows, screen_.resume(grid(), size.columns, size.rows));
+  show();
 }
 
 // The end path's step: the terminal back, and from then on every signal acts as it would
@@ -189,12 +205,20 @@ void TerminalDevice::show() {
 }
 
 void TerminalDevice::handleEvents() {
+  handleUrgentEvents();
+  if (signalPipe::pending() && signalPipe::takeContinue()) resume();
+  if (resumePending_) {
+    finishResume();
+  } else if (signalPipe::pending() && signalPipe::takeResize()) {
+    applyTerminalSize();
+  }
+}
+
+void TerminalDevice::handleUrgentEvents() {
   if (screen_.gone()) endByHangUp();
   if (!signalPipe::pending()) return;
   if (const int signalNumber = signalPipe::endingSignal()) endBySignal(signalNumber);
   if (const int stopSignal = signalPipe::takeStop()) suspend(stopSignal);
-  if (signalPipe::takeContinue()) resume();
-  if (signalPipe::takeResize()) applyTerminalSize();
 }
 
 void TerminalDevice::suspend(int stopSignal) {
@@ -211,47 +235,78 @@ void TerminalDevice::resume() {
   if (!takeTerminal()) endByHangUp();
 }
 
+// Once the size has settled, the terminal is asked where its cursor went. The answer counts
+// only when no new size came between reading the size and the answer: then the answer came
+// from a terminal of that size (its size and its screen change together). Otherwise the size
+// is read and the cursor asked again.
 void TerminalDevice::applyTerminalSize() {
   TerminalSize size{};
-  if (readTerminalSize(screen_.fd(), size)) {
-    // The answer must come from a terminal of the size read: one that changed size again
-    // meanwhile is asked again.
-    int row = -1, column = -1;
-    for (int attempt = 0; attempt < 3 && findCursor(row, column); ++attempt) {
-      TerminalSize now{};
-      if (!readTerminalSize(screen_.fd(), now) ||
-          (now.columns == size.columns && now.rows == size.rows)) {
-        break;
-      }
-      size = now;
-      row = column = -1;
+  int row = -1, column = -1;
+  bool known = false;
+  bool awaitedBeyond = false;
+  for (int attempt = 0; attempt < sizeAttempts; ++attempt) {
+    waitForSettledSize();
+    if (signalPipe::urgent() || !readTerminalSize(screen_.fd(), size)) break;
+    known = true;
+    row = column = -1;
+    if (!findCursor(row, column)) break;
+    // A cursor beyond the size read belongs to a size not told yet: the next one is awaited,
+    // once.
+    const bool beyond = row >= size.rows || column >= size.columns;
+    if (!signalPipe::takeResize() && !(beyond && !std::exchange(awaitedBeyond, true))) {
+      if (beyond) row = column = -1;
+      break;
     }
+    row = column = -1;  // the answer may come from a size never read
+  }
+  if (known) {
     const int moreLeaving = screen_.resize(size.columns, size.rows, row, column);
     console().resizeGrid(size.columns, size.rows, moreLeaving);
   }
   show();
 }
 
+// Until no new size has come for sizeSettleMs: nothing drawn meanwhile lands on a terminal
+// whose size is still changing. An urgent signal cuts the wait short.
+void TerminalDevice::waitForSettledSize() {
+  const auto start = std::chrono::steady_clock::now();
+  const auto limit = start + std::chrono::milliseconds(sizeSettleMostMs);
+  auto settledAt = start + std::chrono::milliseconds(sizeSettleMs);
+  for (auto now = start; now < std::min(settledAt, limit) && !signalPipe::urgent();
+       now = std::chrono::steady_clock::now()) {
+    signalPipe::waitForSignal(static_cast<int>(
+        std::chrono::ceil<std::chrono::milliseconds>(std::min(settledAt, limit) - now).count()));
+    if (signalPipe::takeResize()) {
+      settledAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(sizeSettleMs);
+    }
+  }
+  signalPipe::takeResize();  // what came is read with the size now
+}
+
 // Where the terminal's cursor stands once everything sent has arrived (0-based), asked after a
 // resize: rows may have come down from its scrollback, or output on its way may have moved the
-// cursor for the old size. False when the terminal cannot be asked or does not answer in time;
-// keys typed meanwhile are kept, and an ending or stop signal cuts the wait short.
+// cursor for the old size. False when the terminal cannot be asked or does not answer in time
+// (the wait grows for a terminal whose answers came slowly, and an answer that comes later is
+// taken as late, never as keys); keys typed meanwhile are kept, and an ending or stop signal
+// cuts the wait short.
 bool TerminalDevice::findCursor(int& row, int& column) {
-  if (!keyboardIsScreen_ || cursorUnanswered_ || !keyboard_.canRead()) return false;
-  if (!screen_.sendUnsent() || !screen_.askCursor()) return false;
   KeyDecoder& decoder = keyboard_.decoder();
-  decoder.expectCursorReport();
+  if (!keyboardIsScreen_ || !keyboard_.canRead()) return false;
+  // A late answer may be waiting unread (nothing reads keys during a listing).
+  if (pollfd waiting{keyboard_.fd(), POLLIN, 0}; poll(&waiting, 1, 0) > 0) keyboard_.readWaiting();
+  if (!decoder.cursorWorthAsking() || !keyboard_.canRead()) return false;
+  if (!screen_.sendUnsent() || !screen_.askCursor()) return false;
+  const int question = decoder.expectCursorReport();
   const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(cursorReportWaitMs);
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(decoder.cursorWaitMs());
   std::optional<KeyDecoder::CursorReport> report;
-  while (!(report = decoder.takeCursorReport())) {
+  while (!(report = decoder.takeCursorReport()) || report->question != question) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     // Keys typed ahead may fill the queue before the answer, which then cannot be read: that
     // is no sign of a terminal that does not answer.
     if (left.count() <= 0 || signalPipe::urgent() || !keyboard_.canRead()) {
-      cursorUnanswered_ = left.count() <= 0 && keyboard_.canRead();
-      decoder.stopAwaitingCursorReport();
+      if (left.count() <= 0 && keyboard_.canRead()) decoder.stopAwaitingCursorReport();
       row = column = -1;
       return false;
     }

@@ -10,7 +10,8 @@
 //   end path, and then by that same signal;
 // - Ctrl-Z (and SIGTTIN, SIGTTOU) hands the terminal back and stops the process with that
 //   signal's default action; once continued in the foreground, it takes the terminal again
-//   and repaints; continued in the background, it stops again until it is brought forward;
+//   at its size then, below whatever was written meanwhile, and repaints; continued in the
+//   background, it stops again until it is brought forward;
 // - a terminal that goes away (EIO, ENXIO, EPIPE) ends the program as a hang-up would;
 // - an abort() of the program puts the terminal back from the signal handler.
 #pragma once
@@ -37,6 +38,7 @@ class TerminalDevice final : public ConsoleDevice {
 
   bool present() override;
   void handleEvents() override;
+  void handleUrgentEvents() override;
 
   bool countKeys(std::uint32_t& count) override;
   bool readKey(InputRecord& record) override;
@@ -49,7 +51,9 @@ class TerminalDevice final : public ConsoleDevice {
   void handBack();
   void suspend(int stopSignal);
   void resume();
+  void finishResume();
   void applyTerminalSize();
+  void waitForSettledSize();
   bool findCursor(int& row, int& column);
   void show();
 
@@ -59,7 +63,7 @@ class TerminalDevice final : public ConsoleDevice {
   TerminalScreen screen_;
   TerminalKeyboard keyboard_;
   bool keyboardIsScreen_ = false;  // keys come from the terminal the dialogue is drawn on
-  bool cursorUnanswered_ = false;  // the terminal let a question about its cursor time out
+  bool resumePending_ = false;     // the terminal is ours again; the dialogue goes on there next
 };
 
 }  // namespace qv

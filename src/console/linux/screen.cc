@@ -101,6 +101,17 @@ bool TerminalScreen::begin() {
   return writeOut();
 }
 
+int TerminalScreen::resume(const ScreenGrid& grid, int columns, int rows) {
+  if (fd_ < 0) return 0;
+  shown_ = 1;
+  dropUnsent();
+  startOutput();
+  const int leaving = renderer_->resume(grid, columns, rows, out_);
+  repaintPending_ = true;
+  writeOut();
+  return leaving;
+}
+
 void TerminalScreen::end(ScreenGrid& grid, bool ours) {
   if (!shown_) return;
   if (presenting_) {

@@ -51,8 +51,11 @@ class TerminalScreen {
     if (renderer_) renderer_->invalidate();
     repaintPending_ = true;
   }
-  // The terminal's state is unknown or was handed back: set it up again and repaint all.
+  // The terminal's state is unknown: set it up again and repaint all.
   bool begin();
+  // The terminal is back after another program had it, at this size (see
+  // FrameRenderer::resume). Returns the rows the grid must give up.
+  int resume(const ScreenGrid& grid, int columns, int rows);
   // Hands the terminal back. With ours, the rest of a frame a signal cut short and the last
   // frame (so that every row drawn arrives whole), then the terminal's own colours,
   // auto-wrap, keypad and cursor, and a fresh line for whatever follows; without (another

@@ -247,8 +247,11 @@ void KeyDecoder::flushIfDue(KeyQueue& queue) {
   if (msUntilFlush() == 0) flushPending(queue);
 }
 
-void KeyDecoder::expectCursorReport() {
+int KeyDecoder::expectCursorReport() {
   cursorReportDueMs_ = clock_() + cursorReportTimeoutMs;
+  ++cursorAsked_;
+  cursorAskedMs_[cursorAsked_ % std::size(cursorAskedMs_)] = clock_();
+  return cursorAsked_;
 }
 
 bool KeyDecoder::cursorReportAwaited() const {
@@ -260,7 +263,19 @@ std::optional<KeyDecoder::CursorReport> KeyDecoder::takeCursorReport() {
 }
 
 void KeyDecoder::stopAwaitingCursorReport() {
-  cursorReportDueMs_ = -1;
+  cursorGivenUp_ = true;
+}
+
+void KeyDecoder::takeCursorAnswer(int row, int column) {
+  // Questions older than the ring are long answered or long given up: the wait stays.
+  const int question =
+      std::max(++cursorAnswered_, cursorAsked_ - int(std::size(cursorAskedMs_)) + 1);
+  cursorAnswered_ = question;
+  cursorReport_ = CursorReport{row, column, question};
+  const std::int64_t took = clock_() - cursorAskedMs_[question % std::size(cursorAskedMs_)];
+  cursorWaitMs_ = int(std::clamp<std::int64_t>(std::max<std::int64_t>(cursorWaitMs_, 2 * took),
+                                               cursorWaitFirstMs, cursorWaitMostMs));
+  if (cursorAnswered_ == cursorAsked_) cursorReportDueMs_ = -1;
 }
 
 void KeyDecoder::addKey(std::string_view bytes, VirtualKey key) {
@@ -306,6 +321,7 @@ void KeyDecoder::emitSetCharacter(std::uint8_t byte, std::uint32_t alt, KeyQueue
 void KeyDecoder::reset() {
   cursorReportDueMs_ = -1;
   cursorReport_.reset();
+  cursorAnswered_ = cursorAsked_;
   heldCount_ = 0;
   lastWasCarriageReturn_ = false;
   lineOpen_ = false;
@@ -455,8 +471,7 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
       break;
     case 'R':
       if (cursorReportAwaited() && p.count == 2) {  // the answer to the program's own query
-        cursorReport_ = CursorReport{p.at(0, 1), p.at(1, 1)};
-        cursorReportDueMs_ = -1;
+        takeCursorAnswer(p.at(0, 1), p.at(1, 1));
         break;
       }
       // A cursor position report (row;column R) that some other program asked for is no key;

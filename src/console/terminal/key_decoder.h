@@ -46,8 +46,12 @@ class KeyDecoder {
   // enough for the bytes of one key to arrive apart over a slow link or ssh, short enough not
   // to be felt.
   static constexpr int escTimeoutMs = 100;
-  // How long the answer to a cursor position query is waited for.
-  static constexpr int cursorReportTimeoutMs = 1000;
+  // How long an answer to a cursor position query may still come after the last question: one
+  // later than the caller waited (a loaded machine, a long round trip) is still told from keys.
+  static constexpr int cursorReportTimeoutMs = 10000;
+  // How long the caller waits for an answer at first, and at most once answers were slow.
+  static constexpr int cursorWaitFirstMs = 1000;
+  static constexpr int cursorWaitMostMs = 4000;
 
   explicit KeyDecoder(Source source = Source::terminal, Clock clock = steadyMilliseconds)
       : source_(source), clock_(clock) {}
@@ -72,18 +76,27 @@ class KeyDecoder {
   // report cut short is dropped. Adds at most one event.
   void flushPending(KeyQueue& queue);
 
-  // The program asked the terminal where its cursor is (ESC [ 6 n). Until the answer comes or
-  // cursorReportTimeoutMs pass, ESC [ row ; column R is that answer; at any other time it is
-  // F3 with modifiers when the row is 1 (the way xterm sends Shift+F3, Ctrl+F3), else nothing.
-  void expectCursorReport();
+  // The program asked the terminal where its cursor is (ESC [ 6 n); returns the question's
+  // number. Terminals answer in the order asked: while questions are unanswered (for at most
+  // cursorReportTimeoutMs after the last), ESC [ row ; column R is the answer to the oldest of
+  // them, even one the caller stopped waiting for; at any other time it is F3 with modifiers
+  // when the row is 1 (the way xterm sends Shift+F3, Ctrl+F3), else nothing.
+  int expectCursorReport();
   bool cursorReportAwaited() const;
   struct CursorReport {
     int row, column;  // 1-based
+    int question;     // the number expectCursorReport() gave
   };
-  // The answer that came since the last call, if any.
+  // The newest answer that came since the last call, if any.
   std::optional<CursorReport> takeCursorReport();
-  // The program gave up waiting (an answer after this is taken as keys, as at any other time).
+  // The caller stopped waiting for the answer to the last question: when it comes, it is late.
   void stopAwaitingCursorReport();
+  // How long to wait for the answer to a question: longer once answers came slowly (twice the
+  // slowest, late ones included), from cursorWaitFirstMs up to cursorWaitMostMs.
+  int cursorWaitMs() const { return cursorWaitMs_; }
+  // False only for a terminal that let a question go unanswered and has never answered one:
+  // not worth asking again (until a late answer shows otherwise).
+  bool cursorWorthAsking() const { return !cursorGivenUp_ || cursorAnswered_ > 0; }
 
   // Back to the start state: nothing held, no line end pending, no answer awaited. What the
   // calls below set up stays.
@@ -112,6 +125,7 @@ class KeyDecoder {
   void discardByte(std::uint8_t byte, KeyQueue& queue);
   void skipStringByte(std::uint8_t byte, KeyQueue& queue);
   bool decodeOwnKey(KeyQueue& queue, Step& step) const;
+  void takeCursorAnswer(int row, int column);
   void emitSetCharacter(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue);
 
   struct OwnKey {
@@ -124,6 +138,11 @@ class KeyDecoder {
   std::int64_t lastHeldByteMs_ = 0;      // when the last byte of what is held came
   std::int64_t cursorReportDueMs_ = -1;  // -1: no answer awaited
   std::optional<CursorReport> cursorReport_;
+  int cursorAsked_ = 0;  // questions asked, and answers taken, since the start
+  int cursorAnswered_ = 0;
+  std::int64_t cursorAskedMs_[8] = {};  // when each of the last questions was asked
+  int cursorWaitMs_ = cursorWaitFirstMs;
+  bool cursorGivenUp_ = false;  // a question went unanswered while the caller waited
   std::uint8_t held_[32] = {};
   std::size_t heldCount_ = 0;
   bool lastWasCarriageReturn_ = false;  // text source: CR LF is one line end

@@ -161,6 +161,8 @@ int Renderer::resize(int terminalColumns, int terminalRows, int cursorRow, int c
   known_ = std::move(known);
   wanted_.assign(static_cast<std::size_t>(columns_), kOutside);
   if (keep) {
+    // Where the cursor is, is known; what the rows show is not quite: repaint them all.
+    std::fill(known_.begin(), known_.end(), 0);
     compareAll_ = true;
     belowKnown_ = false;
     cursorRow_ = cursorRow;
@@ -184,6 +186,18 @@ void Renderer::scrollAwayDisplay(std::string& out) {
   out += '\r';
   out.append(static_cast<std::size_t>(terminalRows_ - 1), '\n');
   invalidate();
+}
+
+int Renderer::resume(const ScreenGrid& grid, int columns, int rows, std::string& out) {
+  invalidate();
+  resize(columns, rows);
+  scrollAwayDisplay(out);
+  begin(out);
+  // Every row that left the grid since the last frame was shown then, and is in the scrollback
+  // now, as are the rows above the cursor.
+  const int leaving = std::clamp<int>(grid.cursor().y, 0, grid.rows() - 1);
+  viewTop_ = grid.scrolledOffCount() + leaving;
+  return leaving;
 }
 
 void Renderer::begin(std::string& out) {

@@ -29,6 +29,12 @@ class FrameRenderer {
   virtual int resize(int terminalColumns, int terminalRows, int cursorRow, int cursorColumn) = 0;
   // Once, at start-up, before begin(): what the shell showed scrolls into the scrollback.
   virtual void scrollAwayDisplay(std::string& out) = 0;
+  // Instead of begin() when the terminal comes back after another program had it (Ctrl-Z,
+  // fg), at the size it has now: what it shows above its cursor (the dialogue's rows that are
+  // still there, the shell's lines below them) scrolls into its scrollback, in the order
+  // written, and the dialogue goes on from the grid's cursor row at the top. Returns how many
+  // rows of the grid's top are in the scrollback now and must leave the grid.
+  virtual int resume(const ScreenGrid& grid, int columns, int rows, std::string& out) = 0;
   // At start and on resume: the terminal in the state render() relies on. The next render
   // repaints.
   virtual void begin(std::string& out) = 0;
@@ -53,13 +59,15 @@ class Renderer final : public FrameRenderer {
   // Only the part of the terminal that the largest screen buffer can cover is tracked; the rest
   // is kept blank. A cursor found lower than expected means rows came down from the terminal's
   // scrollback (a terminal that grows pulls them back) or line feeds on their way moved it: the
-  // next render sends as many back up, from the bottom row.
+  // next render sends as many back up, from the bottom row. Either way the next render paints
+  // every row again: bytes laid out for the old size may have landed on the new one.
   int resize(int terminalColumns, int terminalRows, int cursorRow = -1,
              int cursorColumn = -1) override;
 
   // The rows above the terminal's cursor scroll into its scrollback instead of being painted
   // over.
   void scrollAwayDisplay(std::string& out) override;
+  int resume(const ScreenGrid& grid, int columns, int rows, std::string& out) override;
 
   // No auto-wrap, no scroll margins, the keypad in application mode.
   void begin(std::string& out) override;

@@ -24,6 +24,10 @@ class TeletypeRenderer final : public FrameRenderer {
   int resize(int, int, int, int) override { return 0; }
   void scrollAwayDisplay(std::string&) override {}
   void begin(std::string&) override { invalidate(); }
+  int resume(const ScreenGrid&, int, int, std::string&) override {
+    invalidate();
+    return 0;
+  }
   // A line begun goes out as far as the cursor, then a line end.
   void end(const ScreenGrid& grid, std::string& out) override;
   void restoreModes(std::string&) override {}

@@ -5,7 +5,10 @@
 #include <signal.h>
 #include <termios.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/pty_session.h"
@@ -33,9 +36,13 @@ testing::AssertionResult suspend(PtySession& session) {
   return session.waitForSettingsRestored();
 }
 
+// Continued, the program goes on below what the shell wrote, which (with the dialogue's rows
+// above it) scrolled into the scrollback as written: nothing painted over, nothing twice.
 testing::AssertionResult repainted(PtySession& session) {
   return session.waitFor(
-      [](const VtermScreen& s) { return !s.contains("[shim]") && s.contains("letto: [prima]"); },
+      [](const VtermScreen& s) {
+        return !s.contains("[shim]") && s.cursor().row == 0 && s.rowText(0) == "eco>";
+      },
       "the repaint after continuing");
 }
 
@@ -56,8 +63,35 @@ TEST(JobControl, CtrlZAndFgWorkEveryTimeAlsoBehindAWrapper) {
       session.sendLine(line);
       ASSERT_TRUE(session.waitForText("letto: [" + line + "]"));
     }
+    EXPECT_EQ(rowsStartingWith(session.screen(), "letto: [").size(), 4u) << session.report();
+    EXPECT_EQ(rowsStartingWith(session.screen(), "[shim] fermato").size(), 3u);
     session.sendLine("fine");
     EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
+  }
+}
+
+// Ctrl-Z in the middle of a listing, the window resized while the program is stopped, then fg:
+// the listing goes on at the new size, and every row stands once and in order around the
+// shell's lines.
+TEST(JobControl, StoppedInAListingResizedAndContinuedItLosesNoRow) {
+  for (const auto& [rows, columns] : {std::pair{40, 80}, std::pair{12, 70}}) {
+    SCOPED_TRACE(rows);
+    PtySession session(underShim(false));
+    ASSERT_TRUE(session.waitForText("eco>"));
+    session.sendLine("flusso 20000");
+    // Nothing is read meanwhile, so the program, far ahead of the terminal, is still listing
+    // (or, on a slow machine, just starting to) when it is stopped.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(suspend(session));
+    session.resize(rows, columns);
+    session.sendLine("fg");
+    ASSERT_TRUE(session.waitFor(
+        [](const VtermScreen& s) {
+          return s.contains("riga 20000") && s.rowText(s.cursor().row) == "eco>";
+        },
+        "the last row and the prompt"));
+    EXPECT_TRUE(everyRowOnceAndThePrompt(session, 20000));
+    EXPECT_EQ(rowsStartingWith(session.screen(), "[shim] fermato").size(), 1u);
   }
 }
 

@@ -228,24 +228,50 @@ TEST(KeyDecoder, OwnKeyStringsAndSingleByteText) {
   }
 }
 
-// ESC [ row ; column R answers a cursor position query only while the program awaits one: until
-// the answer comes, or for a second; before and after, ESC [ 1 ; 5 R is Ctrl+F3.
-TEST(KeyDecoder, ACursorReportIsAwaitedFromTheQueryToItsAnswerOrForASecond) {
-  KeyDecoder decoder(KeyDecoder::Source::terminal, clock);
-  KeyQueue queue;
-  decoder.expectCursorReport();
-  now += 999;
-  decoder.feed(bytesOf("\033[1;5Rx\033[1;5R"), queue);
-  EXPECT_EQ(drain(queue), (Keys{kX, function(3, kCtrl)}));
-  const auto report = decoder.takeCursorReport();
-  EXPECT_TRUE(report && report->row == 1 && report->column == 5);
-  EXPECT_FALSE(decoder.takeCursorReport().has_value());
-
-  decoder.expectCursorReport();
-  now += 1000;  // no answer came
-  decoder.feed(bytesOf("\033[1;5R"), queue);
-  EXPECT_EQ(drain(queue), (Keys{function(3, kCtrl)}));
-  EXPECT_FALSE(decoder.takeCursorReport().has_value());
+// ESC [ row ; column R answers the program's cursor questions, in the order asked, also when it
+// comes after the program stopped waiting (late: never typed, and the next wait is longer);
+// once every question is answered, or 10 s after the last, ESC [ 1 ; 5 R is Ctrl+F3 again. A
+// terminal that never answered is not worth asking after one question went unanswered, until a
+// late answer comes.
+TEST(KeyDecoder, CursorAnswersAreToldFromKeysAlsoWhenLateAndTheWaitAdapts) {
+  struct Step {
+    int questions;  // asked now
+    bool giveUp;    // the caller stops waiting for the last one
+    int afterMs;    // then this much later
+    const char* typed;
+    Keys keys;
+    int answers;  // the question the newest answer answers (0: none came)
+    int waitMs;   // cursorWaitMs() afterwards
+    bool worthAsking;
+  };
+  const Key ctrlF3 = function(3, kCtrl);
+  const std::vector<std::pair<const char*, std::vector<Step>>> cases = {
+      {"on time", {{1, false, 100, "\033[1;5Rx\033[1;5R", {kX, ctrlF3}, 1, 1000, true}}},
+      {"late, then on time",
+       {{1, true, 1500, "\033[3;1Rx", {kX}, 1, 3000, true},
+        {1, false, 10, "\033[4;1R\033[1;5R", {ctrlF3}, 2, 3000, true}}},
+      {"two asked, answered in order",
+       {{2, true, 700, "\033[1;5R", {}, 1, 1400, true},
+        {0, false, 1, "\033[1;5R\033[1;5R", {ctrlF3}, 2, 1402, true}}},
+      {"never answered", {{1, true, 10000, "\033[1;5R", {ctrlF3}, 0, 1000, false}}},
+      {"never answered, until late", {{1, true, 2000, "\033[1;5R", {}, 1, 4000, true}}},
+  };
+  for (const auto& [what, steps] : cases) {
+    SCOPED_TRACE(what);
+    KeyDecoder decoder(KeyDecoder::Source::terminal, clock);
+    KeyQueue queue;
+    for (const Step& step : steps) {
+      for (int i = 0; i < step.questions; ++i) decoder.expectCursorReport();
+      if (step.giveUp) decoder.stopAwaitingCursorReport();
+      now += step.afterMs;
+      decoder.feed(bytesOf(step.typed), queue);
+      EXPECT_EQ(drain(queue), step.keys);
+      const auto report = decoder.takeCursorReport();
+      EXPECT_EQ(report ? report->question : 0, step.answers);
+      EXPECT_EQ(decoder.cursorWaitMs(), step.waitMs);
+      EXPECT_EQ(decoder.cursorWorthAsking(), step.worthAsking);
+    }
+  }
 }
 
 }  // namespace
