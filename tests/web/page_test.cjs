@@ -7,8 +7,7 @@
 "use strict";
 const { test, before, after } = require("node:test");
 const assert = require("node:assert/strict");
-const { spawn } = require("node:child_process");
-const puppeteer = require("puppeteer-core");
+const { serveAndLaunch } = require("./served_browser.cjs");
 
 const site = process.argv[2];
 const firefox = process.env.QV_BROWSER === "firefox";
@@ -28,26 +27,16 @@ function menuRows(typed) {
     ["[c] sequenza di Fibonacci", ink.white], [""], ["=>" + typed, ink.white]];
 }
 
-let server, address, browser;
+let address, browser;
 
+let served;
 before(async () => {
-  server = spawn("python3", ["-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", site]);
-  address = await new Promise((resolve, reject) => {
-    server.stdout.on("data", (text) => {
-      const port = /port (\d+)/.exec(text);
-      if (port) resolve(`http://127.0.0.1:${port[1]}/`);
-    });
-    server.on("exit", reject);
-  });
-  browser = await puppeteer.launch(firefox
-    ? { browser: "firefox", executablePath: "/usr/bin/firefox-esr", headless: true }
-    : { executablePath: "/usr/bin/chromium", headless: true,
-        args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"] });
+  served = await serveAndLaunch(site);
+  ({ address, browser } = served);
 });
 
 after(async () => {
-  await browser?.close();
-  server?.kill();
+  await served?.stop();
 });
 
 // A desktop window unless told otherwise: wide enough for the program's 80 columns.

@@ -5,32 +5,21 @@
 "use strict";
 const { test, before, after } = require("node:test");
 const assert = require("node:assert/strict");
-const { spawn, execFileSync } = require("node:child_process");
-const puppeteer = require("puppeteer-core");
+const { execFileSync } = require("node:child_process");
+const { serveAndLaunch } = require("./served_browser.cjs");
 
 const [site, nodeProgram] = process.argv.slice(2);
-const firefox = process.env.QV_BROWSER === "firefox";
 const deadline = 20000;
-let server, address, browser;
+let address, browser;
 
+let served;
 before(async () => {
-  server = spawn("python3", ["-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", site]);
-  address = await new Promise((resolve, reject) => {
-    server.stdout.on("data", (text) => {
-      const port = /port (\d+)/.exec(text);
-      if (port) resolve(`http://127.0.0.1:${port[1]}/`);
-    });
-    server.on("exit", reject);
-  });
-  browser = await puppeteer.launch(firefox
-    ? { browser: "firefox", executablePath: "/usr/bin/firefox-esr", headless: true }
-    : { executablePath: "/usr/bin/chromium", headless: true,
-        args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"] });
+  served = await serveAndLaunch(site);
+  ({ address, browser } = served);
 });
 
 after(async () => {
-  await browser?.close();
-  server?.kill();
+  await served?.stop();
 });
 
 // Waits until count lines of the terminal begin with text.
