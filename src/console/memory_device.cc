@@ -1,5 +1,7 @@
 #include "console/memory_device.h"
 
+#include <utility>
+
 #include "console/key_codes.h"
 
 namespace qv {
@@ -187,7 +189,12 @@ bool MemoryDevice::startSession(Handle output, Screen& screen) {
 void MemoryDevice::resize(int columns, int rows) {
   screen_.columns = columns;
   screen_.rows = rows;
-  if (console_.started()) console_.resizeGrid(columns, rows);
+  resized_ = console_.started();
+}
+
+DeviceEvent MemoryDevice::takeEvent(ScreenGrid&, bool urgentOnly) {
+  if (urgentOnly || !std::exchange(resized_, false)) return {};
+  return DeviceEvent::resized(screen_.columns, screen_.rows);
 }
 
 bool MemoryDevice::countKeys(std::uint32_t& count) {
@@ -202,7 +209,7 @@ bool MemoryDevice::readKey(InputRecord& record) {
   return true;
 }
 
-void MemoryDevice::waitForKeys() {
+void MemoryDevice::waitForKeys(ScreenGrid&) {
   if (!events_.empty()) return;
   if (!onExhausted_) throw InputExhausted{};
   onExhausted_(*this);
