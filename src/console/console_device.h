@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "channels/file_driver.h"
 #include "console/console_platform.h"
 #include "console/screen_grid.h"
 

@@ -2,15 +2,12 @@
 
 #include <utility>
 
+#include "channels/file_driver.h"
 #include "console/key_codes.h"
 
 namespace qv {
 
 namespace {
-
-constexpr std::int32_t standardInputId = -10;
-constexpr std::int32_t standardOutputId = -11;
-constexpr std::int32_t standardErrorId = -12;
 
 struct NamedKey {
   VirtualKey key;
@@ -159,16 +156,8 @@ std::string MemoryDevice::rowText(int row) const {
 }
 
 Handle MemoryDevice::standardHandle(std::int32_t which) {
-  switch (which) {
-    case standardInputId:
-      return inputHandle;
-    case standardOutputId:
-      return outputHandle;
-    case standardErrorId:
-      return errorHandle;
-    default:
-      return noHandle;
-  }
+  static_assert(inputHandle == 0 && outputHandle == 1 && errorHandle == 2);
+  return standardSlot(which);
 }
 
 Handle MemoryDevice::openConsoleOutput() {

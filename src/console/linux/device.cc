@@ -23,8 +23,6 @@ namespace qv {
 
 namespace {
 
-constexpr std::int32_t standardInputId = -10;
-constexpr std::int32_t standardErrorId = -12;
 constexpr int fallbackColumns = 80;
 constexpr int fallbackRows = 25;
 constexpr int largestSide = 32767;  // positions are 16-bit
@@ -75,8 +73,8 @@ TerminalDevice::TerminalDevice(int inputFd, int outputFd, int errorFd)
     : standard_{inputFd, outputFd, errorFd} {}
 
 Handle TerminalDevice::standardHandle(std::int32_t which) {
-  if (which > standardInputId || which < standardErrorId) return noHandle;
-  return standard_[standardInputId - which];
+  const int slot = standardSlot(which);
+  return slot < 0 ? noHandle : standard_[slot];
 }
 
 Handle TerminalDevice::openConsoleOutput() {

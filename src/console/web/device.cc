@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "channels/file_driver.h"
 #include "channels/web/page_terminal.h"
 #include "console/grid_console.h"
 #include "console/system_console.h"
@@ -13,8 +14,6 @@ namespace qv {
 
 namespace {
 
-constexpr std::int32_t standardInputId = -10;
-constexpr std::int32_t standardErrorId = -12;
 constexpr Handle pageTerminal = 1;  // standard output, the page's terminal in a browser
 constexpr std::uint16_t startAttribute = 0x07;
 // How much output the terminal may have left to parse when a frame goes: none, so that what is
@@ -53,8 +52,8 @@ EM_ASYNC_JS(void, qv_giveThreadToPage, (), {
 }  // namespace
 
 Handle WebDevice::standardHandle(std::int32_t which) {
-  if (which > standardInputId || which < standardErrorId) return noHandle;
-  return standardInputId - which;
+  const int slot = standardSlot(which);
+  return slot < 0 ? noHandle : slot;
 }
 
 Handle WebDevice::openConsoleOutput() {

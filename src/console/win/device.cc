@@ -1,5 +1,6 @@
 #include "console/win/device.h"
 
+#include "channels/file_driver.h"
 #include "channels/win/handle.h"
 #include "console/grid_console.h"
 #include "console/system_console.h"
@@ -7,15 +8,8 @@
 
 namespace qv {
 
-namespace {
-
-constexpr std::int32_t standardInputId = -10;
-constexpr std::int32_t standardErrorId = -12;
-
-}  // namespace
-
 Handle WindowsDevice::standardHandle(std::int32_t which) {
-  if (which > standardInputId || which < standardErrorId) return noHandle;
+  if (standardSlot(which) < 0) return noHandle;
   return fromWindowsHandle(GetStdHandle(static_cast<DWORD>(which)));
 }
 
