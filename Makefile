@@ -66,7 +66,7 @@ ifneq ($(ARCH),$(HOST_ARCH))
 	@sh cmake/install-packages.sh --architecture $(ARCH) $(CROSS_DEB_PACKAGES)
 endif
 	rm -rf $(DEB_DIR) && mkdir -p $(DEB_DIR)/quorvendalist
-	tar --exclude=./build --exclude=./.git --exclude=./web/node_modules -cf - . | \
+	tar --exclude=./build --exclude=./.git --exclude=./page/node_modules -cf - . | \
 	   tar -xf - -C $(DEB_DIR)/quorvendalist
 	cd $(DEB_DIR)/quorvendalist && dpkg-buildpackage -us -uc -b \
 	   $(if $(filter-out $(HOST_ARCH),$(ARCH)),-a $(ARCH)) >../build.log 2>&1 || \
@@ -201,32 +201,27 @@ deps-cross:
 	@sh cmake/install-packages.sh --architecture ppc64el $(call CROSS_LIBRARIES,ppc64el)
 
 # The program in a browser tab: compiled to WebAssembly with Emscripten, drawn by xterm.js.
-# build/web is a folder of static files to publish anywhere; build/web-cmake holds the build,
-# the same program for node (quorvendalist-node.js) and the test programs, which run under node.
-# Emscripten's JavaScript optimiser finds its parser through NODE_PATH; node runs its output
-# only without its own fetch (it would try to fetch the .wasm file as a URL).
+# build/web/page is a folder of static files to publish anywhere (CMake's `page` target); build/web
+# holds the build, the same program for node (quorvendalist-node.js) and the test programs, which
+# run under node. Emscripten's JavaScript optimiser finds its parser through NODE_PATH; node runs
+# its output only without its own fetch (it would try to fetch the .wasm file as a URL).
 WEB_PACKAGES := emscripten nodejs chromium firefox-esr python3-fonttools python3-brotli \
                 fonts-dejavu-core
 WEB_PORT ?= 8000
+PAGE_DIR := build/web/page
 web test-web bench-web: export NODE_PATH := /usr/share/nodejs
 
-web: deps-web web/node_modules/.package-lock.json
+web: deps-web page/node_modules/.package-lock.json
 	cmake --preset web >/dev/null
-	cmake --build --preset web -j $(JOBS) --target quorvendalist quorvendalist_node
-	mkdir -p build/web
-	cp web/index.html web/picture.js web/picture.css build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
-	   web/node_modules/@xterm/xterm/lib/xterm.js web/node_modules/@xterm/xterm/css/xterm.css \
-	   web/node_modules/@xterm/addon-fit/lib/addon-fit.js build/web/
-	/usr/bin/python3 web/cp437_font.py src/console/terminal/cp437.cc \
-	   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf build/web/cp437.woff2
+	cmake --build --preset web -j $(JOBS) --target page quorvendalist_node
 
 # xterm.js for the page and puppeteer-core for its tests, as the lockfile pins them.
-web/node_modules/.package-lock.json: web/package-lock.json
-	cd web && npm ci --no-audit --no-fund
+page/node_modules/.package-lock.json: page/package-lock.json
+	cd page && npm ci --no-audit --no-fund
 
 web-serve: web
 	@echo "quorvendalist in a browser: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C stops the server)"
-	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory build/web
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(PAGE_DIR)
 
 # Under node: every test suite, the digits of the same-output test and the command's output
 # against the native build's; in headless Chromium and Firefox: the page, through its terminal.
@@ -237,8 +232,8 @@ test-web: web build
 # Load to the drawn menu, key press to echo, runs of 10^5 to 10^7 and Ctrl-C in headless Chromium
 # and Firefox, beside the native program (build/default, when built); the folder's size.
 bench-web: web
-	NODE_PATH=web/node_modules node bench/web/page_bench.cjs build/web 15 build/default/quorvendalist
-	QV_BROWSER=firefox NODE_PATH=web/node_modules node bench/web/page_bench.cjs build/web 5
+	NODE_PATH=page/node_modules node bench/web/page_bench.cjs $(PAGE_DIR) 15 build/default/quorvendalist
+	QV_BROWSER=firefox NODE_PATH=page/node_modules node bench/web/page_bench.cjs $(PAGE_DIR) 5
 
 # A machine with node from elsewhere (it brings npm) keeps it; Debian's needs its npm.
 deps-web:
