@@ -1,8 +1,10 @@
 # `make run` builds the program alone, in a configuration of its own without tests and
 # benchmarks (build/program), and starts it; `make test` builds everything (build/default) and
-# runs every test. Each installs the Debian packages it needs that are missing first: building
-# the program needs a compiler, CMake, make, and libtinfo's headers (libncurses-dev), through
-# which the program reads each terminal's description.
+# runs its suites: the unit suites of each subsystem, the real program on pseudo-terminals
+# (e2e_tests), installing and removing it, and the message for missing packages. Each target
+# installs the Debian packages it needs that are missing first: building the program needs a
+# compiler, CMake, make, and libtinfo's headers (libncurses-dev), through which the program
+# reads each terminal's description. docs/development.md lists every target.
 PROGRAM_PACKAGES := cmake g++ make libncurses-dev
 # The Debian package is built the Debian way (debian/, dpkg-buildpackage) and checked by lintian.
 PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) debhelper dpkg-dev lintian
@@ -10,6 +12,9 @@ PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) debhelper dpkg-dev lintian
 PACKAGES := $(PACKAGE_PACKAGES) pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libmpfr-dev libxml2-dev locales clang libclang-rt-14-dev lintian mandoc python3
 JOBS ?= $(shell nproc)
+# What `cmake --build` and ctest run at once, also inside a workflow, which takes no -j.
+export CMAKE_BUILD_PARALLEL_LEVEL = $(JOBS)
+export CTEST_PARALLEL_LEVEL = $(JOBS)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
@@ -66,7 +71,7 @@ ifneq ($(ARCH),$(HOST_ARCH))
 	@sh cmake/install-packages.sh --architecture $(ARCH) $(CROSS_DEB_PACKAGES)
 endif
 	rm -rf $(DEB_DIR) && mkdir -p $(DEB_DIR)/quorvendalist
-	tar --exclude=./build --exclude=./.git --exclude=./web/node_modules -cf - . | \
+	tar --exclude=./build --exclude=./.git --exclude=./page/node_modules -cf - . | \
 	   tar -xf - -C $(DEB_DIR)/quorvendalist
 	cd $(DEB_DIR)/quorvendalist && dpkg-buildpackage -us -uc -b \
 	   $(if $(filter-out $(HOST_ARCH),$(ARCH)),-a $(ARCH)) >../build.log 2>&1 || \
@@ -76,43 +81,28 @@ endif
 
 package: deb
 
+# Each configuration of CMakePresets.json is also a workflow of the same name, which configures
+# build/NAME, builds it and runs its tests in one step: `cmake --workflow --preset soft`. The
+# targets below are short names for them; the build-only ones leave the tests unrun.
+# soft: the extended arithmetic in integers instead of on the x87 (what aarch64 builds use).
+# sanitize: a Debug build under AddressSanitizer and UndefinedBehaviorSanitizer; clang: clang 14.
 test: test-default
 
-build: deps
-	cmake --preset default >/dev/null
-	cmake --build --preset default -j $(JOBS)
-
-test-default: build
-	ctest --preset default -j $(JOBS)
-
-# The extended arithmetic in integers instead of on the x87 (what aarch64 builds always use).
-soft: deps
-	cmake --preset soft >/dev/null
-	cmake --build --preset soft -j $(JOBS)
-
-test-soft: soft
-	ctest --preset soft -j $(JOBS)
-
-sanitize: deps
-	cmake --preset sanitize >/dev/null
-	cmake --build --preset sanitize -j $(JOBS)
-
-test-sanitize: sanitize
-	ctest --preset sanitize -j $(JOBS)
-
-clang: deps
-	cmake --preset clang >/dev/null
-	cmake --build --preset clang -j $(JOBS)
-
-test-clang: clang
-	ctest --preset clang -j $(JOBS)
+test-default test-soft test-sanitize test-clang test-aarch64: deps
+	cmake --workflow --preset $(@:test-%=%)
 
 fuzz: deps
-	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS)
+	cmake --workflow --preset fuzz
 
-# Benchmarks want a quiet machine; see docs/performance.md for the figures and what they mean. Each runs
-# for the x87 build and for the build that computes the extended arithmetic in integers.
+build soft sanitize clang windows aarch64: deps
+	cmake --preset $(preset) >/dev/null
+	cmake --build --preset $(preset)
+
+# `make build` is the default configuration's; the others are named like their presets.
+preset = $(if $(filter build,$@),default,$@)
+
+# Benchmarks want a quiet machine; docs/performance.md holds the figures and what they mean.
+# Each runs for the x87 build and for the build that computes the extended arithmetic in integers.
 bench: build soft
 	./build/default/extended_bench
 	./build/default/format_bench
@@ -133,9 +123,7 @@ WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 wine32:i386 nsis
 # toolchain.
 WINDOWS_RELEASE_PACKAGES := cmake make g++-mingw-w64-x86-64-posix nsis zip
 
-windows: deps deps-windows
-	cmake --preset windows >/dev/null
-	cmake --build --preset windows -j $(JOBS)
+windows: deps-windows
 
 # The zip, the installer and the symbols, in build/windows-release/package, from a build of the
 # program alone.
@@ -144,8 +132,8 @@ package-windows:
 	@cmake --preset windows-release >/dev/null
 	cmake --build --preset windows-release -j $(JOBS) --target package_windows
 
-test-windows: package-windows windows build
-	ctest --preset windows -j $(JOBS)
+test-windows: package-windows build deps-windows
+	cmake --workflow --preset windows
 	ctest --preset wine-e2e
 
 # Start-up against a trivial console program built the same way, and 100,000 lines, under Wine.
@@ -168,12 +156,7 @@ AARCH64_PACKAGES := g++-aarch64-linux-gnu qemu-user libc6:arm64 libstdc++6:arm64
                     libgtest-dev:arm64 libgmock-dev:arm64 libvterm-dev:arm64 libmpfr-dev:arm64 \
                     libbenchmark-dev:arm64 libncurses-dev:arm64 libxml2-dev:arm64
 
-aarch64: deps deps-aarch64
-	cmake --preset aarch64 >/dev/null
-	cmake --build --preset aarch64 -j $(JOBS)
-
-test-aarch64: aarch64
-	ctest --preset aarch64 -j $(JOBS)
+aarch64 test-aarch64: deps-aarch64
 
 # The arm64 packages come from the same archive once dpkg knows the architecture.
 deps-aarch64:
@@ -201,32 +184,27 @@ deps-cross:
 	@sh cmake/install-packages.sh --architecture ppc64el $(call CROSS_LIBRARIES,ppc64el)
 
 # The program in a browser tab: compiled to WebAssembly with Emscripten, drawn by xterm.js.
-# build/web is a folder of static files to publish anywhere; build/web-cmake holds the build,
-# the same program for node (quorvendalist-node.js) and the test programs, which run under node.
-# Emscripten's JavaScript optimiser finds its parser through NODE_PATH; node runs its output
-# only without its own fetch (it would try to fetch the .wasm file as a URL).
+# build/web/page is a folder of static files to publish anywhere (CMake's `page` target); build/web
+# holds the build, the same program for node (quorvendalist-node.js) and the test programs, which
+# run under node. Emscripten's JavaScript optimiser finds its parser through NODE_PATH; node runs
+# its output only without its own fetch (it would try to fetch the .wasm file as a URL).
 WEB_PACKAGES := emscripten nodejs chromium firefox-esr python3-fonttools python3-brotli \
                 fonts-dejavu-core
 WEB_PORT ?= 8000
+PAGE_DIR := build/web/page
 web test-web bench-web: export NODE_PATH := /usr/share/nodejs
 
-web: deps-web web/node_modules/.package-lock.json
+web: deps-web page/node_modules/.package-lock.json
 	cmake --preset web >/dev/null
-	cmake --build --preset web -j $(JOBS) --target quorvendalist quorvendalist_node
-	mkdir -p build/web
-	cp web/index.html web/picture.js web/picture.css build/web-cmake/quorvendalist.js build/web-cmake/quorvendalist.wasm \
-	   web/node_modules/@xterm/xterm/lib/xterm.js web/node_modules/@xterm/xterm/css/xterm.css \
-	   web/node_modules/@xterm/addon-fit/lib/addon-fit.js build/web/
-	/usr/bin/python3 web/cp437_font.py src/console/terminal/cp437.cc \
-	   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf build/web/cp437.woff2
+	cmake --build --preset web -j $(JOBS) --target page quorvendalist_node
 
 # xterm.js for the page and puppeteer-core for its tests, as the lockfile pins them.
-web/node_modules/.package-lock.json: web/package-lock.json
-	cd web && npm ci --no-audit --no-fund
+page/node_modules/.package-lock.json: page/package-lock.json
+	cd page && npm ci --no-audit --no-fund
 
 web-serve: web
 	@echo "quorvendalist in a browser: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C stops the server)"
-	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory build/web
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(PAGE_DIR)
 
 # Under node: every test suite, the digits of the same-output test and the command's output
 # against the native build's; in headless Chromium and Firefox: the page, through its terminal.
@@ -237,8 +215,8 @@ test-web: web build
 # Load to the drawn menu, key press to echo, runs of 10^5 to 10^7 and Ctrl-C in headless Chromium
 # and Firefox, beside the native program (build/default, when built); the folder's size.
 bench-web: web
-	NODE_PATH=web/node_modules node bench/web/page_bench.cjs build/web 15 build/default/quorvendalist
-	QV_BROWSER=firefox NODE_PATH=web/node_modules node bench/web/page_bench.cjs build/web 5
+	NODE_PATH=page/node_modules node bench/web/page_bench.cjs $(PAGE_DIR) 15 build/default/quorvendalist
+	QV_BROWSER=firefox NODE_PATH=page/node_modules node bench/web/page_bench.cjs $(PAGE_DIR) 5
 
 # A machine with node from elsewhere (it brings npm) keeps it; Debian's needs its npm.
 deps-web:

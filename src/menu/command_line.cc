@@ -15,11 +15,8 @@ struct LongOption {
 };
 
 constexpr LongOption longOptions[] = {
-    {"help", OptionKind::help},
-    {"version", OptionKind::version},
-    {"csv", OptionKind::csv},
-    {"svg", OptionKind::svg},
-    {"plot", OptionKind::plot},
+    {"help", OptionKind::help}, {"version", OptionKind::version}, {"csv", OptionKind::csv},
+    {"svg", OptionKind::svg},   {"plot", OptionKind::plot},
 };
 
 CommandRequest problem(CommandProblem what, std::string_view subject) {

@@ -243,7 +243,7 @@ test("a long run: the tab stays alive, the run ends with its exit question; Ctrl
   assert.deepEqual(page.problems, []);
 });
 
-test("an error thrown through the page ends the run with a notice, and it starts again", async () => {
+test("an error thrown through the page ends the run with a notice, and it starts again; from disk", async () => {
   const page = await openPage();
   await page.evaluate(() => {
     const term = window.quorvendalistTerminal;
@@ -257,6 +257,13 @@ test("an error thrown through the page ends the run with a notice, and it starts
   assert.deepEqual(await waitForEnd(page), ["error", "quorvendalist stopped: the terminal failed.Start again"]);
   await page.click("#restart");
   await waitForRow(page, "=>", true);
+  // Opened from disk: Firefox runs it; Chromium refuses the program's files and the page says
+  // so, without a button that cannot help.
+  const fromDisk = await browser.newPage();
+  await fromDisk.goto(`file://${require("node:path").resolve(site, "index.html")}`);
+  if (firefox) return waitForRow(fromDisk, "=>", true);
+  assert.match((await waitForEnd(fromDisk))[0], /^file$/);
+  assert.equal(await fromDisk.$eval("#restart", (button) => getComputedStyle(button).display), "none");
 });
 
 test("Ctrl+C over a selection copies it and the program goes on", async () => {

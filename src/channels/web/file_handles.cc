@@ -1,33 +1,15 @@
 // The file driver's handles in WebAssembly. Under node, with the host's file system linked in,
 // they are the host's file descriptors, as on Linux. In a browser tab standard output and error
 // are the page's terminal, and there is no standard input besides its keys (the console's).
-#include <emscripten.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "channels/file_driver.h"
-#include "channels/web/page_terminal.h"
+#include "web/page.h"
 
 namespace qv {
-
-EM_JS(int, qv_pageTerminalPresent, (), { return Module['terminal'] ? 1 : 0; });
-
-// The terminal parses one write at a time, and looks at the clock only between writes: slices
-// of 16 KiB (a few milliseconds of parsing) let it give the browser its thread back in between.
-// clang-format off
-EM_JS(void, qv_pageTerminalWrite, (const std::uint8_t* bytes, std::size_t count), {
-  const slice = 16384;
-  for (let at = bytes; at < bytes + count; at += slice) {
-    const piece = HEAPU8.slice(at, Math.min(at + slice, bytes + count));
-    Module['qvUnparsed'] = (Module['qvUnparsed'] || 0) + piece.length;
-    Module['terminal'].write(piece, function() { Module['qvUnparsed'] -= piece.length; });
-  }
-});
-// clang-format on
-
-EM_JS(double, qv_pageTerminalUnparsed, (), { return Module['qvUnparsed'] || 0; });
 
 namespace {
 
@@ -59,19 +41,6 @@ int openFlags(FileAccess access, bool create) {
 }
 
 }  // namespace
-
-bool pageTerminalPresent() {
-  static const bool present = qv_pageTerminalPresent() != 0;
-  return present;
-}
-
-void pageTerminalWrite(const std::uint8_t* bytes, std::size_t count) {
-  if (count > 0) qv_pageTerminalWrite(bytes, count);
-}
-
-double pageTerminalUnparsed() {
-  return qv_pageTerminalUnparsed();
-}
 
 // Under node the host is Linux; in the page the command form does not run.
 const bool textLinesEndWithCarriageReturn = false;

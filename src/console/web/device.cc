@@ -6,9 +6,9 @@
 #include <chrono>
 
 #include "channels/file_driver.h"
-#include "channels/web/page_terminal.h"
 #include "console/grid_console.h"
 #include "console/system_console.h"
+#include "web/page.h"
 
 namespace qv {
 
@@ -23,31 +23,6 @@ constexpr double unparsedBound = 0;
 constexpr int callsPerClock = 64;
 // What a shell reports for a program that Ctrl-C ended (128 + SIGINT).
 constexpr int interruptedStatus = 130;
-
-EM_JS(void, qv_pageTerminalSize, (int* size), {
-  const term = Module['terminal'];
-  HEAP32[size >> 2] = term.cols;
-  HEAP32[(size >> 2) + 1] = term.rows;
-  HEAP32[(size >> 2) + 2] = term.options.scrollback;
-});
-
-// The browser runs whatever waits (keys, the terminal's parsing and drawing), then the program
-// goes on: a message to itself, which no timer clamp or background throttling delays.
-// clang-format off
-EM_ASYNC_JS(void, qv_giveThreadToPage, (), {
-  let channel = Module['qvYield'];
-  if (!channel) {
-    channel = new MessageChannel();
-    channel.waiting = [];
-    channel.port1.onmessage = function() { channel.waiting.shift()(); };
-    Module['qvYield'] = channel;
-  }
-  await new Promise(function(resolve) {
-    channel.waiting.push(resolve);
-    channel.port2.postMessage(0);
-  });
-});
-// clang-format on
 
 }  // namespace
 
@@ -132,7 +107,7 @@ void WebDevice::send() {
 // The terminal parses while the browser has the thread: what it has not parsed is known anew
 // after each turn the browser had.
 void WebDevice::notePageProgress() {
-  if (!pageBehind_ || pageTerminalUnparsed() > unparsedBound) return;
+  if (!pageBehind_ || qv_pageTerminalUnparsed() > unparsedBound) return;
   pageBehind_ = false;
   const double now = emscripten_get_now();
   nextFrameAt_ = now + 2 * (now - sentAt_);

@@ -16,24 +16,11 @@
 #include "methods/csv_rows.h"
 #include "methods/methods.h"
 #include "picture/svg.h"
+#include "web/page.h"
 
 namespace qv {
 
 namespace {
-
-EM_JS(void, qv_showPicture,
-      (const char* svg, int svgLength, const char* summary, int summaryLength, const char* rows,
-       int rowsLength, int method),
-      {
-        const show = globalThis['quorvendalistPicture'];
-        if (show) {
-          const latestRows = rowsLength > 0   ? UTF8ToString(rows, rowsLength)
-                             : rowsLength < 0 ? undefined
-                                              : null;
-          show(UTF8ToString(svg, svgLength), UTF8ToString(summary, summaryLength), latestRows,
-               String.fromCharCode(method));
-        }
-      });
 
 std::optional<picture::ConvergenceSeries> latestRuns[3];
 constexpr std::int32_t rowLimit = 100000;

@@ -6,18 +6,9 @@
 
 #include <emscripten.h>
 
-#include "channels/web/page_terminal.h"
+#include "web/page.h"
 
 namespace qv {
-
-// clang-format off
-EM_ASYNC_JS(void, qv_endOnPage, (int status), {
-  await new Promise(function(resolve) { Module['terminal'].write("", resolve); });
-  await new Promise(function(resolve) { requestAnimationFrame(function() { resolve(); }); });
-  if (Module['onExit']) Module['onExit'](status);
-  await new Promise(function() {});
-});
-// clang-format on
 
 void endProcess(int status) {
   if (pageTerminalPresent()) qv_endOnPage(status);

@@ -1,5 +1,5 @@
 // Ctrl-Z, fg, bg and kill %1, as a shell with job control does them: the echo dialogue runs
-// under the job-control shim of tests/console/helpers, straight or behind a wrapper process
+// under the job-control shim of tests/console/linux/helpers, straight or behind a wrapper process
 // (as `make run` or a script starts it), which stops first and lets the shell take the
 // terminal back before the program could hand it over.
 #include <signal.h>
