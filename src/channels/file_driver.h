@@ -23,7 +23,16 @@ void openFileHandle(TextChannel& channel, FileAccess access, bool create, bool a
 void mapOsError();
 
 // The platform's side.
-// The process's standard handle: -10 input, -11 output, -12 error.
+// The ids of the process's standard handles, as standardHandle takes them.
+inline constexpr std::int32_t standardInputId = -10;
+inline constexpr std::int32_t standardOutputId = -11;
+inline constexpr std::int32_t standardErrorId = -12;
+// 0 for input, 1 output, 2 error; -1 for an id that names no standard handle.
+constexpr int standardSlot(std::int32_t which) {
+  return which <= standardInputId && which >= standardErrorId ? standardInputId - which : -1;
+}
+
+// The process's standard handle of that id; noHandle for any other id.
 Handle standardHandle(std::int32_t which);
 // Run once before the standard channels are bound.
 void prepareStandardHandles();

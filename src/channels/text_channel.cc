@@ -142,9 +142,9 @@ void resetChannels() {
   for (TextChannel* channel : {&standardInput, &standardOutput, &reportOutput, &standardError}) {
     std::memset(channel, 0, sizeof *channel);
   }
-  standardInputHandle = standardHandle(-10);
-  standardOutputHandle = standardHandle(-11);
-  standardErrorHandle = standardHandle(-12);
+  standardInputHandle = standardHandle(standardInputId);
+  standardOutputHandle = standardHandle(standardOutputId);
+  standardErrorHandle = standardHandle(standardErrorId);
   ioResult = 0;
   lastOsError = 0;
 }

@@ -9,12 +9,38 @@
 
 #include <cstdint>
 
+#include "channels/file_driver.h"
 #include "console/console_platform.h"
 #include "console/screen_grid.h"
 
 namespace qv {
 
-class GridConsole;
+// What a device's event step found: the console acts on it.
+struct DeviceEvent {
+  enum class Kind : std::uint8_t {
+    none,
+    redraw,   // what the device shows is out of step: a frame now
+    resize,   // a new size; rowsLeaving rows beyond the usual go to the scrollback
+    end,      // a request to end the process with status
+    hangUp,   // the device went away: the process ends with status
+    failure,  // reading keys failed with osError: a run-time error
+  };
+  Kind kind = Kind::none;
+  int columns = 0;
+  int rows = 0;
+  int rowsLeaving = 0;
+  int status = 0;
+  int osError = 0;
+
+  static DeviceEvent resized(int columns, int rows, int rowsLeaving = 0) {
+    return {Kind::resize, columns, rows, rowsLeaving, 0, 0};
+  }
+  static DeviceEvent ending(int status, Kind kind = Kind::end) {
+    return {kind, 0, 0, 0, status, 0};
+  }
+  static DeviceEvent failed(int osError) { return {Kind::failure, 0, 0, 0, 0, osError}; }
+  bool happened() const { return kind != Kind::none; }
+};
 
 class ConsoleDevice {
  public:
@@ -27,10 +53,11 @@ class ConsoleDevice {
     std::uint16_t attributeWord = 0x07;
     int scrollLogRows = ScreenGrid::defaultScrollLogRows;
   };
+  enum class Presented : std::uint8_t { shown, gaveWay };
 
   virtual ~ConsoleDevice() = default;
 
-  // The standard handles: -10 input, -11 output, -12 error.
+  // The handle of a standard id (see console_platform.h); noHandle for any other id.
   virtual Handle standardHandle(std::int32_t which) = 0;
   // The console's own screen when standard output is not one; noHandle if there is none.
   virtual Handle openConsoleOutput() = 0;
@@ -41,42 +68,35 @@ class ConsoleDevice {
   [[nodiscard]] virtual bool startSession(Handle output, Screen& screen) = 0;
   // The grid exists: the device takes the screen (its modes, a first look, the first frame).
   // False when it cannot; the console then ends the session.
-  [[nodiscard]] virtual bool beginSession() = 0;
+  [[nodiscard]] virtual bool beginSession(ScreenGrid& grid) = 0;
   // Puts the device back as the session found it, the last frame shown first. The console
   // calls it once on the way out; harmless when the session never began.
-  virtual void endSession() = 0;
+  virtual void endSession(ScreenGrid& grid) = 0;
   // The device's modes back from a signal handler that ends the process at once: only
   // async-signal-safe calls.
   virtual void endSessionFromSignalHandler() {}
 
-  // Shows what changed in the grid. False when the frame gave way to an event that must act
-  // first (handleEvents then acts on it).
-  [[nodiscard]] virtual bool present() = 0;
-  // Acts on what reached the program from outside since the last look (a request to end or to
-  // stop, a new screen size): called at the console's safe points, cheap when nothing came.
-  virtual void handleEvents() {}
-  // The same in the middle of a statement (a frame that gave way while the console draws):
-  // only what cannot wait acts now (a request to end or to stop); a new screen size waits for
-  // the next safe point, where the console hears of it.
-  virtual void handleUrgentEvents() { handleEvents(); }
+  // Shows what changed in the grid. gaveWay when the frame gave way to an event that must act
+  // first (the next event step reports it).
+  [[nodiscard]] virtual Presented present(ScreenGrid& grid) = 0;
+  // What reached the program from outside since the last look (a request to end or to stop, a
+  // new screen size): asked at the console's safe points, cheap when nothing came. With
+  // urgentOnly (a frame gave way in the middle of a statement) only what cannot wait is taken:
+  // an end or a stop; a new size waits for the next safe point.
+  virtual DeviceEvent takeEvent(ScreenGrid& grid, bool urgentOnly) {
+    (void)grid;
+    (void)urgentOnly;
+    return {};
+  }
 
   // The keys: key events waiting (none removed), the oldest taken, a wait for more. The wait
-  // may return without a key; once keysEnded() no key can come any more.
+  // may return without a key; the grid was just presented and stays shown while it lasts.
   [[nodiscard]] virtual bool countKeys(std::uint32_t& count) = 0;
   [[nodiscard]] virtual bool readKey(InputRecord& record) = 0;
-  virtual void waitForKeys() = 0;
-  [[nodiscard]] virtual bool keysEnded() const { return false; }
-  // No key can come any more, so the line being edited can never end: the program ends.
-  [[noreturn]] virtual void endOfKeys();
-
- protected:
-  // The console the device serves; set by GridConsole's constructor.
-  GridConsole& console() const { return *console_; }
-  ScreenGrid& grid() const;
-
- private:
-  friend class GridConsole;
-  GridConsole* console_ = nullptr;
+  virtual void waitForKeys(ScreenGrid& grid) = 0;
+  // Why no key can come any more (the input ran out, the device went away, a read failed);
+  // none while keys can still come.
+  [[nodiscard]] virtual DeviceEvent keysEnded() const { return {}; }
 };
 
 }  // namespace qv

@@ -151,7 +151,7 @@ class ConsolePlatform {
  public:
   virtual ~ConsolePlatform() = default;
 
-  // The standard handles: -10 input, -11 output, -12 error.
+  // The standard handles, by their ids (see channels/file_driver.h).
   virtual Handle standardHandle(std::int32_t which) = 0;
   // The console's active screen buffer when standard output is not one; noHandle if none.
   virtual Handle openConsoleOutput() = 0;

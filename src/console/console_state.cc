@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "channels/file_driver.h"
 #include "channels/io_result.h"
 #include "channels/text_input.h"
 #include "console/console_input.h"
@@ -15,8 +16,6 @@ ConsoleState consoleState;
 
 namespace {
 
-constexpr std::int32_t standardInputId = -10;
-constexpr std::int32_t standardOutputId = -11;
 constexpr std::int32_t platformWin32Nt = 2;
 constexpr std::int32_t fallbackScreenWidth = 80;
 constexpr std::int32_t fallbackScreenHeight = 25;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "channels/file_driver.h"
 #include "console/system_console.h"
 #include "runtime/run_error.h"
 
@@ -38,28 +39,19 @@ void registerEndSteps() {
   std::atexit(endConsoleSession);
 }
 
-std::chrono::steady_clock::time_point now() {
-  return std::chrono::steady_clock::now();
-}
-
 }  // namespace
 
 void endConsoleSession() {
   if (GridConsole* console = activeConsole.load()) console->endSession();
 }
 
-ScreenGrid& ConsoleDevice::grid() const {
-  return console_->grid();
+std::int64_t GridConsole::steadyMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
-void ConsoleDevice::endOfKeys() {
-  exitCode = 0;
-  terminateProgram();
-}
-
-GridConsole::GridConsole(ConsoleDevice& device) : device_(device) {
-  device_.console_ = this;
-}
+GridConsole::GridConsole(ConsoleDevice& device, Clock clock) : device_(device), clock_(clock) {}
 
 GridConsole::~GridConsole() {
   GridConsole* self = this;
@@ -90,8 +82,11 @@ bool GridConsole::startSession(Handle output) {
   ended_ = false;
   activeConsole = this;
   registerEndSteps();
-  lastFrame_ = now();
-  if (device_.beginSession()) return true;
+  lastFrame_ = clock_();
+  if (device_.beginSession(*grid_)) {
+    handleEvents(true);  // an end or a stop that came while the device began
+    return true;
+  }
   endSession();
   started_ = false;
   grid_.reset();
@@ -121,7 +116,7 @@ bool GridConsole::getScreenBufferInfo(Handle output, ScreenBufferInfo& info) {
 // console, so that the next output already wraps and scrolls at it.
 bool GridConsole::takeScreenBufferResize(Handle output, ScreenBufferInfo& info) {
   if (!drawsOn(output)) return false;
-  device_.handleEvents();
+  handleEvents();
   const ConsoleCoord size{static_cast<std::int16_t>(grid_->columns()),
                           static_cast<std::int16_t>(grid_->rows())};
   if (size == toldSize_ && !regridded_) return false;
@@ -158,7 +153,7 @@ void GridConsole::fillAttribute(Handle output, std::uint8_t attribute, std::int3
 void GridConsole::setCursorPosition(Handle output, ConsoleCoord position) {
   if (!drawsOn(output)) return;
   grid_->setCursor(position);
-  device_.handleEvents();
+  handleEvents();
   frameIfDue();
 }
 
@@ -168,34 +163,67 @@ void GridConsole::frameIfDue() {
   // in a few statements is near enough.
   if (++statementsSinceClock_ < statementsPerClock) return;
   statementsSinceClock_ = 0;
-  if (now() - lastFrame_ < frameInterval) return;
+  if (clock_() - lastFrame_ < frameInterval.count()) return;
   presentFrame();
 }
 
 bool GridConsole::presentFrame() {
   if (!started_) return true;
-  lastFrame_ = now();
+  lastFrame_ = clock_();
   return present();
 }
 
 bool GridConsole::present() {
-  if (device_.present()) return true;
-  device_.handleUrgentEvents();
+  if (device_.present(*grid_) == ConsoleDevice::Presented::shown) return true;
+  handleEvents(true);
   return false;
 }
 
-void GridConsole::resizeGrid(int columns, int rows, int moreLeaving) {
+void GridConsole::handleEvents(bool urgentOnly) {
+  act(device_.takeEvent(*grid_, urgentOnly));
+}
+
+// The one place below the run-time where the process ends: devices only say why.
+void GridConsole::act(const DeviceEvent& event) {
+  switch (event.kind) {
+    case DeviceEvent::Kind::none:
+      return;
+    case DeviceEvent::Kind::redraw:
+      presentFrame();
+      return;
+    case DeviceEvent::Kind::resize:
+      resizeGrid(event.columns, event.rows, event.rowsLeaving);
+      presentFrame();
+      return;
+    case DeviceEvent::Kind::end:
+    case DeviceEvent::Kind::hangUp:
+      if (event.status == 0) {
+        exitCode = 0;
+        terminateProgram();
+      }
+      terminateOnRequest(event.status);
+    case DeviceEvent::Kind::failure:
+      // A read that failed is an I/O error like any other, with its report.
+      lastOsError = event.osError;
+      mapOsError();
+      checkIo();
+      exitCode = 0;
+      terminateProgram();
+  }
+}
+
+void GridConsole::resizeGrid(int columns, int rows, int rowsLeaving) {
   // Rows that the resize moves out of the grid go through its log, which must have room.
   if (grid_->scrollLogRoom() < grid_->rows()) presentFrame();
   grid_->resize(columns, rows, {' ', static_cast<std::uint8_t>(attributeWord_ & 0xFF)},
-                moreLeaving);
+                rowsLeaving);
   regridded_ = true;
 }
 
 bool GridConsole::numberOfInputEvents(Handle, std::uint32_t& count) {
   count = 0;
   if (!started_) return false;
-  device_.handleEvents();
+  handleEvents();
   return device_.countKeys(count);
 }
 
@@ -205,18 +233,19 @@ bool GridConsole::readInput(Handle, InputRecord& record) {
 
 void GridConsole::waitForInput(Handle) {
   if (!started_) return;
-  device_.handleEvents();
+  handleEvents();
   std::uint32_t waiting = 0;
   if (device_.countKeys(waiting) && waiting > 0) return;
-  if (device_.keysEnded()) device_.endOfKeys();
+  // No key can come any more, so the line being edited can never end: the program ends.
+  if (const DeviceEvent ended = device_.keysEnded(); ended.happened()) act(ended);
   if (!presentFrame()) return;  // an event came first: the caller looks again
-  device_.waitForKeys();
+  device_.waitForKeys(*grid_);
 }
 
 void GridConsole::endSession() {
   if (!started_ || ended_) return;
   ended_ = true;
-  device_.endSession();
+  device_.endSession(*grid_);
 }
 
 void useSystemConsole() {

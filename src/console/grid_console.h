@@ -12,6 +12,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 
 #include "console/console_device.h"
@@ -24,8 +25,11 @@ class GridConsole final : public ConsolePlatform {
  public:
   // How far the device may lag behind the grid while the program keeps drawing.
   static constexpr std::chrono::milliseconds frameInterval{16};
+  // Milliseconds on a clock that only goes forward.
+  using Clock = std::int64_t (*)();
+  static std::int64_t steadyMilliseconds();
 
-  explicit GridConsole(ConsoleDevice& device);
+  explicit GridConsole(ConsoleDevice& device, Clock clock = steadyMilliseconds);
   ~GridConsole() override;
   GridConsole(const GridConsole&) = delete;
   GridConsole& operator=(const GridConsole&) = delete;
@@ -49,16 +53,13 @@ class GridConsole final : public ConsolePlatform {
   bool readInput(Handle input, InputRecord& record) override;
   void waitForInput(Handle input) override;
 
-  // For the device. The grid exists while a session runs.
+  // The grid exists while a session runs.
   ConsoleDevice& device() { return device_; }
   bool started() const { return started_; }
-  ScreenGrid& grid() { return *grid_; }
   const ScreenGrid& grid() const { return *grid_; }
-  // A frame now. False when it gave way to an event, which has acted by the time it returns.
-  bool presentFrame();
   // The screen has a new size: the grid takes it on (see ScreenGrid::resize), and the drivers
   // hear of it at their next call.
-  void resizeGrid(int columns, int rows, int moreLeaving = 0);
+  void resizeGrid(int columns, int rows, int rowsLeaving = 0);
 
   // The device back as the session found it: the end path's step. Once.
   void endSession();
@@ -68,7 +69,11 @@ class GridConsole final : public ConsolePlatform {
   bool startSession(Handle output);
   void describe(ScreenBufferInfo& info);
   void frameIfDue();
+  // A frame now. False when it gave way to an event, which has acted by the time it returns.
+  bool presentFrame();
   bool present();  // presentFrame without the clock
+  void handleEvents(bool urgentOnly = false);
+  void act(const DeviceEvent& event);
 
   ConsoleDevice& device_;
   std::optional<ScreenGrid> grid_;
@@ -78,7 +83,8 @@ class GridConsole final : public ConsolePlatform {
   bool regridded_ = false;       // resized since the drivers last heard: the cursor may have moved
   bool started_ = false;
   bool ended_ = false;
-  std::chrono::steady_clock::time_point lastFrame_{};
+  Clock clock_;
+  std::int64_t lastFrame_ = 0;
   static constexpr int statementsPerClock = 8;
   int statementsSinceClock_ = 0;
 };

@@ -1,14 +1,13 @@
 #include "console/memory_device.h"
 
+#include <utility>
+
+#include "channels/file_driver.h"
 #include "console/key_codes.h"
 
 namespace qv {
 
 namespace {
-
-constexpr std::int32_t standardInputId = -10;
-constexpr std::int32_t standardOutputId = -11;
-constexpr std::int32_t standardErrorId = -12;
 
 struct NamedKey {
   VirtualKey key;
@@ -157,16 +156,8 @@ std::string MemoryDevice::rowText(int row) const {
 }
 
 Handle MemoryDevice::standardHandle(std::int32_t which) {
-  switch (which) {
-    case standardInputId:
-      return inputHandle;
-    case standardOutputId:
-      return outputHandle;
-    case standardErrorId:
-      return errorHandle;
-    default:
-      return noHandle;
-  }
+  static_assert(inputHandle == 0 && outputHandle == 1 && errorHandle == 2);
+  return standardSlot(which);
 }
 
 Handle MemoryDevice::openConsoleOutput() {
@@ -187,7 +178,12 @@ bool MemoryDevice::startSession(Handle output, Screen& screen) {
 void MemoryDevice::resize(int columns, int rows) {
   screen_.columns = columns;
   screen_.rows = rows;
-  if (console_.started()) console_.resizeGrid(columns, rows);
+  resized_ = console_.started();
+}
+
+DeviceEvent MemoryDevice::takeEvent(ScreenGrid&, bool urgentOnly) {
+  if (urgentOnly || !std::exchange(resized_, false)) return {};
+  return DeviceEvent::resized(screen_.columns, screen_.rows);
 }
 
 bool MemoryDevice::countKeys(std::uint32_t& count) {
@@ -202,7 +198,7 @@ bool MemoryDevice::readKey(InputRecord& record) {
   return true;
 }
 
-void MemoryDevice::waitForKeys() {
+void MemoryDevice::waitForKeys(ScreenGrid&) {
   if (!events_.empty()) return;
   if (!onExhausted_) throw InputExhausted{};
   onExhausted_(*this);

@@ -56,13 +56,13 @@ class MemoryDevice final : public ConsoleDevice {
   void onInputExhausted(InputExhaustedHandler handler) { onExhausted_ = std::move(handler); }
 
   // The screen, once the console has started (before, rowText is empty).
-  ScreenGrid& grid() { return console_.grid(); }
-  const ScreenGrid& grid() const { return console_.grid(); }
+  ScreenGrid& grid() { return *shown_; }
+  const ScreenGrid& grid() const { return *shown_; }
   std::string rowText(int row) const;  // the characters of a row, trailing blanks dropped
   ConsoleCell cell(int column, int row) const { return grid().cell(column, row); }
   ConsoleCoord cursor() const { return grid().cursor(); }
-  // The window is resized: the grid takes the size (see ScreenGrid::resize), and the console
-  // hears of it at its next driver call.
+  // The window is resized: the console hears of it at its next look at events, the drivers at
+  // their next call.
   void resize(int columns, int rows);
 
   // ConsoleDevice.
@@ -70,12 +70,16 @@ class MemoryDevice final : public ConsoleDevice {
   Handle openConsoleOutput() override;
   std::int32_t platformId() override { return platformId_; }
   bool startSession(Handle output, Screen& screen) override;
-  bool beginSession() override { return true; }
-  void endSession() override {}
-  bool present() override { return true; }
+  bool beginSession(ScreenGrid& grid) override {
+    shown_ = &grid;
+    return true;
+  }
+  void endSession(ScreenGrid&) override {}
+  Presented present(ScreenGrid&) override { return Presented::shown; }
+  DeviceEvent takeEvent(ScreenGrid& grid, bool urgentOnly) override;
   bool countKeys(std::uint32_t& count) override;
   bool readKey(InputRecord& record) override;
-  void waitForKeys() override;
+  void waitForKeys(ScreenGrid& grid) override;
 
  private:
   bool isScreenBuffer(Handle handle) const;
@@ -89,6 +93,8 @@ class MemoryDevice final : public ConsoleDevice {
   bool outputRedirected_ = false;
   bool infoFails_ = false;
   bool consoleOutMissing_ = false;
+  bool resized_ = false;  // since the console last looked
+  ScreenGrid* shown_ = nullptr;
   GridConsole console_{*this};
 };
 

@@ -39,9 +39,9 @@ void openStandardChannel(TextChannel& channel, ChannelMode mode, Handle handle) 
 
 void bindStandardChannels() {
   prepareStandardHandles();
-  standardInputHandle = standardHandle(-10);
-  standardOutputHandle = standardHandle(-11);
-  standardErrorHandle = standardHandle(-12);
+  standardInputHandle = standardHandle(standardInputId);
+  standardOutputHandle = standardHandle(standardOutputId);
+  standardErrorHandle = standardHandle(standardErrorId);
   openStandardChannel(standardInput, modeInput, standardInputHandle);
   openStandardChannel(standardOutput, modeOutput, standardOutputHandle);
   openStandardChannel(reportOutput, modeOutput, standardOutputHandle);

@@ -68,11 +68,11 @@ const bool textLinesEndWithCarriageReturn = false;
 
 Handle standardHandle(std::int32_t which) {
   switch (which) {
-    case -10:
+    case standardInputId:
       return STDIN_FILENO;
-    case -11:
+    case standardOutputId:
       return STDOUT_FILENO;
-    case -12:
+    case standardErrorId:
       return STDERR_FILENO;
     default:
       return noHandle;

@@ -38,11 +38,11 @@ const bool textLinesEndWithCarriageReturn = true;
 
 Handle standardHandle(std::int32_t which) {
   switch (which) {
-    case -10:
+    case standardInputId:
       return fromWindowsHandle(GetStdHandle(STD_INPUT_HANDLE));
-    case -11:
+    case standardOutputId:
       return fromWindowsHandle(GetStdHandle(STD_OUTPUT_HANDLE));
-    case -12:
+    case standardErrorId:
       return fromWindowsHandle(GetStdHandle(STD_ERROR_HANDLE));
     default:
       return noHandle;

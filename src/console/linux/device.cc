@@ -13,20 +13,16 @@
 #include <utility>
 
 #include "channels/file_driver.h"
-#include "console/grid_console.h"
 #include "console/linux/charset.h"
 #include "console/linux/signals.h"
 #include "console/linux/terminfo.h"
 #include "console/system_console.h"
 #include "runtime/linux/signal_end.h"
-#include "runtime/run_error.h"
 
 namespace qv {
 
 namespace {
 
-constexpr std::int32_t standardInputId = -10;
-constexpr std::int32_t standardErrorId = -12;
 constexpr int fallbackColumns = 80;
 constexpr int fallbackRows = 25;
 constexpr int largestSide = 32767;  // positions are 16-bit
@@ -58,32 +54,17 @@ bool readTerminalSize(int fd, TerminalSize& size) {
   return true;
 }
 
-constexpr std::uint8_t redrawKey = 12;  // Ctrl-L
-
-// The keys that would move the cursor along the line being typed.
-bool movesAlongTheLine(const InputRecord& record) {
-  const VirtualKey key = record.keyEvent.virtualKeyCode;
-  return record.eventType == InputEventType::key && record.keyEvent.asciiChar == 0 &&
-         (key == VirtualKey::left || key == VirtualKey::right || key == VirtualKey::home ||
-          key == VirtualKey::end);
-}
-
-[[noreturn]] void endProgram(std::uint16_t code) {
-  exitCode = code;
-  terminateProgram();
-}
-
 // An interrupt, a hang-up, a termination request and the like: the one end path, no report,
 // and then the end by that very signal.
-[[noreturn]] void endBySignal(int signalNumber) {
+DeviceEvent endBySignal(int signalNumber, DeviceEvent::Kind kind = DeviceEvent::Kind::end) {
   setEndingSignal(signalNumber);
-  terminateOnRequest(128 + signalNumber);
+  return DeviceEvent::ending(128 + signalNumber, kind);
 }
 
 // A terminal that went away ends the program as the hang-up signal would have: by SIGHUP, or
 // with its exit status when SIGHUP is ignored (nohup), since there is nothing left to talk to.
-[[noreturn]] void endByHangUp() {
-  endBySignal(SIGHUP);
+DeviceEvent hangUp() {
+  return endBySignal(SIGHUP, DeviceEvent::Kind::hangUp);
 }
 
 }  // namespace
@@ -92,8 +73,8 @@ TerminalDevice::TerminalDevice(int inputFd, int outputFd, int errorFd)
     : standard_{inputFd, outputFd, errorFd} {}
 
 Handle TerminalDevice::standardHandle(std::int32_t which) {
-  if (which > standardInputId || which < standardErrorId) return noHandle;
-  return standard_[standardInputId - which];
+  const int slot = standardSlot(which);
+  return slot < 0 ? noHandle : standard_[slot];
 }
 
 Handle TerminalDevice::openConsoleOutput() {
@@ -118,12 +99,14 @@ bool TerminalDevice::startSession(Handle output, Screen& screen) {
   TerminalCapabilities capabilities = readTerminfo(output).value_or(TerminalCapabilities::xterm());
   const LocaleCharacters characters = localeCharacters();
   if (!characters.utf8) capabilities.glyphs = characters.glyphs;
-  keyboard_.open(keyboardFd);
+  // Decided once: the renderer and the key filter both follow it.
+  const bool teletype = !capabilities.addressable();
+  keyboard_.open(keyboardFd, teletype);
   KeyDecoder& decoder = keyboard_.decoder();
   for (const auto& [bytes, key] : capabilities.keys) decoder.addKey(bytes, key);
   if (!characters.utf8) decoder.useSingleByteSet(characters.typed);
   keyboardIsScreen_ = isatty(keyboardFd) && sameTerminal(keyboardFd, output);
-  screen_.open(output, size.columns, size.rows, std::move(capabilities));
+  screen_.open(output, size.columns, size.rows, std::move(capabilities), teletype);
   screen.columns = size.columns;
   screen.rows = size.rows;
   screen.cursor = {0, 0};  // the shell's rows go into the scrollback first
@@ -131,9 +114,10 @@ bool TerminalDevice::startSession(Handle output, Screen& screen) {
   return true;
 }
 
-bool TerminalDevice::beginSession() {
-  if (takeTerminal(true)) return true;
-  handBack();
+// An end request that came meanwhile stays with the signal pipe, for the console's next look.
+bool TerminalDevice::beginSession(ScreenGrid& grid) {
+  if (takeTerminal(grid, true).kind != DeviceEvent::Kind::hangUp) return true;
+  handBack(grid);
   screen_.close();
   keyboard_.close();
   modes_.reset();
@@ -145,47 +129,47 @@ bool TerminalDevice::beginSession() {
 // terminal from the background is stopped, until it is brought to the foreground. An ending
 // signal that arrives meanwhile (kill %1 on a stopped job) ends it there. At start-up, what
 // the terminal showed first goes into its scrollback.
-bool TerminalDevice::takeTerminal(bool atStart) {
+DeviceEvent TerminalDevice::takeTerminal(ScreenGrid& grid, bool atStart) {
   for (;;) {
-    if (const int signalNumber = signalPipe::endingSignal()) endBySignal(signalNumber);
+    if (const int signalNumber = signalPipe::endingSignal()) return endBySignal(signalNumber);
     signalPipe::takeContinue();  // answered here; a later one cancels the stop below
     if (modes_.inForeground()) break;
     if (!signalPipe::stopProcess(SIGTTOU)) signalPipe::waitForSignal(backgroundCheckMs);
   }
-  if (!modes_.enterRaw()) return false;
+  if (!modes_.enterRaw()) return hangUp();
   if (atStart) {
-    screen_.start();  // the size was read just now
-    show();
-    return true;
+    screen_.start();              // the size was read just now
+    (void)screen_.present(grid);  // what stopped it is heard at the next safe point
+    return {};
   }
   resumePending_ = true;  // at the next safe point: the console may be in the middle of a row
-  return true;
+  return {};
 }
 
 // The size first: it may have changed while the terminal was someone else's, and the scroll
 // margins and the rows scrolled into its scrollback are those of the size it has now.
-void TerminalDevice::finishResume() {
+DeviceEvent TerminalDevice::finishResume(const ScreenGrid& grid) {
   resumePending_ = false;
   signalPipe::takeResize();
-  TerminalSize size{grid().columns(), grid().rows()};
+  TerminalSize size{grid.columns(), grid.rows()};
   readTerminalSize(screen_.fd(), size);
-  console().resizeGrid(size.columns, size.rows, screen_.resume(grid(), size.columns, size.rows));
-  show();
+  return DeviceEvent::resized(size.columns, size.rows,
+                              screen_.resume(grid, size.columns, size.rows));
 }
 
 // The end path's step: the terminal back, and from then on every signal acts as it would
 // without the program's handlers (one that arrives while the report is written ends at once).
-void TerminalDevice::endSession() {
-  handBack();
+void TerminalDevice::endSession(ScreenGrid& grid) {
+  handBack(grid);
   signalPipe::uninstall();
 }
 
 // From the background too: the few bytes and the settings go through with SIGTTOU blocked,
 // where the kernel would otherwise stop the process (with TOSTOP set) before it let go.
-void TerminalDevice::handBack() {
+void TerminalDevice::handBack(ScreenGrid& grid) {
   if (!modes_.raw()) return;
   SigttouBlocked blocked;
-  screen_.end(grid(), modes_.inForeground());
+  screen_.end(grid, modes_.inForeground());
   modes_.leaveRaw();
 }
 
@@ -195,51 +179,53 @@ void TerminalDevice::endSessionFromSignalHandler() {
   modes_.leaveRaw();
 }
 
-bool TerminalDevice::present() {
-  return screen_.present(grid());
+ConsoleDevice::Presented TerminalDevice::present(ScreenGrid& grid) {
+  return screen_.present(grid) ? Presented::shown : Presented::gaveWay;
 }
 
-// After a frame that did not go out whole: whatever stopped it is dealt with now.
-void TerminalDevice::show() {
-  console().presentFrame();
-}
-
-void TerminalDevice::handleEvents() {
-  handleUrgentEvents();
-  if (signalPipe::pending() && signalPipe::takeContinue()) resume();
-  if (resumePending_) {
-    finishResume();
-  } else if (signalPipe::pending() && signalPipe::takeResize()) {
-    applyTerminalSize();
+DeviceEvent TerminalDevice::takeEvent(ScreenGrid& grid, bool urgentOnly) {
+  if (const DeviceEvent urgent = takeUrgentEvent(grid); urgent.happened()) return urgent;
+  if (urgentOnly) return {};
+  if (signalPipe::pending() && signalPipe::takeContinue()) {
+    if (const DeviceEvent lost = resume(grid); lost.happened()) return lost;
   }
+  if (resumePending_) return finishResume(grid);
+  if (signalPipe::pending() && signalPipe::takeResize()) return applyTerminalSize();
+  // Ctrl-L redraws the screen, as in full-screen terminal programs, instead of typing its glyph.
+  if (keyboard_.takeRedraw()) {
+    screen_.repaint();
+    return {DeviceEvent::Kind::redraw};
+  }
+  return {};
 }
 
-void TerminalDevice::handleUrgentEvents() {
-  if (screen_.gone()) endByHangUp();
-  if (!signalPipe::pending()) return;
-  if (const int signalNumber = signalPipe::endingSignal()) endBySignal(signalNumber);
-  if (const int stopSignal = signalPipe::takeStop()) suspend(stopSignal);
+DeviceEvent TerminalDevice::takeUrgentEvent(ScreenGrid& grid) {
+  if (screen_.gone()) return hangUp();
+  if (!signalPipe::pending()) return {};
+  if (const int signalNumber = signalPipe::endingSignal()) return endBySignal(signalNumber);
+  if (const int stopSignal = signalPipe::takeStop()) return suspend(grid, stopSignal);
+  return {};
 }
 
-void TerminalDevice::suspend(int stopSignal) {
-  handBack();
+DeviceEvent TerminalDevice::suspend(ScreenGrid& grid, int stopSignal) {
+  handBack(grid);
   signalPipe::stopProcess(stopSignal);
-  if (!takeTerminal()) endByHangUp();
+  return takeTerminal(grid);
 }
 
 // Continued without having stopped itself (SIGSTOP cannot be caught, a SIGCONT out of the
 // blue): whoever had the terminal meanwhile may have changed its settings and drawn on it.
-void TerminalDevice::resume() {
-  if (!modes_.raw()) return;
-  if (!modes_.inForeground()) handBack();
-  if (!takeTerminal()) endByHangUp();
+DeviceEvent TerminalDevice::resume(ScreenGrid& grid) {
+  if (!modes_.raw()) return {};
+  if (!modes_.inForeground()) handBack(grid);
+  return takeTerminal(grid);
 }
 
 // Once the size has settled, the terminal is asked where its cursor went. The answer counts
 // only when no new size came between reading the size and the answer: then the answer came
 // from a terminal of that size (its size and its screen change together). Otherwise the size
 // is read and the cursor asked again.
-void TerminalDevice::applyTerminalSize() {
+DeviceEvent TerminalDevice::applyTerminalSize() {
   TerminalSize size{};
   int row = -1, column = -1;
   bool known = false;
@@ -259,11 +245,9 @@ void TerminalDevice::applyTerminalSize() {
     }
     row = column = -1;  // the answer may come from a size never read
   }
-  if (known) {
-    const int moreLeaving = screen_.resize(size.columns, size.rows, row, column);
-    console().resizeGrid(size.columns, size.rows, moreLeaving);
-  }
-  show();
+  if (!known) return {DeviceEvent::Kind::redraw};
+  return DeviceEvent::resized(size.columns, size.rows,
+                              screen_.resize(size.columns, size.rows, row, column));
 }
 
 // Until no new size has come for sizeSettleMs: nothing drawn meanwhile lands on a terminal
@@ -320,33 +304,16 @@ bool TerminalDevice::findCursor(int& row, int& column) {
   return true;
 }
 
-// A teletype cannot move its cursor back along the line: the keys that would are ignored.
-// Ctrl-L redraws the screen, as in full-screen terminal programs, instead of typing its glyph.
 bool TerminalDevice::countKeys(std::uint32_t& count) {
-  KeyQueue& queue = keyboard_.queue();
-  InputRecord record{};
-  bool redraw = false;
-  for (int i = queue.size(); i > 0 && queue.pop(record); --i) {
-    const bool ctrlL = !screen_.teletype() && record.eventType == InputEventType::key &&
-                       record.keyEvent.asciiChar == redrawKey &&
-                       (record.keyEvent.controlKeyState & controlKey::anyAlt) == 0;
-    redraw = redraw || ctrlL;
-    if (!ctrlL && !(screen_.teletype() && movesAlongTheLine(record))) queue.push(record);
-  }
-  if (redraw) {
-    screen_.repaint();
-    show();
-  }
-  count = static_cast<std::uint32_t>(queue.size());
+  count = static_cast<std::uint32_t>(keyboard_.queue().size());
   return true;
 }
 
 bool TerminalDevice::readKey(InputRecord& record) {
-  std::uint32_t count = 0;
-  return countKeys(count) && keyboard_.queue().pop(record);
+  return keyboard_.queue().pop(record);
 }
 
-void TerminalDevice::waitForKeys() {
+void TerminalDevice::waitForKeys(ScreenGrid&) {
   pollfd watched[2] = {{keyboard_.fd(), POLLIN, 0}, {signalPipe::wakeDescriptor(), POLLIN, 0}};
   const int ready = poll(watched, 2, keyboard_.msUntilFlush());
   if (ready == 0) keyboard_.flushIfDue();  // a lone Esc, not the start of a sequence
@@ -355,16 +322,13 @@ void TerminalDevice::waitForKeys() {
   if (watched[0].revents != 0) keyboard_.readWaiting();
 }
 
-// No key can come any more, so the line being edited can never end. Input that ran out is the
-// user's way of saying so; a read that failed is an I/O error like any other, with its report.
-void TerminalDevice::endOfKeys() {
-  if (keyboard_.hungUp()) endByHangUp();
-  if (keyboard_.failure() != 0) {
-    lastOsError = keyboard_.failure();
-    mapOsError();
-    checkIo();
-  }
-  endProgram(0);
+// Input that ran out is the user's way of saying the program is done; a read that failed is an
+// I/O error like any other.
+DeviceEvent TerminalDevice::keysEnded() const {
+  if (!keyboard_.ended()) return {};
+  if (keyboard_.hungUp()) return hangUp();
+  if (keyboard_.failure() != 0) return DeviceEvent::failed(keyboard_.failure());
+  return DeviceEvent::ending(0);
 }
 
 ConsoleDevice& systemConsoleDevice() {

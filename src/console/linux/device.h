@@ -32,30 +32,28 @@ class TerminalDevice final : public ConsoleDevice {
   Handle openConsoleOutput() override;
 
   bool startSession(Handle output, Screen& screen) override;
-  bool beginSession() override;
-  void endSession() override;
+  bool beginSession(ScreenGrid& grid) override;
+  void endSession(ScreenGrid& grid) override;
   void endSessionFromSignalHandler() override;
 
-  bool present() override;
-  void handleEvents() override;
-  void handleUrgentEvents() override;
+  Presented present(ScreenGrid& grid) override;
+  DeviceEvent takeEvent(ScreenGrid& grid, bool urgentOnly) override;
 
   bool countKeys(std::uint32_t& count) override;
   bool readKey(InputRecord& record) override;
-  void waitForKeys() override;
-  bool keysEnded() const override { return keyboard_.ended(); }
-  [[noreturn]] void endOfKeys() override;
+  void waitForKeys(ScreenGrid& grid) override;
+  DeviceEvent keysEnded() const override;
 
  private:
-  bool takeTerminal(bool atStart = false);
-  void handBack();
-  void suspend(int stopSignal);
-  void resume();
-  void finishResume();
-  void applyTerminalSize();
+  DeviceEvent takeUrgentEvent(ScreenGrid& grid);
+  DeviceEvent takeTerminal(ScreenGrid& grid, bool atStart = false);
+  void handBack(ScreenGrid& grid);
+  DeviceEvent suspend(ScreenGrid& grid, int stopSignal);
+  DeviceEvent resume(ScreenGrid& grid);
+  DeviceEvent finishResume(const ScreenGrid& grid);
+  DeviceEvent applyTerminalSize();
   void waitForSettledSize();
   bool findCursor(int& row, int& column);
-  void show();
 
   int standard_[3];
   int controllingTerminal_ = -1;  // opened when standard output is no terminal

@@ -13,11 +13,27 @@ namespace qv {
 namespace {
 
 constexpr int readLimit = 256;
+constexpr std::uint8_t redrawKey = 12;  // Ctrl-L
+
+bool isRedrawKey(const InputRecord& record) {
+  return record.eventType == InputEventType::key && record.keyEvent.asciiChar == redrawKey &&
+         (record.keyEvent.controlKeyState & controlKey::anyAlt) == 0;
+}
+
+// The keys that would move the cursor along the line being typed.
+bool movesAlongTheLine(const InputRecord& record) {
+  const VirtualKey key = record.keyEvent.virtualKeyCode;
+  return record.eventType == InputEventType::key && record.keyEvent.asciiChar == 0 &&
+         (key == VirtualKey::left || key == VirtualKey::right || key == VirtualKey::home ||
+          key == VirtualKey::end);
+}
 
 }  // namespace
 
-void TerminalKeyboard::open(int fd) {
+void TerminalKeyboard::open(int fd, bool teletype) {
   fd_ = fd;
+  teletype_ = teletype;
+  redraw_ = false;
   source_ = isatty(fd) ? KeyDecoder::Source::terminal : KeyDecoder::Source::text;
   decoder_ = KeyDecoder(source_);
   queue_.clear();
@@ -42,7 +58,9 @@ void TerminalKeyboard::readWaiting() {
   const int room = std::min(KeyDecoder::room(queue_), readLimit);
   const ssize_t n = read(fd_, bytes, static_cast<std::size_t>(room));
   if (n > 0) {
+    const int first = queue_.size();
     decoder_.feed({bytes, static_cast<std::size_t>(n)}, queue_);
+    sift(first);
     return;
   }
   const int error = n < 0 ? errno : 0;
@@ -56,9 +74,27 @@ void TerminalKeyboard::readWaiting() {
   finish();
 }
 
+void TerminalKeyboard::flushIfDue() {
+  const int first = queue_.size();
+  decoder_.flushIfDue(queue_);
+  sift(first);
+}
+
 void TerminalKeyboard::finish() {
   ended_ = true;
+  const int first = queue_.size();
   decoder_.endOfInput(queue_);
+  sift(first);
+}
+
+// The keys that came from the first-th on; each is looked at once.
+void TerminalKeyboard::sift(int first) {
+  queue_.dropFrom(first, [this](const InputRecord& record) {
+    if (teletype_) return movesAlongTheLine(record);
+    const bool redraw = isRedrawKey(record);
+    redraw_ = redraw_ || redraw;
+    return redraw;
+  });
 }
 
 bool isWriteOnly(int fd) {

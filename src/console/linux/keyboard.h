@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "console/terminal/key_decoder.h"
 
@@ -12,7 +13,9 @@ namespace qv {
 
 class TerminalKeyboard {
  public:
-  void open(int fd);
+  // On a teletype the keys that would move the cursor along the line are dropped as they come;
+  // elsewhere Ctrl-L is taken as a request to redraw (takeRedraw) instead of a key.
+  void open(int fd, bool teletype = false);
   void close() { *this = TerminalKeyboard(); }
   int fd() const { return fd_; }
   bool isTerminal() const { return source_ == KeyDecoder::Source::terminal; }
@@ -29,7 +32,9 @@ class TerminalKeyboard {
   // A partial escape sequence waits this long for its rest, then flushIfDue() takes it as it
   // stands (see KeyDecoder::msUntilFlush); -1 while none waits.
   int msUntilFlush() const { return decoder_.msUntilFlush(); }
-  void flushIfDue() { decoder_.flushIfDue(queue_); }
+  void flushIfDue();
+  // Ctrl-L came since the last call.
+  bool takeRedraw() { return std::exchange(redraw_, false); }
 
   // The queue has room for another read.
   bool canRead() const;
@@ -40,6 +45,7 @@ class TerminalKeyboard {
 
  private:
   void finish();
+  void sift(int first);
 
   int fd_ = -1;
   KeyDecoder::Source source_ = KeyDecoder::Source::terminal;
@@ -48,6 +54,8 @@ class TerminalKeyboard {
   bool ended_ = false;
   bool hungUp_ = false;
   int failure_ = 0;
+  bool teletype_ = false;
+  bool redraw_ = false;
 };
 
 // Open for writing only, as nohup leaves standard input: no read can ever succeed on it.

@@ -32,11 +32,12 @@ bool cursorRowShowsText(const ScreenGrid& grid) {
 
 }  // namespace
 
-void TerminalScreen::open(int fd, int columns, int rows, TerminalCapabilities capabilities) {
+void TerminalScreen::open(int fd, int columns, int rows, TerminalCapabilities capabilities,
+                          bool teletype) {
   fd_ = fd;
   output_.open(fd);
   if (!coloursWanted()) capabilities.colours = 0;
-  teletype_ = !capabilities.addressable();
+  teletype_ = teletype;
   if (teletype_) {
     renderer_ = std::make_unique<TeletypeRenderer>(capabilities.glyphs);
   } else {

@@ -22,9 +22,9 @@ class TerminalScreen {
   static constexpr int restoreWaitMs = 200;
 
   // A terminal of this size that can do what the capabilities say; in its own colours when
-  // NO_COLOR is set and not empty. One that cannot address its cursor is written to as a
-  // teletype (see TeletypeRenderer).
-  void open(int fd, int columns, int rows, TerminalCapabilities capabilities);
+  // NO_COLOR is set and not empty. A teletype (one that cannot address its cursor, decided by
+  // the device once) is written to in lines (see TeletypeRenderer).
+  void open(int fd, int columns, int rows, TerminalCapabilities capabilities, bool teletype);
   void close();
   int fd() const { return fd_; }
   // The terminal went away or fails every write: nothing can be shown any more.

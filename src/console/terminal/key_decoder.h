@@ -26,6 +26,16 @@ class KeyQueue {
   bool push(const InputRecord& record);  // false (event dropped) when full
   bool pop(InputRecord& record);
   void clear() { head_ = count_ = 0; }
+  // Drops the events from the first-th oldest on for which drop(record) holds, keeping order.
+  template <class Drop>
+  void dropFrom(int first, Drop drop) {
+    int kept = first;
+    for (int i = first; i < count_; ++i) {
+      const InputRecord record = events_[(head_ + i) % capacity];
+      if (!drop(record)) events_[(head_ + kept++) % capacity] = record;
+    }
+    count_ = kept;
+  }
 
  private:
   InputRecord events_[capacity] = {};

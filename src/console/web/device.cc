@@ -5,17 +5,15 @@
 #include <algorithm>
 #include <chrono>
 
+#include "channels/file_driver.h"
 #include "console/grid_console.h"
 #include "console/system_console.h"
-#include "runtime/run_error.h"
 #include "web/page.h"
 
 namespace qv {
 
 namespace {
 
-constexpr std::int32_t standardInputId = -10;
-constexpr std::int32_t standardErrorId = -12;
 constexpr Handle pageTerminal = 1;  // standard output, the page's terminal in a browser
 constexpr std::uint16_t startAttribute = 0x07;
 // How much output the terminal may have left to parse when a frame goes: none, so that what is
@@ -29,8 +27,8 @@ constexpr int interruptedStatus = 130;
 }  // namespace
 
 Handle WebDevice::standardHandle(std::int32_t which) {
-  if (which > standardInputId || which < standardErrorId) return noHandle;
-  return standardInputId - which;
+  const int slot = standardSlot(which);
+  return slot < 0 ? noHandle : slot;
 }
 
 Handle WebDevice::openConsoleOutput() {
@@ -51,41 +49,49 @@ bool WebDevice::startSession(Handle output, Screen& screen) {
   return true;
 }
 
-bool WebDevice::beginSession() {
+bool WebDevice::beginSession(ScreenGrid& grid) {
   keyboard_.open();
   lastYield_ = emscripten_get_now();
   renderer_->begin(out_);
   repaint_ = true;
-  return present();
+  return present(grid) == Presented::shown;
 }
 
-void WebDevice::endSession() {
-  if (grid().changed() || repaint_) renderer_->render(grid(), out_);
-  grid().clearChanges();
-  renderer_->end(grid(), out_);
+// Ctrl-C ends the program as it does in a terminal, and as a terminal drops the output still
+// waiting for it, the rows the page was not given yet are dropped: the last frame shows the
+// screen as it stands.
+void WebDevice::endSession(ScreenGrid& grid) {
+  if (interrupted_) {
+    grid.clearChanges();
+    renderer_->invalidate();
+    repaint_ = true;
+  }
+  if (grid.changed() || repaint_) renderer_->render(grid, out_);
+  grid.clearChanges();
+  renderer_->end(grid, out_);
   // Whatever follows, a report, starts on a line of its own.
-  if (grid().cursor().x != 0) out_ += "\r\n";
+  if (grid.cursor().x != 0) out_ += "\r\n";
   send();
   keyboard_.close();
 }
 
 // While the terminal still parses earlier frames the changes wait in the grid, whose log keeps
 // the newest scrollback's worth of rows that left its top.
-bool WebDevice::present() {
-  if (!grid().changed() && !repaint_) return true;
+ConsoleDevice::Presented WebDevice::present(ScreenGrid& grid) {
+  if (!grid.changed() && !repaint_) return Presented::shown;
   // Once the grid's log is full the console asks at every scroll, and the page's clock costs
   // more than a row: it is read once in a number of them.
-  const bool everyScroll = grid().scrollLogRoom() < grid().rows();
-  if (everyScroll && ++callsSinceClock_ < callsPerClock) return true;
+  const bool everyScroll = grid.scrollLogRoom() < grid.rows();
+  if (everyScroll && ++callsSinceClock_ < callsPerClock) return Presented::shown;
   callsSinceClock_ = 0;
-  if (!yieldIfDue()) return false;
-  if (!pageBehind_ && emscripten_get_now() >= nextFrameAt_) draw();
-  return true;
+  if (!yieldIfDue()) return Presented::gaveWay;
+  if (!pageBehind_ && emscripten_get_now() >= nextFrameAt_) draw(grid);
+  return Presented::shown;
 }
 
-void WebDevice::draw() {
-  renderer_->render(grid(), out_);
-  grid().clearChanges();
+void WebDevice::draw(ScreenGrid& grid) {
+  renderer_->render(grid, out_);
+  grid.clearChanges();
   repaint_ = false;
   send();
 }
@@ -119,27 +125,22 @@ bool WebDevice::yieldIfDue() {
   return !keyboard_.interrupted();
 }
 
-// Ctrl-C ends the program as it does in a terminal, and as a terminal drops the output still
-// waiting for it, the rows the page was not given yet are dropped: the last frame shows the
-// screen as it stands. A new size of the page's terminal: the grid follows it and the terminal
-// is painted anew.
-void WebDevice::handleEvents() {
+// Ctrl-C ends the program (see endSession). A new size of the page's terminal: the grid
+// follows it and the terminal is painted anew.
+DeviceEvent WebDevice::takeEvent(ScreenGrid&, bool urgentOnly) {
   if (keyboard_.interrupted()) {
-    grid().clearChanges();
-    renderer_->invalidate();
-    repaint_ = true;
-    terminateOnRequest(interruptedStatus);
+    interrupted_ = true;
+    return DeviceEvent::ending(interruptedStatus);
   }
   // A new size comes only while the browser has the thread: after a yield or a wait.
-  if (!pageHadTurn_) return;
+  if (urgentOnly || !pageHadTurn_) return {};
   pageHadTurn_ = false;
   int columns = 0;
   int rows = 0;
-  if (!keyboard_.takeResize(columns, rows)) return;
+  if (!keyboard_.takeResize(columns, rows)) return {};
   renderer_->resize(columns, rows);
-  console().resizeGrid(columns, rows);
   repaint_ = true;
-  console().presentFrame();
+  return DeviceEvent::resized(columns, rows);
 }
 
 bool WebDevice::countKeys(std::uint32_t& count) {
@@ -153,8 +154,8 @@ bool WebDevice::readKey(InputRecord& record) {
 }
 
 // What the user answers is on the page before the wait, whatever the terminal still parses.
-void WebDevice::waitForKeys() {
-  if (grid().changed() || repaint_) draw();
+void WebDevice::waitForKeys(ScreenGrid& grid) {
+  if (grid.changed() || repaint_) draw(grid);
   keyboard_.wait();
   pageHadTurn_ = true;
   lastYield_ = emscripten_get_now();

@@ -29,18 +29,18 @@ class WebDevice final : public ConsoleDevice {
   Handle openConsoleOutput() override;
 
   bool startSession(Handle output, Screen& screen) override;
-  bool beginSession() override;
-  void endSession() override;
+  bool beginSession(ScreenGrid& grid) override;
+  void endSession(ScreenGrid& grid) override;
 
-  bool present() override;
-  void handleEvents() override;
+  Presented present(ScreenGrid& grid) override;
+  DeviceEvent takeEvent(ScreenGrid& grid, bool urgentOnly) override;
 
   bool countKeys(std::uint32_t& count) override;
   bool readKey(InputRecord& record) override;
-  void waitForKeys() override;
+  void waitForKeys(ScreenGrid& grid) override;
 
  private:
-  void draw();
+  void draw(ScreenGrid& grid);
   void send();
   void notePageProgress();
   // Gives the browser its thread when the last time is a frame ago; false when Ctrl-C came.
@@ -51,10 +51,11 @@ class WebDevice final : public ConsoleDevice {
   bool repaint_ = false;
   // Milliseconds, the page's clock.
   double lastYield_ = 0;
-  double sentAt_ = 0;        // the last frame handed to the terminal
-  double nextFrameAt_ = 0;   // when the terminal may get the next one
-  bool pageBehind_ = false;  // the terminal has not parsed the last frame yet
-  bool pageHadTurn_ = true;  // the browser ran since handleEvents last looked
+  double sentAt_ = 0;         // the last frame handed to the terminal
+  double nextFrameAt_ = 0;    // when the terminal may get the next one
+  bool pageBehind_ = false;   // the terminal has not parsed the last frame yet
+  bool pageHadTurn_ = true;   // the browser ran since takeEvent last looked
+  bool interrupted_ = false;  // Ctrl-C ended the program: rows not given to the page are dropped
   int callsSinceClock_ = 0;
   WebKeyboard keyboard_;
 };

@@ -1,22 +1,15 @@
 #include "console/win/device.h"
 
+#include "channels/file_driver.h"
 #include "channels/win/handle.h"
 #include "console/grid_console.h"
 #include "console/system_console.h"
 #include "console/win/signals.h"
-#include "runtime/run_error.h"
 
 namespace qv {
 
-namespace {
-
-constexpr std::int32_t standardInputId = -10;
-constexpr std::int32_t standardErrorId = -12;
-
-}  // namespace
-
 Handle WindowsDevice::standardHandle(std::int32_t which) {
-  if (which > standardInputId || which < standardErrorId) return noHandle;
+  if (standardSlot(which) < 0) return noHandle;
   return fromWindowsHandle(GetStdHandle(static_cast<DWORD>(which)));
 }
 
@@ -48,8 +41,8 @@ bool WindowsDevice::startSession(Handle output, Screen& screen) {
   return true;
 }
 
-bool WindowsDevice::beginSession() {
-  screen_.load(grid());
+bool WindowsDevice::beginSession(ScreenGrid& grid) {
+  screen_.load(grid);
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   keyboard_.open(input, modes_.capture(input));
   consoleControl::install(endConsoleSession);
@@ -57,20 +50,20 @@ bool WindowsDevice::beginSession() {
   return true;
 }
 
-void WindowsDevice::endSession() {
-  screen_.present(grid());
+void WindowsDevice::endSession(ScreenGrid& grid) {
+  screen_.present(grid);
   modes_.leaveProgramMode();
 }
 
-bool WindowsDevice::present() {
-  screen_.present(grid());
-  return true;
+ConsoleDevice::Presented WindowsDevice::present(ScreenGrid& grid) {
+  screen_.present(grid);
+  return Presented::shown;
 }
 
-void WindowsDevice::handleEvents() {
-  if (consoleControl::endRequested()) {
-    terminateOnRequest(static_cast<int>(consoleControl::endStatus));
-  }
+// Ctrl-C, Ctrl-Break and a closed window ask at any time, urgent or not.
+DeviceEvent WindowsDevice::takeEvent(ScreenGrid&, bool) {
+  if (!consoleControl::endRequested()) return {};
+  return DeviceEvent::ending(static_cast<int>(consoleControl::endStatus));
 }
 
 bool WindowsDevice::countKeys(std::uint32_t& count) {
@@ -81,7 +74,7 @@ bool WindowsDevice::readKey(InputRecord& record) {
   return keyboard_.read(record);
 }
 
-void WindowsDevice::waitForKeys() {
+void WindowsDevice::waitForKeys(ScreenGrid&) {
   keyboard_.wait(consoleControl::wakeEvent());
 }
 

@@ -23,16 +23,18 @@ class WindowsDevice final : public ConsoleDevice {
   std::int32_t platformId() override;
 
   bool startSession(Handle output, Screen& screen) override;
-  bool beginSession() override;
-  void endSession() override;
+  bool beginSession(ScreenGrid& grid) override;
+  void endSession(ScreenGrid& grid) override;
 
-  bool present() override;
-  void handleEvents() override;
+  Presented present(ScreenGrid& grid) override;
+  DeviceEvent takeEvent(ScreenGrid& grid, bool urgentOnly) override;
 
   bool countKeys(std::uint32_t& count) override;
   bool readKey(InputRecord& record) override;
-  void waitForKeys() override;
-  bool keysEnded() const override { return keyboard_.ended(); }
+  void waitForKeys(ScreenGrid& grid) override;
+  DeviceEvent keysEnded() const override {
+    return keyboard_.ended() ? DeviceEvent::ending(0) : DeviceEvent{};
+  }
 
  private:
   WindowsModes modes_;
