@@ -11,9 +11,11 @@ set(qv_page_library ${CMAKE_SOURCE_DIR}/src/web/page.js)
 set(qv_web_link_options -sUSE_OFFSET_CONVERTER=1 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
     -sASYNCIFY=1 "SHELL:--js-library ${qv_page_library}"
     "-sASYNCIFY_IMPORTS=['qv_giveThreadToPage','qv_waitForPage','qv_endOnPage']")
-# The page's program is a module that the page starts, again for every new start.
+# The page's program is a module that the page starts, again for every new start. It opens no
+# file (its standard handles are the page's terminal): without Emscripten's file system its
+# JavaScript is 9 KB gzipped instead of 22.
 target_link_options(quorvendalist PRIVATE ${qv_web_link_options} -sENVIRONMENT=web
-                    -sMODULARIZE=1 -sEXPORT_NAME=createQuorvendalist)
+                    -sMODULARIZE=1 -sEXPORT_NAME=createQuorvendalist -sFILESYSTEM=0)
 set_target_properties(quorvendalist PROPERTIES LINK_DEPENDS ${qv_page_library})
 # Every program made from here on (the program for node, the tests and their helpers) runs
 # under node and reads and writes the host's files.

@@ -62,7 +62,10 @@ void ConvergenceSeries::startColumn(std::int32_t step) {
 
 void ConvergenceSeries::add(std::int32_t step, double x) {
   if (columns_.empty() || step >= nextColumnStep_) startColumn(step);
-  const double distance = distanceFromPhi(x);
+  // Once a method settles it repeats its iterate for the rest of the run: the distance is the
+  // last one's, without the extended arithmetic again.
+  const double distance = count_ > 0 && x == lastValue_ ? lastDistance_ : distanceFromPhi(x);
+  lastDistance_ = distance;
   Column& column = columns_.back();
   column.lastStep = step;
   column.nearest = std::min(column.nearest, distance);

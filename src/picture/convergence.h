@@ -77,6 +77,7 @@ class ConvergenceSeries {
 
   std::int64_t count_ = 0;
   double lastValue_ = 0;
+  double lastDistance_ = 0;
   std::int32_t lastValueStep_ = 0;
   std::int32_t exactStep_ = 0;
   std::int32_t wrapStep_ = 0;

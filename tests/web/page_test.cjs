@@ -215,8 +215,8 @@ function pressCtrlC(page) {
 test("a long run: the tab stays alive, the run ends with its exit question; Ctrl-C stops one", async () => {
   const page = await openPage();
   await watchStalls(page);
-  // Past the 2.3 million rows that once overflowed the terminal's queue.
-  const n = slowdown > 1 ? 250000 : 2500000;
+  // Far past the 2.3 million rows that once overflowed the terminal's queue.
+  const n = slowdown > 1 ? 1000000 : 10000000;
   await page.keyboard.type(`b\r${n}\r`);
   await page.waitForFunction((q) => {
     const buffer = window.quorvendalistTerminal.buffer.active;

@@ -19,6 +19,9 @@ constexpr std::uint16_t startAttribute = 0x07;
 // How much output the terminal may have left to parse when a frame goes: none, so that what is
 // on its way is never more than one frame (at most a scrollback's rows) and Ctrl-C shows soon.
 constexpr double unparsedBound = 0;
+// After the terminal parsed a frame, how many times that long it rests before the next one:
+// parsing takes at most a fifth of a long run, the frames still come several times a second.
+constexpr double restPerParse = 4;
 // Scrolls between two looks at the clock while rows stream into a full log.
 constexpr int callsPerClock = 64;
 // What a shell reports for a program that Ctrl-C ended (128 + SIGINT).
@@ -110,7 +113,7 @@ void WebDevice::notePageProgress() {
   if (!pageBehind_ || qv_pageTerminalUnparsed() > unparsedBound) return;
   pageBehind_ = false;
   const double now = emscripten_get_now();
-  nextFrameAt_ = now + 2 * (now - sentAt_);
+  nextFrameAt_ = now + restPerParse * (now - sentAt_);
 }
 
 bool WebDevice::yieldIfDue() {

@@ -3,10 +3,10 @@
 // events (keyboard.h).
 //
 // A long run keeps the page alive: the program gives the browser its thread back about once a
-// frame. A frame waits while the terminal still parses the last one, and twice as long after
-// it, so that parsing takes at most about a third of the time; meanwhile the rows that scroll
-// wait in the grid's log, which is as long as the terminal's scrollback: a frame carries no
-// more rows than the terminal would keep, the older ones are dropped as the terminal would.
+// frame. A frame waits while the terminal still parses the last one, and four times as long
+// after it, so that parsing takes at most about a fifth of the time; meanwhile the rows that
+// scroll wait in the grid's log, which is as long as the terminal's scrollback: a frame carries
+// no more rows than the terminal would keep, the older ones are dropped as the terminal would.
 //
 // The page gives the program its terminal before the program starts; under node there is none,
 // and the dialogue, like on a system without a console, says so and ends with code 1. There are
