@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "console/console_platform.h"
 #include "console/screen_grid.h"
@@ -49,6 +50,9 @@ class ConsoleDevice {
   // async-signal-safe calls.
   virtual void endSessionFromSignalHandler() {}
 
+  // The line being edited, as the line editor has it, goes on in the grid's row but no longer
+  // reads as the grid shows it above (see ConsolePlatform::lineOutOfStep).
+  virtual void lineOutOfStep(int /*row*/, std::span<const std::uint8_t> /*line*/) {}
   // Shows what changed in the grid. False when the frame gave way to an event that must act
   // first (handleEvents then acts on it).
   [[nodiscard]] virtual bool present() = 0;

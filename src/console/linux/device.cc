@@ -117,6 +117,7 @@ bool TerminalDevice::startSession(Handle output, Screen& screen) {
   readTerminalSize(output, size);
   TerminalCapabilities capabilities = readTerminfo(output).value_or(TerminalCapabilities::xterm());
   const LocaleCharacters characters = localeCharacters();
+  utf8_ = characters.utf8;
   if (!characters.utf8) capabilities.glyphs = characters.glyphs;
   keyboard_.open(keyboardFd);
   KeyDecoder& decoder = keyboard_.decoder();
@@ -155,6 +156,7 @@ bool TerminalDevice::takeTerminal(bool atStart) {
   if (!modes_.enterRaw()) return false;
   if (atStart) {
     screen_.start();  // the size was read just now
+    probeGlyphWidth();
     show();
     return true;
   }
@@ -320,15 +322,42 @@ bool TerminalDevice::findCursor(int& row, int& column) {
   return true;
 }
 
+// A terminal that draws glyphs of ambiguous width (è, °, the box lines) two cells wide, as
+// East Asian set-ups do, would push every cell behind one a column right: at the start one
+// such glyph is drawn and the cursor asked where it went. The answer is taken with the keys,
+// whenever it comes, so that the start waits for nothing.
+void TerminalDevice::probeGlyphWidth() {
+  if (!utf8_ || !keyboardIsScreen_ || !keyboard_.canRead()) return;
+  if (screen_.askCursorAfter("\xC3\xA8")) widthQuestion_ = keyboard_.decoder().expectCursorReport();
+}
+
+void TerminalDevice::takeGlyphWidth() {
+  const std::optional<KeyDecoder::CursorReport> report = keyboard_.decoder().takeCursorReport();
+  if (!report || report->question < widthQuestion_) return;
+  // From column 1, a glyph one cell wide leaves the cursor in column 2.
+  if (report->question == widthQuestion_ && report->column > 2) {
+    screen_.narrowAmbiguousGlyphs();
+    show();
+  }
+  widthQuestion_ = 0;
+}
+
+void TerminalDevice::lineOutOfStep(int row, std::span<const std::uint8_t> line) {
+  screen_.lineOutOfStep(grid(), row, line);
+}
+
 // A teletype cannot move its cursor back along the line: the keys that would are ignored.
-// Ctrl-L redraws the screen, as in full-screen terminal programs, instead of typing its glyph.
+// Ctrl-L redraws the screen, as in full-screen terminal programs, instead of typing its glyph
+// (a typed ♀ still types it).
 bool TerminalDevice::countKeys(std::uint32_t& count) {
+  if (widthQuestion_ != 0) takeGlyphWidth();
   KeyQueue& queue = keyboard_.queue();
   InputRecord record{};
   bool redraw = false;
   for (int i = queue.size(); i > 0 && queue.pop(record); --i) {
     const bool ctrlL = !screen_.teletype() && record.eventType == InputEventType::key &&
                        record.keyEvent.asciiChar == redrawKey &&
+                       record.keyEvent.virtualKeyCode != VirtualKey::none &&
                        (record.keyEvent.controlKeyState & controlKey::anyAlt) == 0;
     redraw = redraw || ctrlL;
     if (!ctrlL && !(screen_.teletype() && movesAlongTheLine(record))) queue.push(record);

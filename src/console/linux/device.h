@@ -40,6 +40,7 @@ class TerminalDevice final : public ConsoleDevice {
   void handleEvents() override;
   void handleUrgentEvents() override;
 
+  void lineOutOfStep(int row, std::span<const std::uint8_t> line) override;
   bool countKeys(std::uint32_t& count) override;
   bool readKey(InputRecord& record) override;
   void waitForKeys() override;
@@ -55,6 +56,8 @@ class TerminalDevice final : public ConsoleDevice {
   void applyTerminalSize();
   void waitForSettledSize();
   bool findCursor(int& row, int& column);
+  void probeGlyphWidth();
+  void takeGlyphWidth();
   void show();
 
   int standard_[3];
@@ -64,6 +67,8 @@ class TerminalDevice final : public ConsoleDevice {
   TerminalKeyboard keyboard_;
   bool keyboardIsScreen_ = false;  // keys come from the terminal the dialogue is drawn on
   bool resumePending_ = false;     // the terminal is ours again; the dialogue goes on there next
+  bool utf8_ = true;               // the locale's character set, the terminal's
+  int widthQuestion_ = 0;          // the cursor question that measures a glyph's width
 };
 
 }  // namespace qv
