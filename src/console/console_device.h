@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "channels/file_driver.h"
 #include "console/console_platform.h"
@@ -76,6 +77,10 @@ class ConsoleDevice {
   // async-signal-safe calls.
   virtual void endSessionFromSignalHandler() {}
 
+  // The line being edited, as the line editor has it, goes on in the grid's row but no longer
+  // reads as the grid shows it above (see ConsolePlatform::lineOutOfStep).
+  virtual void lineOutOfStep(const ScreenGrid& /*grid*/, int /*row*/,
+                             std::span<const std::uint8_t> /*line*/) {}
   // Shows what changed in the grid. gaveWay when the frame gave way to an event that must act
   // first (the next event step reports it).
   [[nodiscard]] virtual Presented present(ScreenGrid& grid) = 0;

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "console/console_output.h"
+#include "console/console_platform.h"
 #include "console/console_state.h"
 #include "console/key_codes.h"
 
@@ -128,11 +129,22 @@ std::int32_t consoleReadLine(TextChannel& channel) {
 
 void eraseLastChar(TextChannel& channel) {
   if (channel.bufferPosition == 0 || channel.bufferPosition != channel.bufferEnd) return;
+  // At the window's left column the backspace stays: the character erased is on the row above.
+  const bool upARow = consoleState.currentColumn <= consoleState.windowLeft;
   putConsoleChar(charCode::backspace);
   putConsoleChar(charCode::blank);
   putConsoleChar(charCode::backspace);
   --channel.bufferPosition;
   --channel.bufferEnd;
+  if (upARow) {
+    const ConsoleState& s = consoleState;
+    consolePlatform().lineOutOfStep(
+        s.consoleOutputHandle,
+        {static_cast<std::int16_t>(s.currentColumn - 1),
+         static_cast<std::int16_t>(s.currentRow - 1)},
+        {channel.buffer,
+         static_cast<std::size_t>(std::clamp(channel.bufferEnd, 0, channelBufferSize))});
+  }
 }
 
 }  // namespace qv

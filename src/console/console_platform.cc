@@ -35,6 +35,8 @@ bool ConsolePlatform::takeScreenBufferResize(Handle, ScreenBufferInfo&) {
   return false;
 }
 
+void ConsolePlatform::lineOutOfStep(Handle, ConsoleCoord, std::span<const std::uint8_t>) {}
+
 ConsolePlatform& consolePlatform() {
   return *installedPlatform;
 }

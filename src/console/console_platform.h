@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "channels/text_channel.h"
 
@@ -164,6 +165,12 @@ class ConsolePlatform {
   // (the platform keeps the cells that fit and clamps the cursor). Cheap enough for every
   // driver call. The default is a buffer that never changes size.
   [[nodiscard]] virtual bool takeScreenBufferResize(Handle output, ScreenBufferInfo& info);
+  // The line editor's line no longer reads as the screen shows it: an erase at the window's
+  // left column (position), where a backspace cannot go up a row, took a character from the
+  // row above. A device that prints lines it cannot take back (a teletype) shows the line
+  // again. The default does nothing: the screen stays as the console has it.
+  virtual void lineOutOfStep(Handle output, ConsoleCoord position,
+                             std::span<const std::uint8_t> line);
   // One cell; the cursor does not move; no wrap, scroll or control meaning.
   virtual void writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) = 0;
   // The source block is read whole, then written with its top-left cell on destination, only

@@ -124,6 +124,13 @@ bool GridConsole::takeScreenBufferResize(Handle output, ScreenBufferInfo& info) 
   return true;
 }
 
+void GridConsole::lineOutOfStep(Handle output, ConsoleCoord position,
+                                std::span<const std::uint8_t> line) {
+  if (drawsOn(output) && grid_->contains(position.x, position.y)) {
+    device_.lineOutOfStep(*grid_, position.y, line);
+  }
+}
+
 void GridConsole::writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) {
   if (drawsOn(output)) grid_->writeCell(position, cell);
 }

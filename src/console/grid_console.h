@@ -40,6 +40,8 @@ class GridConsole final : public ConsolePlatform {
 
   bool getScreenBufferInfo(Handle output, ScreenBufferInfo& info) override;
   bool takeScreenBufferResize(Handle output, ScreenBufferInfo& info) override;
+  void lineOutOfStep(Handle output, ConsoleCoord position,
+                     std::span<const std::uint8_t> line) override;
   void writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) override;
   void scrollScreenBuffer(Handle output, ConsoleRect source, const ConsoleRect* clip,
                           ConsoleCoord destination, ConsoleCell fill) override;

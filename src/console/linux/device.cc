@@ -98,6 +98,7 @@ bool TerminalDevice::startSession(Handle output, Screen& screen) {
   readTerminalSize(output, size);
   TerminalCapabilities capabilities = readTerminfo(output).value_or(TerminalCapabilities::xterm());
   const LocaleCharacters characters = localeCharacters();
+  utf8_ = characters.utf8;
   if (!characters.utf8) capabilities.glyphs = characters.glyphs;
   // Decided once: the renderer and the key filter both follow it.
   const bool teletype = !capabilities.addressable();
@@ -138,7 +139,8 @@ DeviceEvent TerminalDevice::takeTerminal(ScreenGrid& grid, bool atStart) {
   }
   if (!modes_.enterRaw()) return hangUp();
   if (atStart) {
-    screen_.start();              // the size was read just now
+    screen_.start();  // the size was read just now
+    probeGlyphWidth();
     (void)screen_.present(grid);  // what stopped it is heard at the next safe point
     return {};
   }
@@ -192,6 +194,9 @@ DeviceEvent TerminalDevice::takeEvent(ScreenGrid& grid, bool urgentOnly) {
   if (resumePending_) return finishResume(grid);
   if (signalPipe::pending() && signalPipe::takeResize()) return applyTerminalSize();
   // Ctrl-L redraws the screen, as in full-screen terminal programs, instead of typing its glyph.
+  if (widthQuestion_ != 0) {
+    if (const DeviceEvent redraw = takeGlyphWidth(); redraw.happened()) return redraw;
+  }
   if (keyboard_.takeRedraw()) {
     screen_.repaint();
     return {DeviceEvent::Kind::redraw};
@@ -302,6 +307,32 @@ bool TerminalDevice::findCursor(int& row, int& column) {
   row = report->row - 1;
   column = report->column - 1;
   return true;
+}
+
+// A terminal that draws glyphs of ambiguous width (è, °, the box lines) two cells wide, as
+// East Asian set-ups do, would push every cell behind one a column right: at the start one
+// such glyph is drawn and the cursor asked where it went. The answer is taken with the keys,
+// whenever it comes, so that the start waits for nothing.
+void TerminalDevice::probeGlyphWidth() {
+  if (!utf8_ || !keyboardIsScreen_ || !keyboard_.canRead()) return;
+  if (screen_.askCursorAfter("\xC3\xA8")) widthQuestion_ = keyboard_.decoder().expectCursorReport();
+}
+
+// A redraw once the answer says the glyph took two cells.
+DeviceEvent TerminalDevice::takeGlyphWidth() {
+  const std::optional<KeyDecoder::CursorReport> report = keyboard_.decoder().takeCursorReport();
+  if (!report || report->question < widthQuestion_) return {};
+  // From column 1, a glyph one cell wide leaves the cursor in column 2.
+  const bool wide = report->question == widthQuestion_ && report->column > 2;
+  widthQuestion_ = 0;
+  if (!wide) return {};
+  screen_.narrowAmbiguousGlyphs();
+  return {DeviceEvent::Kind::redraw};
+}
+
+void TerminalDevice::lineOutOfStep(const ScreenGrid& grid, int row,
+                                   std::span<const std::uint8_t> line) {
+  screen_.lineOutOfStep(grid, row, line);
 }
 
 bool TerminalDevice::countKeys(std::uint32_t& count) {

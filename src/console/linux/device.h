@@ -39,6 +39,7 @@ class TerminalDevice final : public ConsoleDevice {
   Presented present(ScreenGrid& grid) override;
   DeviceEvent takeEvent(ScreenGrid& grid, bool urgentOnly) override;
 
+  void lineOutOfStep(const ScreenGrid& grid, int row, std::span<const std::uint8_t> line) override;
   bool countKeys(std::uint32_t& count) override;
   bool readKey(InputRecord& record) override;
   void waitForKeys(ScreenGrid& grid) override;
@@ -54,6 +55,8 @@ class TerminalDevice final : public ConsoleDevice {
   DeviceEvent applyTerminalSize();
   void waitForSettledSize();
   bool findCursor(int& row, int& column);
+  void probeGlyphWidth();
+  DeviceEvent takeGlyphWidth();
 
   int standard_[3];
   int controllingTerminal_ = -1;  // opened when standard output is no terminal
@@ -62,6 +65,8 @@ class TerminalDevice final : public ConsoleDevice {
   TerminalKeyboard keyboard_;
   bool keyboardIsScreen_ = false;  // keys come from the terminal the dialogue is drawn on
   bool resumePending_ = false;     // the terminal is ours again; the dialogue goes on there next
+  bool utf8_ = true;               // the locale's character set, the terminal's
+  int widthQuestion_ = 0;          // the cursor question that measures a glyph's width
 };
 
 }  // namespace qv

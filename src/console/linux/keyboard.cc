@@ -16,7 +16,9 @@ constexpr int readLimit = 256;
 constexpr std::uint8_t redrawKey = 12;  // Ctrl-L
 
 bool isRedrawKey(const InputRecord& record) {
+  // Ctrl-L, not a typed glyph of the same code (a typed ♀ is text).
   return record.eventType == InputEventType::key && record.keyEvent.asciiChar == redrawKey &&
+         record.keyEvent.virtualKeyCode != VirtualKey::none &&
          (record.keyEvent.controlKeyState & controlKey::anyAlt) == 0;
 }
 

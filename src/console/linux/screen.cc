@@ -72,6 +72,14 @@ bool TerminalScreen::askCursor() {
   return output_.write(rest) == TerminalOutput::Outcome::written;
 }
 
+bool TerminalScreen::askCursorAfter(std::string_view glyph) {
+  if (!shown_ || cursorQuery_.empty() || !unsent_.empty()) return false;
+  std::string probe = "\r";
+  probe.append(glyph).append(cursorQuery_).append("\r  \r");  // two cells: the widest glyph
+  std::string_view rest = probe;
+  return output_.write(rest) == TerminalOutput::Outcome::written;
+}
+
 bool TerminalScreen::present(ScreenGrid& grid) {
   if (!shown_) return true;
   if (presenting_ || (!grid.changed() && !repaintPending_ && unsent_.empty())) return true;

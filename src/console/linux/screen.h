@@ -35,6 +35,18 @@ class TerminalScreen {
   const std::string& cursorQuery() const { return cursorQuery_; }
   // Sends the question; false when it did not go out whole.
   bool askCursor();
+  // Draws the glyph at the start of the cursor's row, asks where the cursor went, and blanks
+  // the glyph's cells again; false when that did not go out whole.
+  bool askCursorAfter(std::string_view glyph);
+  // See FrameRenderer::lineOutOfStep.
+  void lineOutOfStep(const ScreenGrid& grid, int row, std::span<const std::uint8_t> line) {
+    if (renderer_) renderer_->lineOutOfStep(grid, row, line);
+  }
+  // The terminal draws glyphs of ambiguous width two cells wide: narrow stand-ins from now on.
+  void narrowAmbiguousGlyphs() {
+    if (renderer_) renderer_->narrowAmbiguousGlyphs();
+    repaint();
+  }
   // What a signal kept of the last frame from the terminal goes out now; false when some
   // still waits.
   bool sendUnsent();

@@ -95,7 +95,32 @@ constexpr std::string_view kSubstitutes =
     "asGpSsutFTOd8fen=+><()/~o..vn2# ";
 static_assert(kSubstitutes.size() == 256);
 
+struct Range {
+  char32_t first, last;
+};
+
+// The code points of the glyphs above whose East Asian width is ambiguous, generously: one
+// drawn narrow for nothing costs less than one that pushes a row's cells to the right.
+constexpr Range kAmbiguous[] = {
+    {0x00A1, 0x00A1}, {0x00A7, 0x00A8}, {0x00AA, 0x00AA}, {0x00B0, 0x00B4}, {0x00B6, 0x00BA},
+    {0x00BC, 0x00BF}, {0x00C6, 0x00C6}, {0x00DF, 0x00E1}, {0x00E6, 0x00EA}, {0x00EC, 0x00ED},
+    {0x00F2, 0x00F3}, {0x00F7, 0x00FA}, {0x00FC, 0x00FC}, {0x0391, 0x03C9}, {0x2022, 0x2022},
+    {0x203C, 0x203C}, {0x207F, 0x207F}, {0x2190, 0x21A8}, {0x2219, 0x2229}, {0x2248, 0x2248},
+    {0x2261, 0x2265}, {0x2500, 0x25FF}, {0x2630, 0x266F},
+};
+
+constexpr bool ambiguous(char32_t codePoint) {
+  for (const Range& range : kAmbiguous) {
+    if (codePoint >= range.first && codePoint <= range.last) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool cp437AmbiguousWidth(std::uint8_t byte) {
+  return ambiguous(kCodePoints[byte]);
+}
 
 char cp437Substitute(std::uint8_t byte) {
   return kSubstitutes[byte];

@@ -13,6 +13,9 @@ std::string_view cp437Glyph(std::uint8_t byte);
 char32_t cp437CodePoint(std::uint8_t byte);
 // A plain ASCII character that stands in for the glyph where a character set lacks it.
 char cp437Substitute(std::uint8_t byte);
+// True for a glyph of ambiguous width: one cell in most terminals, two in those set up for East
+// Asian text (xterm -cjk_width and the like).
+bool cp437AmbiguousWidth(std::uint8_t byte);
 // The byte whose glyph is this code point, or -1 when code page 437 has none.
 int cp437FromUnicode(char32_t codePoint);
 

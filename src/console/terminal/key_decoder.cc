@@ -312,7 +312,8 @@ bool KeyDecoder::decodeOwnKey(KeyQueue& queue, Step& step) const {
 
 void KeyDecoder::emitSetCharacter(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue) {
   const int character = setCharacters_[byte & 0x7F];
-  if (character < charCode::del) return;  // not in the set, or a control code's glyph
+  // Not in the set, or the glyph of a code the line editor would act on.
+  if (character < 0 || !charCode::typedAsText(static_cast<std::uint8_t>(character))) return;
   lastWasCarriageReturn_ = false;
   queue.push(
       keyRecord(VirtualKey::none, ScanCode::none, static_cast<std::uint8_t>(character), alt));
@@ -542,11 +543,11 @@ KeyDecoder::Step KeyDecoder::decodeUtf8(std::size_t start, std::uint32_t alt, Ke
   for (std::size_t i = start + 1; i < heldCount_; ++i) {
     codePoint = codePoint << 6 | (held_[i] & 0x3F);
   }
-  // Only letters and symbols: a glyph that stands for a control code would otherwise act as an
-  // editing key (a typed arrow as Esc, a note as Enter).
+  // Glyphs of the control range are text too (a typed § is 21), but not those whose code the
+  // line editor would act on (a typed arrow as Esc, a note as Enter). 127 is text here, though
+  // a keyboard sends it for Backspace.
   const int character = cp437FromUnicode(codePoint);
-  if (character >=
-      charCode::del) {  // as a character, even 127 (which a keyboard sends for Backspace)
+  if (character > 0 && charCode::typedAsText(static_cast<std::uint8_t>(character))) {
     lastWasCarriageReturn_ = false;
     queue.push(
         keyRecord(VirtualKey::none, ScanCode::none, static_cast<std::uint8_t>(character), alt));

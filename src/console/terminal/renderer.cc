@@ -173,6 +173,14 @@ int Renderer::resize(int terminalColumns, int terminalRows, int cursorRow, int c
   return extra;
 }
 
+void Renderer::narrowAmbiguousGlyphs() {
+  for (int b = 0; b < 256; ++b) {
+    const auto byte = static_cast<std::uint8_t>(b);
+    if (cp437AmbiguousWidth(byte)) glyphs_[b] = {{cp437Substitute(byte)}, 1};
+  }
+  invalidate();
+}
+
 void Renderer::invalidate() {
   std::fill(known_.begin(), known_.end(), 0);
   compareAll_ = true;

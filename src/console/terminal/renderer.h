@@ -43,6 +43,13 @@ class FrameRenderer {
   virtual void end(const ScreenGrid& grid, std::string& out) = 0;
   // The terminal's own modes back, alone: where its cursor stands is not known.
   virtual void restoreModes(std::string& out) = 0;
+  // The terminal draws glyphs of ambiguous width two cells wide: from the next render on, each
+  // is drawn as its narrow stand-in, so that every cell stays in its column.
+  virtual void narrowAmbiguousGlyphs() {}
+  // The line being edited is this text followed by the grid's row `row` (where it goes on), not
+  // what the grid shows above that row (see ConsolePlatform::lineOutOfStep). Only a renderer
+  // that prints lines needs to know.
+  virtual void lineOutOfStep(const ScreenGrid&, int /*row*/, std::span<const std::uint8_t>) {}
 };
 
 class Renderer final : public FrameRenderer {
@@ -76,6 +83,7 @@ class Renderer final : public FrameRenderer {
   // stopped.
   void end(const ScreenGrid& grid, std::string& out) override;
   void restoreModes(std::string& out) override;
+  void narrowAmbiguousGlyphs() override;
 
  private:
   struct View {  // the part of the grid the terminal shows, from its top-left cell

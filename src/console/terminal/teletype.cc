@@ -31,45 +31,60 @@ TeletypeRenderer::TeletypeRenderer(const std::vector<std::string>& glyphs) : gly
   }
 }
 
+void TeletypeRenderer::lineOutOfStep(const ScreenGrid& grid, int row,
+                                     std::span<const std::uint8_t> line) {
+  heading_.assign(line.begin(), line.end());
+  headingLine_ = base_ + grid.scrolledOffCount() + row;
+}
+
 void TeletypeRenderer::invalidate() {
   if (!written_.empty()) freshLine_ = true;
   written_.clear();
 }
 
-// The terminal's line becomes the row's first length cells: what differs is erased from the
-// end, the rest written.
+// The terminal's line becomes the row's first length cells (behind the line editor's heading,
+// on its row): what differs is erased from the end, the rest written.
 void TeletypeRenderer::write(std::span<const ConsoleCell> row, std::size_t length,
                              std::string& out) {
+  std::string wanted = line_ == headingLine_ ? heading_ : std::string();
+  for (std::size_t i = 0; i < length; ++i) wanted += static_cast<char>(shownByte(row[i]));
   if (freshLine_) {
     out += lineEnd;
     freshLine_ = false;
   }
-  std::size_t same = 0;
-  while (same < written_.size() && same < length &&
-         static_cast<std::uint8_t>(written_[same]) == shownByte(row[same])) {
-    ++same;
+  std::size_t same = static_cast<std::size_t>(
+      std::mismatch(written_.begin(), written_.end(), wanted.begin(), wanted.end()).first -
+      written_.begin());
+  // A backspace does not go up to the paper's row above: the line starts again below.
+  if (same < written_.size() && same < written_.size() / columns_ * columns_) {
+    out += lineEnd;
+    written_.clear();
+    same = 0;
   }
   for (std::size_t i = same; i < written_.size(); ++i) out += erase;
   written_.resize(same);
-  for (std::size_t i = same; i < length; ++i) {
-    const std::uint8_t byte = shownByte(row[i]);
-    out += glyphs_[byte];
-    written_ += static_cast<char>(byte);
+  for (std::size_t i = same; i < wanted.size(); ++i) {
+    out += glyphs_[static_cast<std::uint8_t>(wanted[i])];
   }
+  written_ = std::move(wanted);
 }
 
 // A complete row: its text, and the blanks already written after it.
 void TeletypeRenderer::writeWhole(std::span<const ConsoleCell> row, std::string& out) {
-  write(row, std::max(textLength(row), std::min(written_.size(), row.size())), out);
+  const std::size_t heading = line_ == headingLine_ ? heading_.size() : 0;
+  const std::size_t blanks = written_.size() > heading ? written_.size() - heading : 0;
+  write(row, std::max(textLength(row), std::min(blanks, row.size())), out);
 }
 
 void TeletypeRenderer::endLine(std::string& out) {
   out += lineEnd;
   written_.clear();
+  if (line_ == headingLine_) headingLine_ = -1;
   ++line_;
 }
 
 void TeletypeRenderer::render(const ScreenGrid& grid, std::string& out) {
+  columns_ = static_cast<std::size_t>(std::max(grid.columns(), 1));
   const long left = grid.scrolledOffCount();
   const long kept = std::min<long>(left, grid.scrollLogCapacity());
   // The rows that left the grid's top: each one not yet written whole is a line; a cleared
@@ -106,6 +121,7 @@ void TeletypeRenderer::end(const ScreenGrid&, std::string& out) {
   if (!written_.empty()) out += lineEnd;
   written_.clear();
   freshLine_ = false;
+  headingLine_ = -1;
 }
 
 }  // namespace qv

@@ -2,8 +2,10 @@
 // the program as a teletype program. Not one escape sequence and no colour. Each row goes out
 // once, when it is complete (the cursor has left it), as a line; the cursor's own row goes out
 // as far as the cursor whenever a frame is shown (a prompt, the line being typed), and what the
-// line editor erases there is erased with backspace, blank, backspace. A clear of the screen is
-// an empty line: what was written stays above it, as on paper.
+// line editor erases there is erased with backspace, blank, backspace, as long as that stays on
+// the paper's row: an erase that would go back up a row prints the line again on a fresh line,
+// as line-mode editors do. A clear of the screen is an empty line: what was written stays
+// above it, as on paper.
 #pragma once
 
 #include <string>
@@ -31,6 +33,7 @@ class TeletypeRenderer final : public FrameRenderer {
   // A line begun goes out as far as the cursor, then a line end.
   void end(const ScreenGrid& grid, std::string& out) override;
   void restoreModes(std::string&) override {}
+  void lineOutOfStep(const ScreenGrid& grid, int row, std::span<const std::uint8_t> line) override;
 
  private:
   void write(std::span<const ConsoleCell> row, std::size_t length, std::string& out);
@@ -38,10 +41,13 @@ class TeletypeRenderer final : public FrameRenderer {
   void endLine(std::string& out);
 
   std::vector<std::string> glyphs_;
-  long base_ = 0;           // the sequence index of the grid's top row (rows that left it before)
-  long line_ = 0;           // the sequence index of the row the terminal's line shows
-  std::string written_;     // the console bytes written on that line so far
-  bool freshLine_ = false;  // the terminal's line holds text the renderer no longer knows
+  long base_ = 0;             // the sequence index of the grid's top row (rows that left it before)
+  long line_ = 0;             // the sequence index of the row the terminal's line shows
+  std::string written_;       // the console bytes written on that line so far
+  bool freshLine_ = false;    // the terminal's line holds text the renderer no longer knows
+  std::size_t columns_ = 80;  // the paper's width
+  std::string heading_;       // what the line editor's line holds before row headingLine_
+  long headingLine_ = -1;
 };
 
 }  // namespace qv

@@ -125,11 +125,12 @@ TEST(KeyDecoder, TerminalSequencesWholeAndSplitAtEveryByte) {
        "\033x\0331\033\177\033\303\251\033\033b",
        {with(kX, kAlt), letter('1', '1', 2, kAlt), with(kBack, kAlt), glyph(130, kAlt), kEsc,
         letter('B', 'b', 48, kAlt)}},
-      // UTF-8 gives the code page 437 byte; a character with none, or the glyph of a control
-      // code, types nothing.
+      // UTF-8 gives the code page 437 byte, § and ¶ too; a character with none, or the glyph of
+      // a code the line editor acts on (an arrow for Esc, a note for Enter), types nothing.
       {"utf-8",
-       "\303\251\342\225\224\317\200\342\214\202\342\202\254\342\206\220a",
-       {glyph(130), glyph(201), glyph(227), glyph(127), kA}},
+       "\303\251\342\225\224\317\200\342\214\202\342\202\254\342\206\220a"
+       "\302\247\302\266\342\231\252",
+       {glyph(130), glyph(201), glyph(227), glyph(127), kA, glyph(21), glyph(20)}},
       // Cut short, a stray continuation, overlong forms, a surrogate, beyond U+10FFFF, cut by a
       // sequence: dropped, and the byte that broke it starts afresh.
       {"invalid utf-8",
@@ -207,14 +208,15 @@ TEST(KeyDecoder, HeldSequenceAfterTimeout) {
 
 // What a terminal's description and the locale add: its own key strings (a VT52's Up here)
 // before the built-in forms, which stay; the characters of a single-byte set as the console's
-// (ä, è; none for the currency sign); a cursor report nobody awaits is no key, unless it is
+// (ä, è, §; none for the currency sign); a cursor report nobody awaits is no key, unless it is
 // the modified F3 it looks like.
 TEST(KeyDecoder, OwnKeyStringsAndSingleByteText) {
-  const std::string_view bytes = "\033Ax\033[A\344\350\244\033\344\033[12;40R\033[1;5R";
+  const std::string_view bytes = "\033Ax\033[A\344\350\244\247\033\344\033[12;40R\033[1;5R";
   std::array<std::int16_t, 128> latin1;
   latin1.fill(-1);
   latin1[0xE4 - 0x80] = 132;
   latin1[0xE8 - 0x80] = 138;
+  latin1[0xA7 - 0x80] = 21;
   for (std::size_t split = 0; split <= bytes.size(); ++split) {
     KeyDecoder decoder;
     decoder.addKey("\033A", VirtualKey::up);
@@ -222,8 +224,8 @@ TEST(KeyDecoder, OwnKeyStringsAndSingleByteText) {
     KeyQueue queue;
     decoder.feed(bytesOf(bytes.substr(0, split)), queue);
     decoder.feed(bytesOf(bytes.substr(split)), queue);
-    EXPECT_EQ(drain(queue),
-              (Keys{kUp, kX, kUp, glyph(132), glyph(138), glyph(132, kAlt), function(3, kCtrl)}))
+    EXPECT_EQ(drain(queue), (Keys{kUp, kX, kUp, glyph(132), glyph(138), glyph(21), glyph(132, kAlt),
+                                  function(3, kCtrl)}))
         << split;
   }
 }
