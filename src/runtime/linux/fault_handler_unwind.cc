@@ -9,7 +9,9 @@
 #include <cstdint>
 
 #include "runtime/fault_handler.h"
+#include "runtime/fault_errors.h"
 #include "runtime/fpu_control.h"
+#include "runtime/linux/fault_call.h"
 #include "runtime/linux/fault_map.h"
 #include "runtime/linux/fault_signals.h"
 #include "runtime/linux/unwind_trace.h"
@@ -23,6 +25,7 @@ namespace {
 alignas(16) std::uint8_t signalStack[256 * 1024];
 
 CapturedStack faultStack;
+PendingFault calledFault;  // what raiseCalledFault raises
 
 // A write this far below the stack pointer is the stack growing into what lies below it.
 constexpr std::uintptr_t largestFrame = 64 * 1024;
@@ -78,7 +81,16 @@ void faultFilter(int signal, siginfo_t* info, void* context) {
   const void* address = faultingInstruction(signal, *info, context);
   // An address of 0 would read as no error at all.
   if (address == nullptr) address = reinterpret_cast<const void*>(1);
-  recordFault({address, mapping.number, mapping.floatingPoint, &faultStack, nullptr});
+  const PendingFault fault{address, mapping.number, mapping.floatingPoint, &faultStack, nullptr};
+#if defined(__arm__)
+  // An overflow leaves no stack to make the call on.
+  const auto& saved = static_cast<ucontext_t*>(context)->uc_mcontext;
+  if (mapping.number != errorStackOverflow && onProgramStack(saved.arm_sp)) {
+    calledFault = fault;
+    return sendOnAsCall(*static_cast<ucontext_t*>(context));
+  }
+#endif
+  recordFault(fault);
 
   unblockFaultSignals();
   loadFpuControl();
@@ -86,6 +98,13 @@ void faultFilter(int signal, siginfo_t* info, void* context) {
 }
 
 }  // namespace
+
+void raiseCalledFault(const void* returnAddress) {
+  captureStack(faultStack, returnAddress, false);
+  recordFault(calledFault);
+  loadFpuControl();
+  resumeAfterFault();
+}
 
 void installFaultHandling(const void* top) {
   // The unwinder finds and reads the unwind tables on its first use: now, not in a handler.

@@ -63,6 +63,10 @@ void installFaultSignals(const void* top, FaultSignalHandler handler, void* alte
   installed = true;
 }
 
+bool faultSignalsInstalled() {
+  return installed;
+}
+
 bool onProgramStack(std::uintptr_t address) {
   return address < stackTop && address + stackReserve + guardGap >= stackTop;
 }

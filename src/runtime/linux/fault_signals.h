@@ -17,6 +17,8 @@ using FaultSignalHandler = void (*)(int signal, siginfo_t* info, void* context);
 void installFaultSignals(const void* stackTop, FaultSignalHandler handler, void* alternateStack,
                          std::size_t alternateSize);
 
+bool faultSignalsInstalled();
+
 // Whether the address lies in the program's stack, or in the gap the kernel keeps below it.
 bool onProgramStack(std::uintptr_t address);
 // The lowest address the program's stack may grow to.
