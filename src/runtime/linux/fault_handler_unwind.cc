@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "runtime/fault_handler.h"
 #include "runtime/fault_errors.h"
+#include "runtime/fault_handler.h"
 #include "runtime/fpu_control.h"
 #include "runtime/linux/fault_call.h"
 #include "runtime/linux/fault_map.h"
@@ -38,34 +38,40 @@ bool belowStackPointer(std::uintptr_t address) {
   return sp != 0 && address < sp && address + largestFrame >= sp;
 }
 
-// Where the unwinder cannot read the signal frame (32-bit ARM's unwinder has no rule for it;
-// ppc64's knows the kernel's return code, which qemu-user does not copy), the saved context
-// names the instruction there, and elsewhere the kernel's fault address is the instruction
-// for every fault but an access to memory; the back-trace is then empty.
+// The instruction the signal interrupted, as the saved context names it, on the processors
+// whose context is read here (nullptr elsewhere). It finds the interrupted frame where the
+// unwinder does not mark it (mips), and names the instruction where the unwinder cannot read the
+// signal frame (32-bit ARM's has no rule for it; ppc64's does not know qemu-user's).
+const void* savedInstruction(const void* context) {
+  const auto& saved = static_cast<const ucontext_t*>(context)->uc_mcontext;
+#if defined(__arm__)
+  return reinterpret_cast<const void*>(saved.arm_pc);
+#elif defined(__powerpc64__)
+  return reinterpret_cast<const void*>(saved.gp_regs[PT_NIP]);
+#elif defined(__mips__)
+  return reinterpret_cast<const void*>(saved.pc);
+#else
+  (void)saved;
+  return nullptr;
+#endif
+}
+
+// Elsewhere the kernel's fault address is the instruction for every fault but an access to
+// memory; the back-trace is then empty.
 const void* faultingInstruction(int signal, const siginfo_t& info, const void* context) {
   if (faultStack.faultingInstruction != 0) {
     return reinterpret_cast<const void*>(faultStack.faultingInstruction);
   }
-#if defined(__arm__) || defined(__powerpc64__)
-  (void)signal;
-  (void)info;
-  const auto& saved = static_cast<const ucontext_t*>(context)->uc_mcontext;
-#if defined(__arm__)
-  return reinterpret_cast<const void*>(saved.arm_pc);
-#else
-  return reinterpret_cast<const void*>(saved.gp_regs[PT_NIP]);
-#endif
-#else
-  (void)context;
+  if (const void* saved = savedInstruction(context)) return saved;
   return signal == SIGSEGV || signal == SIGBUS ? nullptr : info.si_addr;
-#endif
 }
 
 void faultFilter(int signal, siginfo_t* info, void* context) {
   // A signal sent by another process is no fault of this one.
   if (info->si_code <= 0) return passOn(signal);
   const bool memoryAccess = signal == SIGSEGV || signal == SIGBUS;
-  captureStack(faultStack, memoryAccess ? nullptr : info->si_addr, true);
+  const void* saved = savedInstruction(context);
+  captureStack(faultStack, saved != nullptr ? saved : memoryAccess ? nullptr : info->si_addr, true);
   FaultFacts facts;
   facts.signal = signal;
   facts.code = info->si_code;
