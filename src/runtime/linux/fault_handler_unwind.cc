@@ -90,8 +90,8 @@ void faultFilter(int signal, siginfo_t* info, void* context) {
   const PendingFault fault{address, mapping.number, mapping.floatingPoint, &faultStack, nullptr};
 #if defined(__arm__)
   // An overflow leaves no stack to make the call on.
-  const auto& saved = static_cast<ucontext_t*>(context)->uc_mcontext;
-  if (mapping.number != errorStackOverflow && onProgramStack(saved.arm_sp)) {
+  const auto& registers = static_cast<ucontext_t*>(context)->uc_mcontext;
+  if (mapping.number != errorStackOverflow && onProgramStack(registers.arm_sp)) {
     calledFault = fault;
     return sendOnAsCall(*static_cast<ucontext_t*>(context));
   }
