@@ -164,11 +164,12 @@ deps-aarch64:
 
 # Other Debian architectures, cross-built with Debian's compilers and run under qemu-user (i386
 # on the x86-64 kernel itself): the same-output digests and the run-time error cases of each
-# (cmake/cross-test.sh). armhf, i386 and ppc64el link the target's multiarch packages; riscv64
-# (none in Debian 12) and s390x the cross compiler's own C and C++ libraries.
-CROSS_ARCHES ?= i386 armhf s390x ppc64el riscv64
+# (cmake/cross-test.sh). armhf, i386 and ppc64el link the target's multiarch packages; the
+# others (riscv64 has none in Debian 12) the cross compiler's own C and C++ libraries.
+CROSS_ARCHES ?= i386 armhf armel s390x ppc64el riscv64 mipsel mips64el
 CROSS_PACKAGES := qemu-user g++-i686-linux-gnu g++-arm-linux-gnueabihf g++-s390x-linux-gnu \
-                  g++-powerpc64le-linux-gnu g++-riscv64-linux-gnu
+                  g++-powerpc64le-linux-gnu g++-riscv64-linux-gnu g++-arm-linux-gnueabi \
+                  g++-mipsel-linux-gnu g++-mips64el-linux-gnuabi64
 CROSS_LIBRARIES = libc6-dev:$(1) libstdc++-12-dev:$(1) libncurses-dev:$(1) libgtest-dev:$(1) \
                   libgmock-dev:$(1) libmpfr-dev:$(1) libvterm-dev:$(1)
 
