@@ -12,7 +12,7 @@
 #include "channels/text_channel.h"
 #include "console/console_input.h"
 #include "console/console_state.h"
-#include "console/memory_device.h"
+#include "support/memory_device.h"
 #include "runtime/startup.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "console/console_input.h"
 #include "console/console_output.h"
 #include "console/console_state.h"
-#include "console/memory_device.h"
+#include "support/memory_device.h"
 #include "runtime/startup.h"
 
 namespace qv {
