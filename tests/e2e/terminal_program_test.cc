@@ -1,5 +1,5 @@
 // The terminal as a person meets it: a program in a pseudo-terminal, its screen read through a
-// terminal emulator. Most cases drive the small echo dialogue of tests/console/helpers; the
+// terminal emulator. Most cases drive the small echo dialogue of tests/console/linux/helpers; the
 // ones about start-up run the real program too.
 #include <fcntl.h>
 #include <signal.h>
