@@ -12,8 +12,8 @@
 #include "channels/text_channel.h"
 #include "console/console_input.h"
 #include "console/console_state.h"
-#include "console/memory_device.h"
 #include "runtime/startup.h"
+#include "support/memory_device.h"
 
 namespace {
 

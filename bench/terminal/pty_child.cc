@@ -1,9 +1,7 @@
 #include "terminal/pty_child.h"
 
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,10 +35,7 @@ bool ChildEnd::exitedWith(int code) const {
 
 void execProgram(const std::vector<std::string>& argv,
                  const std::vector<std::string>& environment) {
-  setenv("TERM", "xterm-256color", 1);
-  setenv("LANG", "C.UTF-8", 1);
-  unsetenv("LC_ALL");
-  for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
+  setTerminalEnvironment(environment);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -60,51 +55,36 @@ PtyChild PtyChild::fork(const std::function<int()>& body) {
 
 PtyChild PtyChild::start(const std::function<void()>& inChild) {
   PtyChild child;
-  winsize size{};
-  size.ws_row = terminalRows;
-  size.ws_col = terminalColumns;
-  std::fflush(nullptr);  // nothing buffered here may come out twice
   child.start_ = Clock::now();
   // No termios given: the kernel's defaults, which are what a terminal program meets.
-  child.pid_ = forkpty(&child.master_, nullptr, nullptr, &size);
-  if (child.pid_ == 0) inChild();
-  if (child.pid_ < 0) {
-    std::perror("forkpty");
-    child.master_ = -1;
-  }
+  child.process_ = PtyProcess::start(terminalRows, terminalColumns, nullptr, inChild);
   return child;
 }
 
 PtyChild::PtyChild(PtyChild&& other) noexcept
-    : pid_(other.pid_),
-      master_(other.master_),
+    : process_(other.process_),
       ended_(other.ended_),
       promptSeen_(other.promptSeen_),
       bytes_(other.bytes_),
       start_(other.start_),
       escape_(other.escape_),
       lastText_(other.lastText_) {
-  other.pid_ = -1;
-  other.master_ = -1;
+  other.process_ = {};
 }
 
 PtyChild::~PtyChild() {
   kill();
-  if (master_ >= 0) close(master_);
+  if (process_.master >= 0) close(process_.master);
 }
 
 void PtyChild::kill() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGKILL);
-  int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
+  process_.kill();
+  process_.pid = -1;
 }
 
 void PtyChild::send(std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = write(master_, bytes.data(), bytes.size());
+    const ssize_t n = write(process_.master, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
     bytes.remove_prefix(std::size_t(n));
@@ -112,20 +92,17 @@ void PtyChild::send(std::string_view bytes) {
 }
 
 void PtyChild::resize(int rows, int columns) {
-  winsize size{};
-  size.ws_row = static_cast<unsigned short>(rows);
-  size.ws_col = static_cast<unsigned short>(columns);
-  ioctl(master_, TIOCSWINSZ, &size);
+  process_.resize(rows, columns);
 }
 
 bool PtyChild::readSome(int timeoutMs) {
-  if (ended_ || master_ < 0) return false;
-  pollfd readable{master_, POLLIN, 0};
+  if (ended_ || process_.master < 0) return false;
+  pollfd readable{process_.master, POLLIN, 0};
   const int ready = poll(&readable, 1, timeoutMs);
   if (ready < 0 && errno != EINTR) ended_ = true;
   if (ready <= 0) return !ended_;
   static char chunk[drainChunk];
-  const ssize_t n = read(master_, chunk, sizeof chunk);
+  const ssize_t n = read(process_.master, chunk, sizeof chunk);
   if (n > 0) {
     bytes_ += n;
     if (!promptSeen_) scanForPrompt(chunk, std::size_t(n));
@@ -181,13 +158,9 @@ ChildEnd PtyChild::finish(double seconds) {
     kill();
     return end;
   }
-  pid_t reaped;
-  do {
-    reaped = wait4(pid_, &end.status, 0, &end.usage);
-  } while (reaped < 0 && errno == EINTR);
+  end.reaped = process_.reap(true, end.status, &end.usage);
   end.seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-  end.reaped = reaped == pid_;
-  pid_ = -1;
+  process_.pid = -1;
   return end;
 }
 

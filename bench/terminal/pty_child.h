@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/pty_process.h"
+
 namespace qv::bench {
 
 using Clock = std::chrono::steady_clock;
@@ -49,8 +51,8 @@ class PtyChild {
   PtyChild& operator=(const PtyChild&) = delete;
   PtyChild& operator=(PtyChild&&) = delete;
 
-  bool started() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
+  bool started() const { return process_.pid > 0; }
+  pid_t pid() const { return process_.pid; }
   Clock::time_point startTime() const { return start_; }
 
   // Keys as typed at the terminal.
@@ -74,8 +76,7 @@ class PtyChild {
   bool readSome(int timeoutMs);
   void kill();
 
-  pid_t pid_ = -1;
-  int master_ = -1;
+  PtyProcess process_;
   bool ended_ = false;
   bool promptSeen_ = false;
   std::int64_t bytes_ = 0;

@@ -4,7 +4,7 @@
 // written once, in GridConsole.
 //
 // The devices: a terminal on Linux (linux/device.h), the Windows console (win/device.h), a
-// terminal in a web page (web/device.h), and memory, for tests (memory_device.h).
+// terminal in a web page (web/device.h), and memory, for tests (tests/support/memory_device.h).
 #pragma once
 
 #include <cstdint>

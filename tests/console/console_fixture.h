@@ -13,8 +13,8 @@
 #include "console/console_input.h"
 #include "console/console_output.h"
 #include "console/console_state.h"
-#include "console/memory_device.h"
 #include "runtime/startup.h"
+#include "support/memory_device.h"
 
 namespace qv {
 

@@ -36,8 +36,8 @@ WORK = ROOT / "build" / "mutation"
 TREE, BUILD = WORK / "tree", WORK / "build"
 TIMEOUT = 120  # seconds per test binary, once it has the machine's slot
 
-# Which test binaries link the code of a source folder, the most telling first. Every binary
-# that runs the real program (e2e, menu, the console's terminal tests) sees all of src/.
+# Which test binaries link the code of a source folder, the most telling first. The binaries
+# that run a program on a terminal (e2e: the real one; console: its helpers) see all of src/.
 SEEN_BY = {
     "src/channels/": ["channels_tests", "e2e_tests", "console_tests", "menu_tests", "methods_tests"],
     "src/runtime/": ["runtime_tests", "e2e_tests", "console_tests", "menu_tests", "methods_tests"],

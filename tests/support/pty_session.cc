@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,10 +70,7 @@ void execCommand(const std::vector<std::string>& command) {
   sigprocmask(SIG_SETMASK, &none, nullptr);
   const rlimit noCoreFile = {0, 0};  // the tests end programs by SIGQUIT, SIGABRT and the like
   setrlimit(RLIMIT_CORE, &noCoreFile);
-  setenv("TERM", "xterm-256color", 1);
-  setenv("LANG", "C.UTF-8", 1);
-  unsetenv("LC_ALL");
-  for (const std::string& setting : environment) putenv(const_cast<char*>(setting.c_str()));
+  setTerminalEnvironment(environment);
   std::vector<std::string> command = {program};
   command.insert(command.end(), args.begin(), args.end());
   if (inChild) inChild();
@@ -144,11 +140,8 @@ PtySession::PtySession(PtyOptions options)
 }
 
 PtySession::~PtySession() {
-  if (pid_ > 0 && !reaped_) {
-    kill(-pid_, SIGKILL);  // its process group: it leads one of its own
-    reap(true);
-  }
-  if (master_ >= 0) close(master_);
+  if (!reaped_) process_.kill();
+  if (process_.master >= 0) close(process_.master);
 }
 
 void PtySession::start(const PtyOptions& options) {
@@ -162,31 +155,27 @@ void PtySession::start(const PtyOptions& options) {
     close(input[1]);
     if (!written) return;
   }
-  winsize size{};
-  size.ws_row = static_cast<unsigned short>(options.rows);
-  size.ws_col = static_cast<unsigned short>(options.cols);
   initial_ = freshTerminalSettings();
   if (options.adjustSettings) options.adjustSettings(initial_);
-  pid_ = forkpty(&master_, nullptr, &initial_, &size);
-  if (pid_ == 0) {
+  process_ = PtyProcess::start(options.rows, options.cols, &initial_, [&] {
     if (input[0] >= 0) dup2(input[0], STDIN_FILENO);
     execProgram(options.program, options.arguments, options.environment, options.inChild);
-  }
+  });
   if (input[0] >= 0) close(input[0]);
-  if (pid_ < 0) return;
-  setNonBlocking(master_);
-  fcntl(master_, F_SETFD, FD_CLOEXEC);  // other sessions' children must not hold it open
+  if (process_.pid < 0) return;
+  setNonBlocking(process_.master);
+  fcntl(process_.master, F_SETFD, FD_CLOEXEC);  // other sessions' children must not hold it open
 }
 
 void PtySession::send(std::string_view bytes) {
-  if (master_ < 0) return;
+  if (process_.master < 0) return;
   const auto deadline = deadlineIn(defaultTimeout);
   while (typeOnlyWhenRaw_ && (currentSettings().c_lflag & ICANON) != 0 && !reaped_ &&
          Clock::now() < deadline) {
     pumpFor(std::chrono::milliseconds(5));
   }
   while (!bytes.empty()) {
-    ssize_t n = write(master_, bytes.data(), bytes.size());
+    ssize_t n = write(process_.master, bytes.data(), bytes.size());
     if (n > 0) {
       bytes.remove_prefix(size_t(n));
     } else if (n < 0 && errno == EAGAIN && Clock::now() < deadline) {
@@ -200,14 +189,14 @@ void PtySession::send(std::string_view bytes) {
 void PtySession::readMaster() {
   std::string chunk;
   // EIO at the end: no process holds the terminal open any more.
-  if (!drainInto(master_, chunk)) masterClosed_ = true;
+  if (!drainInto(process_.master, chunk)) masterClosed_ = true;
   received_ += chunk;
   screen_.feed(chunk);
 }
 
 void PtySession::pumpFor(Clock::duration timeout) {
-  if (pid_ <= 0) return;
-  pollfd master = {master_, POLLIN, 0};
+  if (process_.pid <= 0) return;
+  pollfd master = {process_.master, POLLIN, 0};
   int ms = int(std::chrono::ceil<std::chrono::milliseconds>(timeout).count());
   // With the terminal closed only the child's end is awaited: look again every few ms.
   if (masterClosed_ && !reaped_) ms = std::min(ms, 5);
@@ -216,12 +205,7 @@ void PtySession::pumpFor(Clock::duration timeout) {
 }
 
 void PtySession::reap(bool block) {
-  if (pid_ <= 0 || reaped_) return;
-  pid_t done;
-  do {
-    done = waitpid(pid_, &status_, block ? 0 : WNOHANG);
-  } while (done < 0 && errno == EINTR);
-  reaped_ = done == pid_;
+  if (!reaped_) reaped_ = process_.reap(block, status_);
 }
 
 testing::AssertionResult PtySession::waitFor(
@@ -275,7 +259,7 @@ int PtySession::terminatingSignal() const {
 
 termios PtySession::currentSettings() const {
   termios now{};
-  if (master_ >= 0) tcgetattr(master_, &now);
+  if (process_.master >= 0) tcgetattr(process_.master, &now);
   return now;
 }
 
@@ -296,10 +280,7 @@ void PtySession::resize(int rows, int cols, bool tell) {
 }
 
 void PtySession::tellSize() {
-  winsize size{};
-  size.ws_row = static_cast<unsigned short>(screen_.rows());
-  size.ws_col = static_cast<unsigned short>(screen_.cols());
-  if (master_ >= 0) ioctl(master_, TIOCSWINSZ, &size);
+  process_.resize(screen_.rows(), screen_.cols());
 }
 
 void PtySession::releaseAnswers() {
@@ -313,12 +294,12 @@ void PtySession::pause(double seconds) {
 }
 
 void PtySession::signal(int signalNumber) {
-  if (pid_ > 0 && !reaped_) kill(pid_, signalNumber);
+  if (process_.pid > 0 && !reaped_) kill(process_.pid, signalNumber);
 }
 
 void PtySession::hangUp() {
-  if (master_ >= 0) close(master_);
-  master_ = -1;
+  if (process_.master >= 0) close(process_.master);
+  process_.master = -1;
   masterClosed_ = true;
 }
 

@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pty_process.h"
 #include "vterm_screen.h"
 
 namespace qv {
@@ -136,8 +137,7 @@ class PtySession {
   testing::AssertionResult failure(std::string_view what) const;
 
   VtermScreen screen_;
-  pid_t pid_ = -1;
-  int master_ = -1;
+  PtyProcess process_;
   bool masterClosed_ = false;
   bool typeOnlyWhenRaw_ = false;
   bool holdAnswers_ = false;

@@ -11,6 +11,7 @@
 
 #include "console/terminal/cp437.h"
 #include "console/terminal/linux/renderer_run.h"
+#include "console/terminal/teletype.h"
 #include "support/vterm_screen.h"
 
 namespace qv {
@@ -81,6 +82,77 @@ TEST(Renderer, EndHandsTheTerminalBack) {
   EXPECT_EQ(term.cell(2, 9).fg, -1);
   EXPECT_EQ(term.cell(2, 9).bg, -1);
   EXPECT_EQ(term.rowText(3), "y");
+}
+
+// One cell in bright green on bright blue, as each kind of terminal is told to draw it: in the
+// 16 colours, with 8 (bright as bold, or the nearest of the 8 without bold) and without colour,
+// where no colour sequence goes out and the cell keeps the terminal's own colours.
+TEST(Renderer, ColoursAreDrawnAsFarAsTheTerminalHasThem) {
+  const struct {
+    const char* what;
+    int colours;
+    bool bold;
+    int fg, bg;
+  } cases[] = {{"16 colours", 16, true, 10, 12},
+               {"8 colours", 8, true, 2, 4},
+               {"8 colours, no bold", 8, false, 2, 4},
+               {"no colour", 0, true, -1, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TerminalCapabilities caps = TerminalCapabilities::xterm();
+    caps.colours = c.colours;
+    if (!c.bold) caps.bold.clear();
+    ScreenGrid grid(4, 2, {' ', 0x07});
+    grid.writeCell({0, 0}, {'x', 0x9A});
+    Renderer renderer(4, 2, caps);
+    std::string out;
+    renderer.begin(out);
+    renderer.render(grid, out);
+    VtermScreen term(2, 4);
+    term.feed(out);
+    EXPECT_EQ(term.cell(0, 0).fg, c.fg);
+    EXPECT_EQ(term.cell(0, 0).bg, c.bg);
+    EXPECT_EQ(out.find("\x1b[1m") != std::string::npos, c.colours == 8 && c.bold);
+    EXPECT_EQ(out.find("\x1b[3") == std::string::npos, c.colours == 0) << "no colour sent";
+  }
+}
+
+// A terminal without cursor addressing is written to as paper: each step puts one row's text
+// and the cursor, then a frame goes out; at the end what was sent, and end()'s line end.
+TEST(TeletypeRenderer, WritesEachRowOnceAndErasesOnlyWhatChanged) {
+  struct Step {
+    int row;
+    const char* text;
+    int cursorColumn, cursorRow;
+  };
+  const struct {
+    const char* what;
+    std::vector<Step> steps;
+    std::string sent;
+  } cases[] = {
+      {"a prompt ends with a line end", {{0, "=>", 2, 0}}, "=>\r\n"},
+      {"typed, then erased", {{0, "=>ab", 4, 0}, {0, "=>", 2, 0}}, "=>ab\b \b\b \b\r\n"},
+      {"a blank already written stays", {{0, "n: ", 3, 0}, {0, "n: ", 0, 1}}, "n: \r\n"},
+      {"a row completed", {{0, "n: ", 3, 0}, {0, "n: 5", 0, 1}, {1, "ok", 2, 1}}, "n: 5\r\nok\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScreenGrid grid(10, 3, {' ', 0x07});
+    TeletypeRenderer renderer;
+    std::string out;
+    renderer.begin(out);
+    for (const Step& step : c.steps) {
+      grid.fillCharacter(' ', grid.columns(), {0, std::int16_t(step.row)});
+      for (int i = 0; step.text[i]; ++i) {
+        grid.writeCell({std::int16_t(i), std::int16_t(step.row)},
+                       {std::uint8_t(step.text[i]), 0x07});
+      }
+      grid.setCursor({std::int16_t(step.cursorColumn), std::int16_t(step.cursorRow)});
+      renderer.render(grid, out);
+    }
+    renderer.end(grid, out);
+    EXPECT_EQ(out, c.sent);
+  }
 }
 
 // Drawn side by side in a terminal, every glyph takes exactly one cell and shows its code point:

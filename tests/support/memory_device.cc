@@ -1,4 +1,4 @@
-#include "console/memory_device.h"
+#include "support/memory_device.h"
 
 #include <utility>
 

@@ -2,6 +2,7 @@
 // program, which ends when they run out; its rows are then read off the terminal from the last
 // banner on. (Which menu lines choose a method and which answers leave: the long run.)
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -62,6 +63,23 @@ TEST(PipedInput, RunsTheDialogueAndEndsWithCodeZero) {
     EXPECT_EQ(run.banners, 1);
     EXPECT_EQ(run.find("Runtime error"), -1) << run.report;
   }
+}
+
+// Keys from a pipe: the terminal, which they do not come from, is never asked where its cursor
+// is, not even after a resize, so that no answer is left in its input for the shell.
+TEST(PipedInput, TheTerminalIsNotAskedWhereItsCursorIs) {
+  PtyOptions options;
+  options.inChild = [] {
+    int keys[2];
+    if (pipe(keys) == 0) dup2(keys[0], STDIN_FILENO);  // its writing end stays open: no end
+  };
+  PtySession session(options);
+  ASSERT_TRUE(waitForMenu(session));
+  const std::size_t before = session.received().size();
+  session.resize(30, 100);
+  ASSERT_TRUE(session.waitFor(
+      [&](const VtermScreen&) { return session.received().size() > before; }, "the new size"));
+  EXPECT_EQ(session.received().find("\x1b[6n", before), std::string::npos);
 }
 
 }  // namespace
