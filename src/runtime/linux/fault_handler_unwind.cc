@@ -35,7 +35,7 @@ constexpr std::uintptr_t largestFrame = 64 * 1024;
 // pointer tells the overflow then.
 bool belowStackPointer(std::uintptr_t address) {
   const std::uintptr_t sp = faultStack.faultingStack;
-  return sp != 0 && address < sp && address + largestFrame >= sp;
+  return sp != 0 && address < sp && sp - address <= largestFrame;
 }
 
 // The instruction the signal interrupted, as the saved context names it, on the processors

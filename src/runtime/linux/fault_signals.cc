@@ -67,8 +67,10 @@ bool faultSignalsInstalled() {
   return installed;
 }
 
+// Distances, not sums: on a 32-bit processor the stack sits near the top of the address space,
+// where address + reserve would wrap.
 bool onProgramStack(std::uintptr_t address) {
-  return address < stackTop && address + stackReserve + guardGap >= stackTop;
+  return address < stackTop && stackTop - address <= stackReserve + guardGap;
 }
 
 std::uintptr_t programStackLow() {

@@ -13,7 +13,9 @@
 #include "channels/io_result.h"
 #include "channels/text_channel.h"
 #include "process_scenario.h"
+#include "runtime/fault_handler.h"
 #include "runtime/linux/fault_map.h"
+#include "runtime/linux/fault_signals.h"
 
 namespace qv {
 namespace {
@@ -168,6 +170,20 @@ TEST(FaultMapTest, MapsEachFaultToItsRunTimeError) {
     EXPECT_EQ(mapping.number, c.number) << c.what;
     EXPECT_EQ(mapping.floatingPoint, c.floatingPoint) << c.what;
   }
+}
+
+// A 32-bit process's stack may end a page below the top of the address space.
+TEST(FaultSignalsTest, AStackAtTheTopOfTheAddressSpaceKeepsItsOverflowGap) {
+  static std::uint8_t alternate[16 * 1024];
+  const std::uintptr_t top = UINTPTR_MAX - 4095;
+  installFaultSignals(
+      reinterpret_cast<const void*>(top), [](int, siginfo_t*, void*) {}, alternate,
+      sizeof alternate);
+  EXPECT_TRUE(onProgramStack(top - 1));
+  EXPECT_TRUE(onProgramStack(programStackLow() - 4096));  // in the kernel's gap
+  EXPECT_FALSE(onProgramStack(top));
+  EXPECT_FALSE(onProgramStack(16));
+  resetFaultHandling();
 }
 
 }  // namespace
