@@ -9,6 +9,7 @@
 //           shell's kill %1 does;
 //   anything else (fg) gives the terminal back to the group and continues it.
 // It ends with the program's exit code (128 + the signal's number when a signal ended it).
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,6 +18,32 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+// Whether every process of the group has stopped (a wrapper such as sh -c stops at once, while
+// the program it started still hands the terminal back).
+bool groupStopped(pid_t group) {
+  DIR* processes = opendir("/proc");
+  if (processes == nullptr) return true;
+  bool stopped = true;
+  while (const dirent* entry = readdir(processes)) {
+    char path[300], stat[512] = {};
+    std::snprintf(path, sizeof path, "/proc/%s/stat", entry->d_name);
+    FILE* file = std::fopen(path, "r");
+    if (file == nullptr) continue;
+    const bool read = std::fgets(stat, sizeof stat, file) != nullptr;
+    std::fclose(file);
+    const char* afterName = read ? std::strrchr(stat, ')') : nullptr;
+    char state = 0;
+    int parent = 0, processGroup = 0;
+    if (afterName != nullptr &&
+        std::sscanf(afterName, ") %c %d %d", &state, &parent, &processGroup) == 3 &&
+        processGroup == group && state != 'T' && state != 't' && state != 'Z') {
+      stopped = false;
+    }
+  }
+  closedir(processes);
+  return stopped;
+}
 
 int main(int argc, char** argv) {
   const int terminal = open("/dev/tty", O_RDWR | O_CLOEXEC);
@@ -36,6 +63,8 @@ int main(int argc, char** argv) {
   for (int status = 0; waitpid(child, &status, WUNTRACED) == child;) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    // As a shell, the job is reported stopped once all of it has stopped.
+    while (!groupStopped(child)) usleep(1000);
     tcsetpgrp(terminal, getpgrp());
     char notice[64];
     const int length =
