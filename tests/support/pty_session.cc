@@ -211,10 +211,19 @@ void PtySession::reap(bool block) {
 testing::AssertionResult PtySession::waitFor(
     const std::function<bool(const VtermScreen&)>& predicate, std::string_view what,
     double seconds) {
-  const auto deadline = deadlineIn(seconds);
+  // Output that keeps coming is progress: the wait ends after its time without any, or after
+  // four times its time in all, so a loaded machine is waited for and a stuck program is not.
+  const Clock::duration wait = deadlineIn(seconds) - Clock::now();
+  const auto lastChance = Clock::now() + 4 * wait;
+  auto deadline = Clock::now() + wait;
+  std::size_t seen = received_.size();
   for (;;) {
     if (predicate(screen_)) return testing::AssertionSuccess();
     const auto now = Clock::now();
+    if (received_.size() != seen) {
+      seen = received_.size();
+      deadline = std::min(lastChance, now + wait);
+    }
     if (now >= deadline) return failure(what);
     if (masterClosed_ && reaped_) {
       return failure(std::string(what) + " (the program has ended)");

@@ -11,8 +11,9 @@
 //   EXPECT_TRUE(session.waitForSettingsRestored());
 //
 // Every wait polls the pty and feeds the emulator until the expected state is there or the
-// deadline passes; deadlines are multiplied by the environment variable QV_TEST_TIMEOUT_SCALE
-// (default 1) for slow machines. A failed wait returns an AssertionResult that carries the
+// deadline passes (output that keeps coming moves it, up to four times); deadlines are
+// multiplied by the environment variable QV_TEST_TIMEOUT_SCALE (default 1) for slow machines.
+// A failed wait returns an AssertionResult that carries the
 // numbered screen rows and the cursor.
 #pragma once
 
