@@ -5,6 +5,7 @@
 #include <random>
 
 #include "arithmetic/extended.h"
+#include "arithmetic/extended_operands.h"
 #include "arithmetic/format_real.h"
 #include "methods/channel_capture.h"
 #include "methods/methods.h"
@@ -23,45 +24,15 @@ std::vector<std::string> methodLines(void (*method)(std::int32_t), std::int32_t 
 
 // Values where the digit algorithm takes its rarer paths, and every kind of encoding.
 std::vector<ExtendedBits> particularValues() {
-  std::vector<ExtendedBits> values = {
-      {0, 0},                                    // zero
-      {1, 0},                                    // the smallest denormal
-      {integerBit - 1, 0},                       // the largest denormal
-      {integerBit | 1, 0},                       // a pseudo-denormal
-      {integerBit, 1},                           // the smallest normal
-      {~std::uint64_t{0}, 0x7FFE},               // the largest finite
-      {integerBit, 0x7FFF},                      // infinity
-      {integerBit | (integerBit >> 1), 0x7FFF},  // a quiet NaN
-      {integerBit | 1, 0x7FFF},                  // a signalling NaN
-      {integerBit >> 1, 0x3FFF},                 // an unnormal
-      {0, 0x7FFF},                               // a pseudo-infinity
-      {~std::uint64_t{0}, 0x3FFE},               // just below 1
-  };
-  for (const char* text : {"0.5",
-                           "2.5",
-                           "9.5",
-                           "99.5",
-                           "0.96",
-                           "9.96",
-                           "0.09",
-                           "9e-16",
-                           "4e-16",
-                           "1e-20",
-                           "1.0000152587890625",
-                           "1.0000457763671875",
-                           "1.1063854338796414999990247",
-                           "75.34479684278351",
-                           "12345678901234567",
-                           "1234567890123456789",
-                           "1e35",
-                           "1.5e36",
-                           "0.999999999999999",
-                           "0.99999999999999999",
-                           "1e-4000",
-                           "1e4000",
-                           "1.618033988749894848"}) {
-    values.push_back(Extended::decimal(text).bits());
-  }
+  std::vector<ExtendedBits> values = hardOperands(false);
+  // clang-format off
+  const char* const texts[] = {
+      "0.5", "2.5", "9.5", "99.5", "0.96", "9.96", "0.09", "9e-16", "4e-16", "1e-20",
+      "1.0000152587890625", "1.0000457763671875", "1.1063854338796414999990247",
+      "75.34479684278351", "12345678901234567", "1234567890123456789", "1e35", "1.5e36",
+      "0.999999999999999", "0.99999999999999999", "1e-4000", "1e4000", "1.618033988749894848"};
+  // clang-format on
+  for (const char* text : texts) values.push_back(Extended::decimal(text).bits());
   for (int exponent = -25; exponent <= 40; ++exponent) {
     values.push_back(Extended::decimal("1e" + std::to_string(exponent)).bits());
   }
