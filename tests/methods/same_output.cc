@@ -2,7 +2,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <random>
 
 #include "arithmetic/extended.h"
 #include "arithmetic/extended_operands.h"
@@ -12,8 +11,6 @@
 
 namespace qv::testsupport {
 namespace {
-
-constexpr std::uint64_t integerBit = std::uint64_t{1} << 63;
 
 std::vector<std::string> methodLines(void (*method)(std::int32_t), std::int32_t n) {
   ChannelCapture capture;
@@ -37,22 +34,6 @@ std::vector<ExtendedBits> particularValues() {
     values.push_back(Extended::decimal("1e" + std::to_string(exponent)).bits());
   }
   return values;
-}
-
-// A random 80-bit value: anywhere in the range, near 1, among the denormals, or any bits at all.
-ExtendedBits randomValue(std::mt19937_64& random) {
-  const std::uint64_t significand = random() | integerBit;
-  const std::uint16_t sign = (random() & 1) ? 0x8000 : 0;
-  switch (random() % 4) {
-    case 0:
-      return {significand, static_cast<std::uint16_t>(sign | (1 + random() % 0x7FFE))};
-    case 1:
-      return {significand, static_cast<std::uint16_t>(sign | (0x3FFF - 70 + random() % 140))};
-    case 2:
-      return {significand >> (random() % 64), static_cast<std::uint16_t>(sign | (random() % 2))};
-    default:
-      return {random(), static_cast<std::uint16_t>(random())};
-  }
 }
 
 constexpr std::int32_t widths[] = {-32767, -1, 0, 5, 8, 9, 12, 16, 20, 23, 25, 30};
@@ -83,15 +64,15 @@ std::vector<std::string> particularSweep() {
 }
 
 std::vector<std::string> randomSweep() {
-  std::mt19937_64 random(19700101);
+  OperandSource source(false, 19700101);
   std::vector<std::string> lines;
   for (int i = 0; i < 4000; ++i) {
-    const ExtendedBits value = randomValue(random);
+    const ExtendedBits value = source.next();
     lines.push_back(formatLine(1, 0, 15, value));  // as the program writes
     for (int call = 0; call < 3; ++call) {
-      const auto typeCode = static_cast<std::int32_t>(random() % 6);
-      const std::int32_t width = widths[random() % std::size(widths)];
-      const std::int32_t decimals = decimalCounts[random() % std::size(decimalCounts)];
+      const auto typeCode = static_cast<std::int32_t>(source.bits() % 6);
+      const std::int32_t width = widths[source.bits() % std::size(widths)];
+      const std::int32_t decimals = decimalCounts[source.bits() % std::size(decimalCounts)];
       lines.push_back(formatLine(typeCode, width, decimals, value));
     }
   }
