@@ -2,17 +2,15 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <random>
 
 #include "arithmetic/extended.h"
+#include "arithmetic/extended_operands.h"
 #include "arithmetic/format_real.h"
 #include "methods/channel_capture.h"
 #include "methods/methods.h"
 
 namespace qv::testsupport {
 namespace {
-
-constexpr std::uint64_t integerBit = std::uint64_t{1} << 63;
 
 std::vector<std::string> methodLines(void (*method)(std::int32_t), std::int32_t n) {
   ChannelCapture capture;
@@ -23,65 +21,19 @@ std::vector<std::string> methodLines(void (*method)(std::int32_t), std::int32_t 
 
 // Values where the digit algorithm takes its rarer paths, and every kind of encoding.
 std::vector<ExtendedBits> particularValues() {
-  std::vector<ExtendedBits> values = {
-      {0, 0},                                    // zero
-      {1, 0},                                    // the smallest denormal
-      {integerBit - 1, 0},                       // the largest denormal
-      {integerBit | 1, 0},                       // a pseudo-denormal
-      {integerBit, 1},                           // the smallest normal
-      {~std::uint64_t{0}, 0x7FFE},               // the largest finite
-      {integerBit, 0x7FFF},                      // infinity
-      {integerBit | (integerBit >> 1), 0x7FFF},  // a quiet NaN
-      {integerBit | 1, 0x7FFF},                  // a signalling NaN
-      {integerBit >> 1, 0x3FFF},                 // an unnormal
-      {0, 0x7FFF},                               // a pseudo-infinity
-      {~std::uint64_t{0}, 0x3FFE},               // just below 1
-  };
-  for (const char* text : {"0.5",
-                           "2.5",
-                           "9.5",
-                           "99.5",
-                           "0.96",
-                           "9.96",
-                           "0.09",
-                           "9e-16",
-                           "4e-16",
-                           "1e-20",
-                           "1.0000152587890625",
-                           "1.0000457763671875",
-                           "1.1063854338796414999990247",
-                           "75.34479684278351",
-                           "12345678901234567",
-                           "1234567890123456789",
-                           "1e35",
-                           "1.5e36",
-                           "0.999999999999999",
-                           "0.99999999999999999",
-                           "1e-4000",
-                           "1e4000",
-                           "1.618033988749894848"}) {
-    values.push_back(Extended::decimal(text).bits());
-  }
+  std::vector<ExtendedBits> values = hardOperands(false);
+  // clang-format off
+  const char* const texts[] = {
+      "0.5", "2.5", "9.5", "99.5", "0.96", "9.96", "0.09", "9e-16", "4e-16", "1e-20",
+      "1.0000152587890625", "1.0000457763671875", "1.1063854338796414999990247",
+      "75.34479684278351", "12345678901234567", "1234567890123456789", "1e35", "1.5e36",
+      "0.999999999999999", "0.99999999999999999", "1e-4000", "1e4000", "1.618033988749894848"};
+  // clang-format on
+  for (const char* text : texts) values.push_back(Extended::decimal(text).bits());
   for (int exponent = -25; exponent <= 40; ++exponent) {
     values.push_back(Extended::decimal("1e" + std::to_string(exponent)).bits());
   }
   return values;
-}
-
-// A random 80-bit value: anywhere in the range, near 1, among the denormals, or any bits at all.
-ExtendedBits randomValue(std::mt19937_64& random) {
-  const std::uint64_t significand = random() | integerBit;
-  const std::uint16_t sign = (random() & 1) ? 0x8000 : 0;
-  switch (random() % 4) {
-    case 0:
-      return {significand, static_cast<std::uint16_t>(sign | (1 + random() % 0x7FFE))};
-    case 1:
-      return {significand, static_cast<std::uint16_t>(sign | (0x3FFF - 70 + random() % 140))};
-    case 2:
-      return {significand >> (random() % 64), static_cast<std::uint16_t>(sign | (random() % 2))};
-    default:
-      return {random(), static_cast<std::uint16_t>(random())};
-  }
 }
 
 constexpr std::int32_t widths[] = {-32767, -1, 0, 5, 8, 9, 12, 16, 20, 23, 25, 30};
@@ -112,15 +64,15 @@ std::vector<std::string> particularSweep() {
 }
 
 std::vector<std::string> randomSweep() {
-  std::mt19937_64 random(19700101);
+  OperandSource source(false, 19700101);
   std::vector<std::string> lines;
   for (int i = 0; i < 4000; ++i) {
-    const ExtendedBits value = randomValue(random);
+    const ExtendedBits value = source.next();
     lines.push_back(formatLine(1, 0, 15, value));  // as the program writes
     for (int call = 0; call < 3; ++call) {
-      const auto typeCode = static_cast<std::int32_t>(random() % 6);
-      const std::int32_t width = widths[random() % std::size(widths)];
-      const std::int32_t decimals = decimalCounts[random() % std::size(decimalCounts)];
+      const auto typeCode = static_cast<std::int32_t>(source.bits() % 6);
+      const std::int32_t width = widths[source.bits() % std::size(widths)];
+      const std::int32_t decimals = decimalCounts[source.bits() % std::size(decimalCounts)];
       lines.push_back(formatLine(typeCode, width, decimals, value));
     }
   }

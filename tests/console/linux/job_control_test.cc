@@ -46,7 +46,10 @@ testing::AssertionResult repainted(PtySession& session) {
       "the repaint after continuing");
 }
 
-TEST(JobControl, CtrlZAndFgWorkEveryTimeAlsoBehindAWrapper) {
+// Ctrl-Z and fg, three times. Continued in the background (bg) in between, the program neither
+// draws nor changes the terminal's settings: it stops again, as a program writing to its
+// terminal from the background is stopped, and takes the terminal only in the foreground.
+TEST(JobControl, CtrlZBgAndFgWorkEveryTimeAlsoBehindAWrapper) {
   for (const bool wrapped : {false, true}) {
     SCOPED_TRACE(wrapped ? "behind sh -c" : "straight");
     PtySession session(underShim(wrapped));
@@ -56,6 +59,12 @@ TEST(JobControl, CtrlZAndFgWorkEveryTimeAlsoBehindAWrapper) {
     for (int round = 1; round <= 3; ++round) {
       SCOPED_TRACE(round);
       ASSERT_TRUE(suspend(session)) << "a stopped program leaves the terminal as it found it";
+      // (Behind the wrapper the shim waits for the wrapper, which bg does not stop.)
+      if (round == 2 && !wrapped) {
+        session.sendLine("bg");
+        ASSERT_TRUE(session.waitForText("[shim] fermato da " + std::to_string(SIGTTOU)));
+        ASSERT_TRUE(session.waitForSettingsRestored());
+      }
       session.sendLine("fg");
       ASSERT_TRUE(repainted(session));
       EXPECT_EQ(session.currentSettings().c_lflag & ECHO, 0u) << "raw mode again";
@@ -64,7 +73,7 @@ TEST(JobControl, CtrlZAndFgWorkEveryTimeAlsoBehindAWrapper) {
       ASSERT_TRUE(session.waitForText("letto: [" + line + "]"));
     }
     EXPECT_EQ(rowsStartingWith(session.screen(), "letto: [").size(), 4u) << session.report();
-    EXPECT_EQ(rowsStartingWith(session.screen(), "[shim] fermato").size(), 3u);
+    EXPECT_EQ(rowsStartingWith(session.screen(), "[shim] fermato").size(), wrapped ? 3u : 4u);
     session.sendLine("fine");
     EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
   }
@@ -93,24 +102,6 @@ TEST(JobControl, StoppedInAListingResizedAndContinuedItLosesNoRow) {
     EXPECT_TRUE(everyRowOnceAndThePrompt(session, 20000));
     EXPECT_EQ(rowsStartingWith(session.screen(), "[shim] fermato").size(), 1u);
   }
-}
-
-// Continued in the background, the program neither draws nor changes the terminal's settings:
-// it stops again, as a program writing to its terminal from the background is stopped, and
-// takes the terminal only when it is brought to the foreground.
-TEST(JobControl, ContinuedInTheBackgroundItStopsUntilItIsInTheForeground) {
-  PtySession session(underShim(false));
-  ASSERT_TRUE(session.waitForText("eco>"));
-  session.sendLine("prima");
-  ASSERT_TRUE(session.waitForText("letto: [prima]"));
-  ASSERT_TRUE(suspend(session));
-  session.sendLine("bg");
-  ASSERT_TRUE(session.waitForText("[shim] fermato da " + std::to_string(SIGTTOU)));
-  EXPECT_TRUE(session.waitForSettingsRestored());
-  session.sendLine("fg");
-  ASSERT_TRUE(repainted(session));
-  session.sendLine("fine");
-  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 // kill %1 on a stopped job: the signal, then SIGCONT, while the shell keeps the terminal.

@@ -81,7 +81,7 @@ Keys decodeInParts(std::string_view text, std::size_t split,
 }
 
 // Octal escapes, so that a letter after an escape is not read as one more hex digit.
-TEST(KeyDecoder, TerminalSequencesWholeAndSplitAtEveryByte) {
+TEST(KeyDecoder, TerminalAndTextBytesWholeAndSplitAtEveryByte) {
   const std::string hold = "\x1b[" + std::string(1000, '1') + ";" + std::string(500, '2');
   const std::string tooLong = hold + "~q" + hold + "\rq";
   using VK = VirtualKey;
@@ -89,6 +89,7 @@ TEST(KeyDecoder, TerminalSequencesWholeAndSplitAtEveryByte) {
     const char* name;
     std::string_view bytes;
     Keys keys;
+    KeyDecoder::Source source = KeyDecoder::Source::terminal;
   } cases[] = {
       {"characters",
        "aZ7? ",
@@ -151,22 +152,18 @@ TEST(KeyDecoder, TerminalSequencesWholeAndSplitAtEveryByte) {
        {kX, kX, kX, kX, kX, kX, kUp}},
       {"alt with the string introducers", "\033]a\033Px", {kA, kX}},
       {"broken by enter", "\033[1\r", {kEnter}},
-      {"longer than the hold: dropped whole", tooLong, {kQ, kEnter, kQ}}};
+      {"longer than the hold: dropped whole", tooLong, {kQ, kEnter, kQ}},
+      // Piped text: CR, LF and CR LF are each one line end; with a key between them, two.
+      {"text line ends",
+       "a\r\nx\n\r\n\ra\n\n\r\033[A\n",
+       {kA, kEnter, kX, kEnter, kEnter, kEnter, kA, kEnter, kEnter, kEnter, kUp, kEnter},
+       KeyDecoder::Source::text}};
   for (const auto& c : cases) {
     for (std::size_t split = 0; split <= c.bytes.size(); ++split) {
-      EXPECT_EQ(decodeInParts(c.bytes, split), c.keys) << c.name << ", split at " << split;
+      EXPECT_EQ(decodeInParts(c.bytes, split, c.source), c.keys)
+          << c.name << ", split at " << split;
     }
   }
-}
-
-TEST(KeyDecoder, TextSourceMakesEveryLineEndOneEnter) {
-  const std::string_view text = "a\r\nx\n\r\n\ra\n\n";
-  const Keys expected = {kA, kEnter, kX, kEnter, kEnter, kEnter, kA, kEnter, kEnter};
-  for (std::size_t split = 0; split <= text.size(); ++split) {
-    EXPECT_EQ(decodeInParts(text, split, KeyDecoder::Source::text), expected) << split;
-  }
-  // A CR and an LF with a key between them are two line ends.
-  EXPECT_EQ(decodeInParts("\r\x1b[A\n", 2, KeyDecoder::Source::text), (Keys{kEnter, kUp, kEnter}));
 }
 
 std::int64_t now = 0;  // the decoders' clock here, in milliseconds
