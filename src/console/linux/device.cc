@@ -2,22 +2,18 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
 #include <optional>
 #include <utility>
 
 #include "channels/file_driver.h"
 #include "console/linux/charset.h"
+#include "console/linux/job_control.h"
+#include "console/linux/resize.h"
 #include "console/linux/signals.h"
 #include "console/linux/terminfo.h"
 #include "console/system_console.h"
-#include "runtime/linux/signal_end.h"
 
 namespace qv {
 
@@ -25,47 +21,7 @@ namespace {
 
 constexpr int fallbackColumns = 80;
 constexpr int fallbackRows = 25;
-constexpr int largestSide = 32767;  // positions are 16-bit
 constexpr std::uint16_t startAttribute = 0x07;
-// How often a program that cannot stop in the background (SIGTTOU ignored, or an orphaned
-// process group) looks whether it has the terminal again.
-constexpr int backgroundCheckMs = 1000;
-// A window edge being dragged sends size after size: the program acts once none has come for
-// this long (or this long in all, for sizes that never stop coming). tmux changes its screen at
-// once but tells the pane's new size at most every 250 ms, so a shorter wait would act on a size
-// its screen (and its answers) already left.
-constexpr int sizeSettleMs = 300;
-constexpr int sizeSettleMostMs = 5000;
-// How often the size is read and the cursor asked again when the size changes meanwhile.
-constexpr int sizeAttempts = 16;
-
-struct TerminalSize {
-  int columns;
-  int rows;
-};
-
-// False when the terminal does not say (or says 0).
-bool readTerminalSize(int fd, TerminalSize& size) {
-  winsize window{};
-  if (ioctl(fd, TIOCGWINSZ, &window) != 0 || window.ws_col == 0 || window.ws_row == 0) {
-    return false;
-  }
-  size = {std::min<int>(window.ws_col, largestSide), std::min<int>(window.ws_row, largestSide)};
-  return true;
-}
-
-// An interrupt, a hang-up, a termination request and the like: the one end path, no report,
-// and then the end by that very signal.
-DeviceEvent endBySignal(int signalNumber, DeviceEvent::Kind kind = DeviceEvent::Kind::end) {
-  setEndingSignal(signalNumber);
-  return DeviceEvent::ending(128 + signalNumber, kind);
-}
-
-// A terminal that went away ends the program as the hang-up signal would have: by SIGHUP, or
-// with its exit status when SIGHUP is ignored (nohup), since there is nothing left to talk to.
-DeviceEvent hangUp() {
-  return endBySignal(SIGHUP, DeviceEvent::Kind::hangUp);
-}
 
 }  // namespace
 
@@ -125,18 +81,11 @@ bool TerminalDevice::beginSession(ScreenGrid& grid) {
   return false;
 }
 
-// Raw mode and a full repaint, but only once the program's process group has the terminal: a
-// job continued in the background (bg) stops again, the way a program that writes to its
-// terminal from the background is stopped, until it is brought to the foreground. An ending
-// signal that arrives meanwhile (kill %1 on a stopped job) ends it there. At start-up, what
-// the terminal showed first goes into its scrollback.
+// Raw mode and a full repaint, but only once the program's process group has the terminal; an
+// ending signal that arrives meanwhile ends it there. At start-up, what the terminal showed
+// first goes into its scrollback.
 DeviceEvent TerminalDevice::takeTerminal(ScreenGrid& grid, bool atStart) {
-  for (;;) {
-    if (const int signalNumber = signalPipe::endingSignal()) return endBySignal(signalNumber);
-    signalPipe::takeContinue();  // answered here; a later one cancels the stop below
-    if (modes_.inForeground()) break;
-    if (!signalPipe::stopProcess(SIGTTOU)) signalPipe::waitForSignal(backgroundCheckMs);
-  }
+  if (const DeviceEvent ended = waitForForeground(modes_); ended.happened()) return ended;
   if (!modes_.enterRaw()) return hangUp();
   if (atStart) {
     screen_.start();  // the size was read just now
@@ -226,87 +175,16 @@ DeviceEvent TerminalDevice::resume(ScreenGrid& grid) {
   return takeTerminal(grid);
 }
 
-// Once the size has settled, the terminal is asked where its cursor went. The answer counts
-// only when no new size came between reading the size and the answer: then the answer came
-// from a terminal of that size (its size and its screen change together). Otherwise the size
-// is read and the cursor asked again.
+// The size and where the cursor went (see readSettledSize); a size that cannot be read leaves
+// the grid as it is, drawn again.
 DeviceEvent TerminalDevice::applyTerminalSize() {
   TerminalSize size{};
   int row = -1, column = -1;
-  bool known = false;
-  bool awaitedBeyond = false;
-  for (int attempt = 0; attempt < sizeAttempts; ++attempt) {
-    waitForSettledSize();
-    if (signalPipe::urgent() || !readTerminalSize(screen_.fd(), size)) break;
-    known = true;
-    row = column = -1;
-    if (!findCursor(row, column)) break;
-    // A cursor beyond the size read belongs to a size not told yet: the next one is awaited,
-    // once.
-    const bool beyond = row >= size.rows || column >= size.columns;
-    if (!signalPipe::takeResize() && !(beyond && !std::exchange(awaitedBeyond, true))) {
-      if (beyond) row = column = -1;
-      break;
-    }
-    row = column = -1;  // the answer may come from a size never read
+  if (!readSettledSize(screen_, keyboard_, keyboardIsScreen_, size, row, column)) {
+    return {DeviceEvent::Kind::redraw};
   }
-  if (!known) return {DeviceEvent::Kind::redraw};
   return DeviceEvent::resized(size.columns, size.rows,
                               screen_.resize(size.columns, size.rows, row, column));
-}
-
-// Until no new size has come for sizeSettleMs: nothing drawn meanwhile lands on a terminal
-// whose size is still changing. An urgent signal cuts the wait short.
-void TerminalDevice::waitForSettledSize() {
-  const auto start = std::chrono::steady_clock::now();
-  const auto limit = start + std::chrono::milliseconds(sizeSettleMostMs);
-  auto settledAt = start + std::chrono::milliseconds(sizeSettleMs);
-  for (auto now = start; now < std::min(settledAt, limit) && !signalPipe::urgent();
-       now = std::chrono::steady_clock::now()) {
-    signalPipe::waitForSignal(static_cast<int>(
-        std::chrono::ceil<std::chrono::milliseconds>(std::min(settledAt, limit) - now).count()));
-    if (signalPipe::takeResize()) {
-      settledAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(sizeSettleMs);
-    }
-  }
-  signalPipe::takeResize();  // what came is read with the size now
-}
-
-// Where the terminal's cursor stands once everything sent has arrived (0-based), asked after a
-// resize: rows may have come down from its scrollback, or output on its way may have moved the
-// cursor for the old size. False when the terminal cannot be asked or does not answer in time
-// (the wait grows for a terminal whose answers came slowly, and an answer that comes later is
-// taken as late, never as keys); keys typed meanwhile are kept, and an ending or stop signal
-// cuts the wait short.
-bool TerminalDevice::findCursor(int& row, int& column) {
-  KeyDecoder& decoder = keyboard_.decoder();
-  if (!keyboardIsScreen_ || !keyboard_.canRead()) return false;
-  // A late answer may be waiting unread (nothing reads keys during a listing).
-  if (pollfd waiting{keyboard_.fd(), POLLIN, 0}; poll(&waiting, 1, 0) > 0) keyboard_.readWaiting();
-  if (!decoder.cursorWorthAsking() || !keyboard_.canRead()) return false;
-  if (!screen_.sendUnsent() || !screen_.askCursor()) return false;
-  const int question = decoder.expectCursorReport();
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(decoder.cursorWaitMs());
-  std::optional<KeyDecoder::CursorReport> report;
-  while (!(report = decoder.takeCursorReport()) || report->question != question) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    // Keys typed ahead may fill the queue before the answer, which then cannot be read: that
-    // is no sign of a terminal that does not answer.
-    if (left.count() <= 0 || signalPipe::urgent() || !keyboard_.canRead()) {
-      if (left.count() <= 0 && keyboard_.canRead()) decoder.stopAwaitingCursorReport();
-      row = column = -1;
-      return false;
-    }
-    pollfd watched[2] = {{keyboard_.fd(), POLLIN, 0}, {signalPipe::wakeDescriptor(), POLLIN, 0}};
-    if (poll(watched, 2, static_cast<int>(left.count())) <= 0) continue;
-    if (watched[1].revents != 0) signalPipe::drain();
-    if (watched[0].revents != 0) keyboard_.readWaiting();
-  }
-  row = report->row - 1;
-  column = report->column - 1;
-  return true;
 }
 
 // A terminal that draws glyphs of ambiguous width (è, °, the box lines) two cells wide, as

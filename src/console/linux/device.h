@@ -53,8 +53,6 @@ class TerminalDevice final : public ConsoleDevice {
   DeviceEvent resume(ScreenGrid& grid);
   DeviceEvent finishResume(const ScreenGrid& grid);
   DeviceEvent applyTerminalSize();
-  void waitForSettledSize();
-  bool findCursor(int& row, int& column);
   void probeGlyphWidth();
   DeviceEvent takeGlyphWidth();
 
