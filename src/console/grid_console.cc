@@ -71,19 +71,19 @@ std::int32_t GridConsole::platformId() {
 }
 
 bool GridConsole::startSession(Handle output) {
-  ConsoleDevice::Screen screen;
-  if (!device_.startSession(output, screen)) return false;
-  const ConsoleCell blank{' ', static_cast<std::uint8_t>(screen.attributeWord & 0xFF)};
-  grid_.emplace(screen.columns, screen.rows, blank, screen.scrollLogRows);
-  grid_->setCursor(screen.cursor);
+  ConsoleDevice::StartState start;
+  if (!device_.prepareSession(output, start)) return false;
+  const ConsoleCell blank{' ', static_cast<std::uint8_t>(start.attributeWord & 0xFF)};
+  grid_.emplace(start.columns, start.rows, blank, start.scrollLogRows);
+  grid_->setCursor(start.cursor);
   screen_ = output;
-  attributeWord_ = screen.attributeWord;
+  attributeWord_ = start.attributeWord;
   started_ = true;
   ended_ = false;
   activeConsole = this;
   registerEndSteps();
   lastFrame_ = clock_();
-  if (device_.beginSession(*grid_)) {
+  if (device_.enterSession(*grid_)) {
     handleEvents(true);  // an end or a stop that came while the device began
     return true;
   }

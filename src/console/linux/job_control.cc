@@ -24,7 +24,7 @@ DeviceEvent hangUp() {
   return endBySignal(SIGHUP, DeviceEvent::Kind::hangUp);
 }
 
-DeviceEvent waitForForeground(const TerminalModes& modes) {
+DeviceEvent waitForForeground(const TtyModes& modes) {
   for (;;) {
     if (const int signalNumber = signalPipe::endingSignal()) return endBySignal(signalNumber);
     signalPipe::takeContinue();  // answered here; a later one cancels the stop below

@@ -17,6 +17,6 @@ DeviceEvent hangUp();
 // (bg) stops again, the way a program that writes to its terminal from the background is
 // stopped, until it is brought to the foreground. An ending signal that arrives meanwhile (kill
 // %1 on a stopped job) is returned instead.
-DeviceEvent waitForForeground(const TerminalModes& modes);
+DeviceEvent waitForForeground(const TtyModes& modes);
 
 }  // namespace qv

@@ -45,13 +45,13 @@ void waitForSettledSize() {
 // the terminal cannot be asked or does not answer in time (the wait grows for a terminal whose
 // answers came slowly, and an answer that comes later is taken as late, never as keys); keys
 // typed meanwhile are kept, and an ending or stop signal cuts the wait short.
-bool findCursor(TerminalScreen& screen, TerminalKeyboard& keyboard, int& row, int& column) {
+bool findCursor(TtyPresenter& presenter, TtyKeyboard& keyboard, int& row, int& column) {
   KeyDecoder& decoder = keyboard.decoder();
   if (!keyboard.canRead()) return false;
   // A late answer may be waiting unread (nothing reads keys during a listing).
   if (pollfd waiting{keyboard.fd(), POLLIN, 0}; poll(&waiting, 1, 0) > 0) keyboard.readWaiting();
   if (!decoder.cursorWorthAsking() || !keyboard.canRead()) return false;
-  if (!screen.sendUnsent() || !screen.askCursor()) return false;
+  if (!presenter.sendUnsent() || !presenter.askCursor()) return false;
   const int question = decoder.expectCursorReport();
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(decoder.cursorWaitMs());
@@ -78,7 +78,7 @@ bool findCursor(TerminalScreen& screen, TerminalKeyboard& keyboard, int& row, in
 
 }  // namespace
 
-bool readTerminalSize(int fd, TerminalSize& size) {
+bool readTtySize(int fd, TtySize& size) {
   winsize window{};
   if (ioctl(fd, TIOCGWINSZ, &window) != 0 || window.ws_col == 0 || window.ws_row == 0) {
     return false;
@@ -87,17 +87,17 @@ bool readTerminalSize(int fd, TerminalSize& size) {
   return true;
 }
 
-bool readSettledSize(TerminalScreen& screen, TerminalKeyboard& keyboard, bool askCursor,
-                     TerminalSize& size, int& row, int& column) {
+bool readSettledSize(TtyPresenter& presenter, TtyKeyboard& keyboard, bool askCursor, TtySize& size,
+                     int& row, int& column) {
   row = column = -1;
   bool known = false;
   bool awaitedBeyond = false;
   for (int attempt = 0; attempt < sizeAttempts; ++attempt) {
     waitForSettledSize();
-    if (signalPipe::urgent() || !readTerminalSize(screen.fd(), size)) break;
+    if (signalPipe::urgent() || !readTtySize(presenter.fd(), size)) break;
     known = true;
     row = column = -1;
-    if (!askCursor || !findCursor(screen, keyboard, row, column)) break;
+    if (!askCursor || !findCursor(presenter, keyboard, row, column)) break;
     // A cursor beyond the size read belongs to a size not told yet: the next one is awaited,
     // once.
     const bool beyond = row >= size.rows || column >= size.columns;

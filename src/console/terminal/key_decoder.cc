@@ -74,7 +74,7 @@ void KeyDecoder::feed(std::span<const std::uint8_t> bytes, KeyQueue& queue) {
   }
 }
 
-void KeyDecoder::endOfInput(KeyQueue& queue) {
+void KeyDecoder::finishInput(KeyQueue& queue) {
   flushPending(queue);
   if (source_ != Source::text || !lineOpen_) return;
   const std::uint8_t lineEnd = charCode::lineFeed;

@@ -39,11 +39,11 @@ class KeyDecoder {
   // bytes at a time loses no key.
   void feed(std::span<const std::uint8_t> bytes, KeyQueue& queue);
   // How many bytes may be fed now: the queue's room, less what a flush of held bytes and the
-  // line end that endOfInput() adds may still need.
+  // line end that finishInput() adds may still need.
   static int room(const KeyQueue& queue) { return queue.room() - reservedRoom; }
   // No byte will come any more: the held bytes are all there is, and a last line of text
   // without its line end is still a line that was typed.
-  void endOfInput(KeyQueue& queue);
+  void finishInput(KeyQueue& queue);
   // True while a partial sequence is held (or a terminal's string report is being skipped).
   bool needMore() const;
   // How long the caller may wait for more bytes before flushIfDue() takes the held ones as they
@@ -80,7 +80,7 @@ class KeyDecoder {
 
  private:
   // Every byte fed gives at most one event; a flush of held bytes and the line end of
-  // endOfInput() may add this many more.
+  // finishInput() may add this many more.
   static constexpr int reservedRoom = 34;
   enum class Step { needMore, done, reprocessLast };
   void feedByte(std::uint8_t byte, KeyQueue& queue);
