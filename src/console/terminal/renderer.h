@@ -13,7 +13,7 @@
 
 namespace qv {
 
-// What a terminal screen asks of a renderer: the one below for a terminal with cursor
+// What a terminal's presenter asks of a renderer: the one below for a terminal with cursor
 // addressing, the teletype one (teletype.h) for a terminal without.
 class FrameRenderer {
  public:
