@@ -21,7 +21,7 @@ struct DeviceEvent {
   enum class Kind : std::uint8_t {
     none,
     redraw,   // what the device shows is out of step: a frame now
-    resize,   // a new size; rowsLeaving rows beyond the usual go to the scrollback
+    resize,   // a new size; extraRowsLeaving rows beyond the usual go to the scrollback
     end,      // a request to end the process with status
     hangUp,   // the device went away: the process ends with status
     failure,  // reading keys failed with osError: a run-time error
@@ -29,12 +29,12 @@ struct DeviceEvent {
   Kind kind = Kind::none;
   int columns = 0;
   int rows = 0;
-  int rowsLeaving = 0;
+  int extraRowsLeaving = 0;
   int status = 0;
   int osError = 0;
 
-  static DeviceEvent resized(int columns, int rows, int rowsLeaving = 0) {
-    return {Kind::resize, columns, rows, rowsLeaving, 0, 0};
+  static DeviceEvent resized(int columns, int rows, int extraRowsLeaving = 0) {
+    return {Kind::resize, columns, rows, extraRowsLeaving, 0, 0};
   }
   static DeviceEvent ending(int status, Kind kind = Kind::end) {
     return {kind, 0, 0, 0, status, 0};

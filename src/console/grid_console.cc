@@ -199,7 +199,7 @@ void GridConsole::act(const DeviceEvent& event) {
       presentFrame();
       return;
     case DeviceEvent::Kind::resize:
-      resizeGrid(event.columns, event.rows, event.rowsLeaving);
+      resizeGrid(event.columns, event.rows, event.extraRowsLeaving);
       presentFrame();
       return;
     case DeviceEvent::Kind::end:
@@ -219,11 +219,11 @@ void GridConsole::act(const DeviceEvent& event) {
   }
 }
 
-void GridConsole::resizeGrid(int columns, int rows, int rowsLeaving) {
+void GridConsole::resizeGrid(int columns, int rows, int extraRowsLeaving) {
   // Rows that the resize moves out of the grid go through its log, which must have room.
   if (grid_->scrollLogRoom() < grid_->rows()) presentFrame();
   grid_->resize(columns, rows, {' ', static_cast<std::uint8_t>(attributeWord_ & 0xFF)},
-                rowsLeaving);
+                extraRowsLeaving);
   regridded_ = true;
 }
 
