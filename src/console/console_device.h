@@ -21,7 +21,7 @@ struct DeviceEvent {
   enum class Kind : std::uint8_t {
     none,
     redraw,   // what the device shows is out of step: a frame now
-    resize,   // a new size; rowsLeaving rows beyond the usual go to the scrollback
+    resize,   // a new size; extraRowsLeaving rows beyond the usual go to the scrollback
     end,      // a request to end the process with status
     hangUp,   // the device went away: the process ends with status
     failure,  // reading keys failed with osError: a run-time error
@@ -29,12 +29,12 @@ struct DeviceEvent {
   Kind kind = Kind::none;
   int columns = 0;
   int rows = 0;
-  int rowsLeaving = 0;
+  int extraRowsLeaving = 0;
   int status = 0;
   int osError = 0;
 
-  static DeviceEvent resized(int columns, int rows, int rowsLeaving = 0) {
-    return {Kind::resize, columns, rows, rowsLeaving, 0, 0};
+  static DeviceEvent resized(int columns, int rows, int extraRowsLeaving = 0) {
+    return {Kind::resize, columns, rows, extraRowsLeaving, 0, 0};
   }
   static DeviceEvent ending(int status, Kind kind = Kind::end) {
     return {kind, 0, 0, 0, status, 0};
@@ -47,7 +47,7 @@ class ConsoleDevice {
  public:
   // What a session starts from: the screen's size, where its cursor stands and the attribute
   // word the device reports; scrollLogRows is how many rows a frame may carry off the top.
-  struct Screen {
+  struct StartState {
     int columns = 80;
     int rows = 25;
     ConsoleCoord cursor{0, 0};
@@ -64,12 +64,12 @@ class ConsoleDevice {
   virtual Handle openConsoleOutput() = 0;
   virtual std::int32_t platformId() { return 2; }
 
-  // The session. startSession prepares it on output when that is one of the device's screens
+  // The session. prepareSession prepares it on output when that is one of the device's screens
   // and reports the screen; nothing visible changes yet. False: no screen, nothing started.
-  [[nodiscard]] virtual bool startSession(Handle output, Screen& screen) = 0;
+  [[nodiscard]] virtual bool prepareSession(Handle output, StartState& start) = 0;
   // The grid exists: the device takes the screen (its modes, a first look, the first frame).
   // False when it cannot; the console then ends the session.
-  [[nodiscard]] virtual bool beginSession(ScreenGrid& grid) = 0;
+  [[nodiscard]] virtual bool enterSession(ScreenGrid& grid) = 0;
   // Puts the device back as the session found it, the last frame shown first. The console
   // calls it once on the way out; harmless when the session never began.
   virtual void endSession(ScreenGrid& grid) = 0;

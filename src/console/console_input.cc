@@ -9,6 +9,7 @@
 #include "console/console_platform.h"
 #include "console/console_state.h"
 #include "console/key_codes.h"
+#include "console/key_reader.h"
 
 namespace qv {
 

@@ -1,8 +1,9 @@
 // The second code of a special key: the scan code, remapped by the modifier held with it.
+#include "console/extended_keys.h"
+
 #include <array>
 #include <initializer_list>
 
-#include "console/console_input.h"
 #include "console/console_state.h"
 
 namespace qv {

@@ -71,19 +71,19 @@ std::int32_t GridConsole::platformId() {
 }
 
 bool GridConsole::startSession(Handle output) {
-  ConsoleDevice::Screen screen;
-  if (!device_.startSession(output, screen)) return false;
-  const ConsoleCell blank{' ', static_cast<std::uint8_t>(screen.attributeWord & 0xFF)};
-  grid_.emplace(screen.columns, screen.rows, blank, screen.scrollLogRows);
-  grid_->setCursor(screen.cursor);
+  ConsoleDevice::StartState start;
+  if (!device_.prepareSession(output, start)) return false;
+  const ConsoleCell blank{' ', static_cast<std::uint8_t>(start.attributeWord & 0xFF)};
+  grid_.emplace(start.columns, start.rows, blank, start.scrollLogRows);
+  grid_->setCursor(start.cursor);
   screen_ = output;
-  attributeWord_ = screen.attributeWord;
+  attributeWord_ = start.attributeWord;
   started_ = true;
   ended_ = false;
   activeConsole = this;
   registerEndSteps();
   lastFrame_ = clock_();
-  if (device_.beginSession(*grid_)) {
+  if (device_.enterSession(*grid_)) {
     handleEvents(true);  // an end or a stop that came while the device began
     return true;
   }
@@ -199,7 +199,7 @@ void GridConsole::act(const DeviceEvent& event) {
       presentFrame();
       return;
     case DeviceEvent::Kind::resize:
-      resizeGrid(event.columns, event.rows, event.rowsLeaving);
+      resizeGrid(event.columns, event.rows, event.extraRowsLeaving);
       presentFrame();
       return;
     case DeviceEvent::Kind::end:
@@ -219,11 +219,11 @@ void GridConsole::act(const DeviceEvent& event) {
   }
 }
 
-void GridConsole::resizeGrid(int columns, int rows, int rowsLeaving) {
+void GridConsole::resizeGrid(int columns, int rows, int extraRowsLeaving) {
   // Rows that the resize moves out of the grid go through its log, which must have room.
   if (grid_->scrollLogRoom() < grid_->rows()) presentFrame();
   grid_->resize(columns, rows, {' ', static_cast<std::uint8_t>(attributeWord_ & 0xFF)},
-                rowsLeaving);
+                extraRowsLeaving);
   regridded_ = true;
 }
 

@@ -61,7 +61,7 @@ class GridConsole final : public ConsolePlatform {
   const ScreenGrid& grid() const { return *grid_; }
   // The screen has a new size: the grid takes it on (see ScreenGrid::resize), and the drivers
   // hear of it at their next call.
-  void resizeGrid(int columns, int rows, int rowsLeaving = 0);
+  void resizeGrid(int columns, int rows, int extraRowsLeaving = 0);
 
   // The device back as the session found it: the end path's step. Once.
   void endSession();

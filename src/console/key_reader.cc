@@ -1,8 +1,10 @@
 // The key reader: key events from the console's input queue become key codes, special keys as
 // two codes (0, then the extended code), Alt plus keypad digits as the character they spell.
-#include "console/console_input.h"
+#include "console/key_reader.h"
+
 #include "console/console_platform.h"
 #include "console/console_state.h"
+#include "console/extended_keys.h"
 #include "console/key_codes.h"
 
 namespace qv {

@@ -40,11 +40,11 @@ ScreenGrid::ScreenGrid(int columns, int rows, ConsoleCell blank, int scrollLogRo
       log_(static_cast<size_t>(logCapacity_) * columns_, blank),
       logEndsClear_(static_cast<size_t>(logCapacity_), 0) {}
 
-void ScreenGrid::resize(int columns, int rows, ConsoleCell blank, int moreLeaving) {
+void ScreenGrid::resize(int columns, int rows, ConsoleCell blank, int extraRowsLeaving) {
   columns = std::clamp(columns, 1, maxColumns);
   rows = std::clamp(rows, 1, maxRows);
   const int cursorRow = std::clamp<int>(cursor_.y, 0, rows_ - 1);
-  const int leaving = std::min(cursorRow, std::max(0, cursorRow + 1 - rows) + moreLeaving);
+  const int leaving = std::min(cursorRow, std::max(0, cursorRow + 1 - rows) + extraRowsLeaving);
   for (int row = 0; row < leaving; ++row) logRow(row);
   const int keptColumns = std::min(columns, columns_);
 

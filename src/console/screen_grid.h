@@ -31,9 +31,10 @@ class ScreenGrid {
   // A new size (cut to the bounds). The cells that fit are kept, new ones are blank. When the
   // cursor's row would fall off the bottom, the rows above it move up and out through the log,
   // as a terminal that gets fewer rows moves its own into its scrollback; so the cursor keeps
-  // its row, and its column is clamped. moreLeaving rows above the cursor leave too (a terminal
-  // that moved more of its rows into its scrollback than that). Everything is marked changed.
-  void resize(int columns, int rows, ConsoleCell blank, int moreLeaving = 0);
+  // its row, and its column is clamped. extraRowsLeaving rows above the cursor leave too (a
+  // terminal that moved more of its rows into its scrollback than that). Everything is marked
+  // changed.
+  void resize(int columns, int rows, ConsoleCell blank, int extraRowsLeaving = 0);
 
   int columns() const { return columns_; }
   int rows() const { return rows_; }

@@ -112,7 +112,7 @@ void runMethod(const MethodEntry& method) {
   // ends it before any row is computed.
   writeLine(csvRows, csvHeader);
   finishOutput(csvRows);
-  writeCsvRows(standardOutput, csvRows);
+  sendIteratesToCsvRows(standardOutput, csvRows);
   method.runRows(commandRequest.n);
   finishOutput(csvRows);
 }

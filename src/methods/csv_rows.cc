@@ -22,7 +22,7 @@ std::int32_t discard(TextChannel& channel) {
 
 }  // namespace
 
-void writeCsvRows(TextChannel& lines, TextChannel& rows) {
+void sendIteratesToCsvRows(TextChannel& lines, TextChannel& rows) {
   csvRows = &rows;
   methodOutput::iterateSink = writeCsvRow;
   openFileChannel(lines, modeOutput, noHandle);

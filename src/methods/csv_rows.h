@@ -15,6 +15,6 @@ inline constexpr std::string_view csvHeader = "i,value";
 
 // From now on the iterates go to rows as rows, and the methods' other lines, written to lines,
 // go nowhere.
-void writeCsvRows(TextChannel& lines, TextChannel& rows);
+void sendIteratesToCsvRows(TextChannel& lines, TextChannel& rows);
 
 }  // namespace qv

@@ -13,6 +13,8 @@
 #include "console/console_input.h"
 #include "console/console_output.h"
 #include "console/console_state.h"
+#include "console/extended_keys.h"
+#include "console/key_reader.h"
 #include "runtime/startup.h"
 #include "support/memory_device.h"
 

@@ -33,11 +33,11 @@ class RecordingDevice final : public ConsoleDevice {
 
   Handle standardHandle(std::int32_t which) override { return standardSlot(which); }
   Handle openConsoleOutput() override { return noHandle; }
-  bool startSession(Handle output, Screen& screen) override {
-    screen.scrollLogRows = 40;
+  bool prepareSession(Handle output, StartState& start) override {
+    start.scrollLogRows = 40;
     return output == 1;
   }
-  bool beginSession(ScreenGrid&) override { return true; }
+  bool enterSession(ScreenGrid&) override { return true; }
   void endSession(ScreenGrid&) override {}
   Presented present(ScreenGrid& grid) override {
     ++frames;

@@ -79,10 +79,10 @@ VirtualKey keyOfCharacter(std::uint8_t c) {
 
 MemoryDevice::MemoryDevice(int columns, int rows, ConsoleCoord cursor,
                            std::uint16_t attributeWord) {
-  screen_.columns = columns;
-  screen_.rows = rows;
-  screen_.cursor = cursor;
-  screen_.attributeWord = attributeWord;
+  start_.columns = columns;
+  start_.rows = rows;
+  start_.cursor = cursor;
+  start_.attributeWord = attributeWord;
 }
 
 void MemoryDevice::pushKey(bool down, VirtualKey key, ScanCode scanCode, std::uint8_t character,
@@ -169,21 +169,21 @@ bool MemoryDevice::isScreenBuffer(Handle handle) const {
   return handle == consoleOutHandle && !consoleOutMissing_;
 }
 
-bool MemoryDevice::startSession(Handle output, Screen& screen) {
+bool MemoryDevice::prepareSession(Handle output, StartState& start) {
   if (infoFails_ || !isScreenBuffer(output)) return false;
-  screen = screen_;
+  start = start_;
   return true;
 }
 
 void MemoryDevice::resize(int columns, int rows) {
-  screen_.columns = columns;
-  screen_.rows = rows;
+  start_.columns = columns;
+  start_.rows = rows;
   resized_ = console_.started();
 }
 
 DeviceEvent MemoryDevice::takeEvent(ScreenGrid&, bool urgentOnly) {
   if (urgentOnly || !std::exchange(resized_, false)) return {};
-  return DeviceEvent::resized(screen_.columns, screen_.rows);
+  return DeviceEvent::resized(start_.columns, start_.rows);
 }
 
 bool MemoryDevice::countKeys(std::uint32_t& count) {

@@ -69,8 +69,8 @@ class MemoryDevice final : public ConsoleDevice {
   Handle standardHandle(std::int32_t which) override;
   Handle openConsoleOutput() override;
   std::int32_t platformId() override { return platformId_; }
-  bool startSession(Handle output, Screen& screen) override;
-  bool beginSession(ScreenGrid& grid) override {
+  bool prepareSession(Handle output, StartState& start) override;
+  bool enterSession(ScreenGrid& grid) override {
     shown_ = &grid;
     return true;
   }
@@ -86,7 +86,7 @@ class MemoryDevice final : public ConsoleDevice {
   void pushKey(bool down, VirtualKey key, ScanCode scanCode, std::uint8_t character,
                std::uint32_t controlKeyState);
 
-  Screen screen_;
+  StartState start_;
   std::deque<InputRecord> events_;
   InputExhaustedHandler onExhausted_;
   std::int32_t platformId_ = 2;

@@ -1,4 +1,4 @@
-// The console device on Linux: a terminal. The grid is rendered with escape sequences (screen),
+// The console device on Linux: a terminal. The grid is rendered with escape sequences (presenter),
 // keys are decoded from the keyboard in raw mode, or from a pipe or a file as typed text
 // (keyboard).
 //
@@ -19,20 +19,20 @@
 #include "console/console_device.h"
 #include "console/linux/keyboard.h"
 #include "console/linux/modes.h"
-#include "console/linux/screen.h"
+#include "console/linux/presenter.h"
 
 namespace qv {
 
-class TerminalDevice final : public ConsoleDevice {
+class TtyDevice final : public ConsoleDevice {
  public:
   // The process's standard input, output and error descriptors.
-  explicit TerminalDevice(int inputFd = 0, int outputFd = 1, int errorFd = 2);
+  explicit TtyDevice(int inputFd = 0, int outputFd = 1, int errorFd = 2);
 
   Handle standardHandle(std::int32_t which) override;
   Handle openConsoleOutput() override;
 
-  bool startSession(Handle output, Screen& screen) override;
-  bool beginSession(ScreenGrid& grid) override;
+  bool prepareSession(Handle output, StartState& start) override;
+  bool enterSession(ScreenGrid& grid) override;
   void endSession(ScreenGrid& grid) override;
   void endSessionFromSignalHandler() override;
 
@@ -52,18 +52,16 @@ class TerminalDevice final : public ConsoleDevice {
   DeviceEvent suspend(ScreenGrid& grid, int stopSignal);
   DeviceEvent resume(ScreenGrid& grid);
   DeviceEvent finishResume(const ScreenGrid& grid);
-  DeviceEvent applyTerminalSize();
-  void waitForSettledSize();
-  bool findCursor(int& row, int& column);
+  DeviceEvent applyTtySize();
   void probeGlyphWidth();
   DeviceEvent takeGlyphWidth();
 
   int standard_[3];
   int controllingTerminal_ = -1;  // opened when standard output is no terminal
-  TerminalModes modes_;
-  TerminalScreen screen_;
-  TerminalKeyboard keyboard_;
-  bool keyboardIsScreen_ = false;  // keys come from the terminal the dialogue is drawn on
+  TtyModes modes_;
+  TtyPresenter presenter_;
+  TtyKeyboard keyboard_;
+  bool keyboardIsOutput_ = false;  // keys come from the terminal the dialogue is drawn on
   bool resumePending_ = false;     // the terminal is ours again; the dialogue goes on there next
   bool utf8_ = true;               // the locale's character set, the terminal's
   int widthQuestion_ = 0;          // the cursor question that measures a glyph's width

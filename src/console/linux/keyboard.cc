@@ -32,7 +32,7 @@ bool movesAlongTheLine(const InputRecord& record) {
 
 }  // namespace
 
-void TerminalKeyboard::open(int fd, bool teletype) {
+void TtyKeyboard::open(int fd, bool teletype) {
   fd_ = fd;
   teletype_ = teletype;
   redraw_ = false;
@@ -50,11 +50,11 @@ void TerminalKeyboard::open(int fd, bool teletype) {
   }
 }
 
-bool TerminalKeyboard::canRead() const {
+bool TtyKeyboard::canRead() const {
   return !ended_ && KeyDecoder::room(queue_) > 0;
 }
 
-void TerminalKeyboard::readWaiting() {
+void TtyKeyboard::readWaiting() {
   if (!canRead()) return;
   std::uint8_t bytes[readLimit];
   const int room = std::min(KeyDecoder::room(queue_), readLimit);
@@ -76,21 +76,21 @@ void TerminalKeyboard::readWaiting() {
   finish();
 }
 
-void TerminalKeyboard::flushIfDue() {
+void TtyKeyboard::flushIfDue() {
   const int first = queue_.size();
   decoder_.flushIfDue(queue_);
   sift(first);
 }
 
-void TerminalKeyboard::finish() {
+void TtyKeyboard::finish() {
   ended_ = true;
   const int first = queue_.size();
-  decoder_.endOfInput(queue_);
+  decoder_.finishInput(queue_);
   sift(first);
 }
 
 // The keys that came from the first-th on; each is looked at once.
-void TerminalKeyboard::sift(int first) {
+void TtyKeyboard::sift(int first) {
   queue_.dropFrom(first, [this](const InputRecord& record) {
     if (teletype_) return movesAlongTheLine(record);
     const bool redraw = isRedrawKey(record);

@@ -11,12 +11,12 @@
 
 namespace qv {
 
-class TerminalKeyboard {
+class TtyKeyboard {
  public:
   // On a teletype the keys that would move the cursor along the line are dropped as they come;
   // elsewhere Ctrl-L is taken as a request to redraw (takeRedraw) instead of a key.
   void open(int fd, bool teletype = false);
-  void close() { *this = TerminalKeyboard(); }
+  void close() { *this = TtyKeyboard(); }
   int fd() const { return fd_; }
   bool isTerminal() const { return source_ == KeyDecoder::Source::terminal; }
 

@@ -41,7 +41,7 @@ SigttouBlocked::~SigttouBlocked() {
   sigprocmask(SIG_SETMASK, &previous_, nullptr);
 }
 
-termios TerminalModes::rawSettings(const termios& original) {
+termios TtyModes::rawSettings(const termios& original) {
   termios raw = original;
   raw.c_iflag &=
       ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK | PARMRK);
@@ -53,7 +53,7 @@ termios TerminalModes::rawSettings(const termios& original) {
   return raw;
 }
 
-bool TerminalModes::capture(int screenFd, int keyboardFd) {
+bool TtyModes::capture(int screenFd, int keyboardFd) {
   if (count_ > 0) return true;
   if (tcgetattr(screenFd, &saved_[0].settings) != 0) return false;
   saved_[0].fd = screenFd;
@@ -66,13 +66,13 @@ bool TerminalModes::capture(int screenFd, int keyboardFd) {
   return true;
 }
 
-bool TerminalModes::inForeground() const {
+bool TtyModes::inForeground() const {
   if (count_ == 0) return false;
   const pid_t group = tcgetpgrp(saved_[0].fd);
   return group < 0 || group == getpgrp();
 }
 
-bool TerminalModes::enterRaw() {
+bool TtyModes::enterRaw() {
   if (count_ == 0) return false;
   raw_ = 1;
   for (int i = 0; i < count_; ++i) {
@@ -88,7 +88,7 @@ bool TerminalModes::enterRaw() {
 // From the background: a shell that took the terminal back may have set its own settings
 // already (its line editor's); those are not the program's to overwrite. Settings that are
 // still the program's raw ones are put back (a shell that leaves them alone would be left raw).
-bool TerminalModes::stillOurs(const Saved& saved) {
+bool TtyModes::stillOurs(const Saved& saved) {
   termios now{};
   if (tcgetattr(saved.fd, &now) != 0) return true;
   const termios raw = rawSettings(saved.settings);
@@ -97,7 +97,7 @@ bool TerminalModes::stillOurs(const Saved& saved) {
          (now.c_lflag & ~kernelOwned) == (raw.c_lflag & ~kernelOwned);
 }
 
-void TerminalModes::leaveRaw() {
+void TtyModes::leaveRaw() {
   if (!raw_) return;
   const bool foreground = inForeground();
   for (int i = 0; i < count_; ++i) {
@@ -106,7 +106,7 @@ void TerminalModes::leaveRaw() {
   raw_ = 0;
 }
 
-void TerminalModes::reset() {
+void TtyModes::reset() {
   saved_[0] = saved_[1] = Saved{};
   count_ = 0;
   raw_ = 0;

@@ -32,7 +32,7 @@ class SigttouBlocked {
 // The two descriptors are open on one terminal device.
 bool sameTerminal(int a, int b);
 
-class TerminalModes {
+class TtyModes {
  public:
   // Saves the settings of the screen terminal and, when it is a terminal too, of the
   // keyboard (keyboardFd < 0 or not a terminal: only the screen). Only the first successful

@@ -55,28 +55,27 @@ bool isHangUpError(int error) {
   return error == EIO || error == ENXIO || error == EPIPE;
 }
 
-void TerminalOutput::open(int fd) {
+void TtyOutput::open(int fd) {
   close();
   fd_ = reopenNonBlocking(fd);
   own_ = fd_ >= 0;
   if (!own_) fd_ = fd;
 }
 
-void TerminalOutput::close() {
+void TtyOutput::close() {
   if (own_) ::close(fd_);
-  *this = TerminalOutput();
+  *this = TtyOutput();
 }
 
-TerminalOutput::Outcome TerminalOutput::write(std::string_view& bytes) {
+TtyOutput::Outcome TtyOutput::write(std::string_view& bytes) {
   return send(bytes, true, -1);
 }
 
-TerminalOutput::Outcome TerminalOutput::writeWithin(std::string_view& bytes, int milliseconds) {
+TtyOutput::Outcome TtyOutput::writeWithin(std::string_view& bytes, int milliseconds) {
   return send(bytes, false, milliseconds);
 }
 
-TerminalOutput::Outcome TerminalOutput::send(std::string_view& bytes, bool giveWay,
-                                             int milliseconds) {
+TtyOutput::Outcome TtyOutput::send(std::string_view& bytes, bool giveWay, int milliseconds) {
   if (gone_) return Outcome::gone;
   const long long deadline = milliseconds < 0 ? -1 : nowMs() + milliseconds;
   while (!bytes.empty()) {
@@ -104,8 +103,8 @@ TerminalOutput::Outcome TerminalOutput::send(std::string_view& bytes, bool giveW
   return Outcome::written;
 }
 
-void TerminalOutput::writeFromSignalHandler(const char* bytes, std::size_t count,
-                                            int milliseconds) const {
+void TtyOutput::writeFromSignalHandler(const char* bytes, std::size_t count,
+                                       int milliseconds) const {
   if (fd_ < 0 || gone_) return;
   const long long deadline = nowMs() + milliseconds;
   while (count > 0) {

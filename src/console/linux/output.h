@@ -17,7 +17,7 @@ namespace qv {
 // The errors with which a terminal that went away fails reads and writes.
 bool isHangUpError(int error);
 
-class TerminalOutput {
+class TtyOutput {
  public:
   enum class Outcome {
     written,   // every byte

@@ -1,13 +1,12 @@
 #include "console/terminal/key_decoder.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <string_view>
-#include <utility>
 
 #include "console/key_codes.h"
 #include "console/terminal/cp437.h"
+#include "console/terminal/key_tables.h"
 
 namespace qv {
 
@@ -33,143 +32,6 @@ bool opensString(std::uint8_t introducer, std::uint8_t first) {
 
 // A mouse report in the oldest encoding, ESC [ M and three bytes of 32 and above.
 constexpr std::size_t kMouseReportLength = 6;
-
-// Scan codes of a US keyboard for the printable ASCII characters: a shifted character shares
-// its key with the unshifted one.
-constexpr std::array<std::uint8_t, 128> makeScanCodes() {
-  std::array<std::uint8_t, 128> codes{};
-  struct KeyRow {
-    std::string_view plain, shifted;
-    std::uint8_t first;
-  };
-  constexpr KeyRow rows[] = {{"1234567890-=", "!@#$%^&*()_+", 2},
-                             {"qwertyuiop[]", "QWERTYUIOP{}", 16},
-                             {"asdfghjkl;'`", "ASDFGHJKL:\"~", 30},
-                             {"\\zxcvbnm,./", "|ZXCVBNM<>?", 43}};
-  for (const KeyRow& row : rows) {
-    for (std::size_t i = 0; i < row.plain.size(); ++i) {
-      codes[static_cast<std::size_t>(row.plain[i])] = static_cast<std::uint8_t>(row.first + i);
-      codes[static_cast<std::size_t>(row.shifted[i])] = static_cast<std::uint8_t>(row.first + i);
-    }
-  }
-  codes[' '] = static_cast<std::uint8_t>(ScanCode::space);
-  for (int c = 1; c <= 26; ++c)
-    codes[static_cast<std::size_t>(c)] = codes[static_cast<std::size_t>('a' + c - 1)];
-  return codes;
-}
-
-constexpr std::array<std::uint8_t, 128> kScanCodes = makeScanCodes();
-
-// The virtual key of a character: letters and digits have their own codes.
-VirtualKey virtualKeyOf(std::uint8_t c) {
-  if (c >= 'a' && c <= 'z') return VirtualKey(c - 'a' + 'A');
-  if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return VirtualKey(c);
-  if (c >= 1 && c <= 26) return VirtualKey(c - 1 + 'A');  // Ctrl plus a letter
-  if (c == ' ') return VirtualKey::space;
-  return VirtualKey::none;
-}
-
-InputRecord keyRecord(VirtualKey key, ScanCode scan, std::uint8_t character, std::uint32_t state) {
-  return {InputEventType::key, KeyEventRecord{true, 1, key, scan, character, state}};
-}
-
-struct NamedKey {
-  VirtualKey key;
-  ScanCode scan;
-  bool enhanced;  // the cursor and editing block, not the numeric keypad
-};
-
-constexpr NamedKey kNoKey{VirtualKey::none, ScanCode::none, false};
-constexpr NamedKey kUp{VirtualKey::up, ScanCode::up, true};
-constexpr NamedKey kDown{VirtualKey::down, ScanCode::down, true};
-constexpr NamedKey kRight{VirtualKey::right, ScanCode::right, true};
-constexpr NamedKey kLeft{VirtualKey::left, ScanCode::left, true};
-constexpr NamedKey kHome{VirtualKey::home, ScanCode::home, true};
-constexpr NamedKey kEnd{VirtualKey::end, ScanCode::end, true};
-constexpr NamedKey kInsert{VirtualKey::insert, ScanCode::insert, true};
-constexpr NamedKey kDelete{VirtualKey::del, ScanCode::del, true};
-constexpr NamedKey kPageUp{VirtualKey::pageUp, ScanCode::pageUp, true};
-constexpr NamedKey kPageDown{VirtualKey::pageDown, ScanCode::pageDown, true};
-constexpr NamedKey kKeypad5{VirtualKey::clear, ScanCode::keypad5, false};
-
-constexpr NamedKey functionKeyOf(int n) {  // 1..12
-  if (n == 11) return {VirtualKey::f11, ScanCode::f11, false};
-  if (n == 12) return {VirtualKey::f12, ScanCode::f12, false};
-  return {static_cast<VirtualKey>(int(VirtualKey::f1) + n - 1),
-          static_cast<ScanCode>(int(ScanCode::f1) + n - 1), false};
-}
-
-// The keys a terminal's description names, by their virtual key.
-NamedKey namedKeyOf(VirtualKey key) {
-  if (key >= VirtualKey::f1 && key <= VirtualKey::f12) {
-    return functionKeyOf(static_cast<int>(key) - static_cast<int>(VirtualKey::f1) + 1);
-  }
-  for (const NamedKey& named :
-       {kUp, kDown, kRight, kLeft, kHome, kEnd, kInsert, kDelete, kPageUp, kPageDown}) {
-    if (named.key == key) return named;
-  }
-  return kNoKey;
-}
-
-void pushKey(const NamedKey& key, std::uint32_t state, KeyQueue& queue) {
-  if (key.key == VirtualKey::none) return;  // a sequence of no key this console knows
-  if (key.enhanced) state |= controlKey::enhancedKey;
-  queue.push(keyRecord(key.key, key.scan, 0, state));
-}
-
-// The cursor-key letters shared by the CSI and SS3 forms: A to D, H, F, E, P to S.
-NamedKey letterKey(std::uint8_t final) {
-  if (final >= 'P' && final <= 'S') return functionKeyOf(final - 'P' + 1);
-  constexpr std::string_view letters = "ABCDHFE";
-  constexpr NamedKey keys[] = {kUp, kDown, kRight, kLeft, kHome, kEnd, kKeypad5};
-  const std::size_t at = letters.find(static_cast<char>(final));
-  return at == std::string_view::npos ? kNoKey : keys[at];
-}
-
-// CSI n ~: the editing block (xterm, rxvt, screen, the Linux console) and the function keys,
-// indexed by n.
-constexpr NamedKey kTildeKeys[] = {
-    kNoKey,
-    kHome,
-    kInsert,
-    kDelete,
-    kEnd,
-    kPageUp,
-    kPageDown,
-    kHome,
-    kEnd,
-    kNoKey,
-    kNoKey,
-    functionKeyOf(1),
-    functionKeyOf(2),
-    functionKeyOf(3),
-    functionKeyOf(4),
-    functionKeyOf(5),
-    kNoKey,
-    functionKeyOf(6),
-    functionKeyOf(7),
-    functionKeyOf(8),
-    functionKeyOf(9),
-    functionKeyOf(10),
-    kNoKey,
-    functionKeyOf(11),
-    functionKeyOf(12),
-};
-
-NamedKey tildeKey(int n) {
-  return n >= 0 && n < static_cast<int>(std::size(kTildeKeys)) ? kTildeKeys[n] : kNoKey;
-}
-
-// xterm's modifier parameter: its value minus one is a mask of Shift 1, Alt 2, Ctrl 4.
-std::uint32_t modifierState(int parameter) {
-  if (parameter < 2) return 0;
-  const int mask = parameter - 1;
-  std::uint32_t state = 0;
-  if (mask & 1) state |= controlKey::shiftPressed;
-  if (mask & 2) state |= controlKey::leftAltPressed;
-  if (mask & 4) state |= controlKey::leftCtrlPressed;
-  return state;
-}
 
 // The numeric parameters of a sequence body; false when it holds anything else (private
 // markers, sub-parameters, intermediates), which no key sends.
@@ -199,21 +61,6 @@ bool parseParameters(const std::uint8_t* body, std::size_t length, Parameters& o
 
 }  // namespace
 
-bool KeyQueue::push(const InputRecord& record) {
-  if (full()) return false;
-  events_[(head_ + count_) % capacity] = record;
-  ++count_;
-  return true;
-}
-
-bool KeyQueue::pop(InputRecord& record) {
-  if (empty()) return false;
-  record = events_[head_];
-  head_ = (head_ + 1) % capacity;
-  --count_;
-  return true;
-}
-
 std::int64_t KeyDecoder::steadyMilliseconds() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -227,7 +74,7 @@ void KeyDecoder::feed(std::span<const std::uint8_t> bytes, KeyQueue& queue) {
   }
 }
 
-void KeyDecoder::endOfInput(KeyQueue& queue) {
+void KeyDecoder::finishInput(KeyQueue& queue) {
   flushPending(queue);
   if (source_ != Source::text || !lineOpen_) return;
   const std::uint8_t lineEnd = charCode::lineFeed;
@@ -247,82 +94,16 @@ void KeyDecoder::flushIfDue(KeyQueue& queue) {
   if (msUntilFlush() == 0) flushPending(queue);
 }
 
-int KeyDecoder::expectCursorReport() {
-  cursorReportDueMs_ = clock_() + cursorReportTimeoutMs;
-  ++cursorAsked_;
-  cursorAskedMs_[cursorAsked_ % std::size(cursorAskedMs_)] = clock_();
-  return cursorAsked_;
-}
-
-bool KeyDecoder::cursorReportAwaited() const {
-  return cursorReportDueMs_ >= 0 && clock_() < cursorReportDueMs_;
-}
-
-std::optional<KeyDecoder::CursorReport> KeyDecoder::takeCursorReport() {
-  return std::exchange(cursorReport_, std::nullopt);
-}
-
-void KeyDecoder::stopAwaitingCursorReport() {
-  cursorGivenUp_ = true;
-}
-
-void KeyDecoder::takeCursorAnswer(int row, int column) {
-  // Questions older than the ring are long answered or long given up: the wait stays.
-  const int question =
-      std::max(++cursorAnswered_, cursorAsked_ - int(std::size(cursorAskedMs_)) + 1);
-  cursorAnswered_ = question;
-  cursorReport_ = CursorReport{row, column, question};
-  const std::int64_t took = clock_() - cursorAskedMs_[question % std::size(cursorAskedMs_)];
-  cursorWaitMs_ = int(std::clamp<std::int64_t>(std::max<std::int64_t>(cursorWaitMs_, 2 * took),
-                                               cursorWaitFirstMs, cursorWaitMostMs));
-  if (cursorAnswered_ == cursorAsked_) cursorReportDueMs_ = -1;
-}
-
-void KeyDecoder::addKey(std::string_view bytes, VirtualKey key) {
-  if (bytes.size() < 2 || bytes.size() > sizeof held_ || bytes[0] != charCode::escape) return;
-  ownKeys_.push_back({std::string(bytes), key});
-}
-
-void KeyDecoder::useSingleByteSet(const std::array<std::int16_t, 128>& consoleBytes) {
-  singleByte_ = true;
-  setCharacters_ = consoleBytes;
-}
-
-// The held bytes as one of the terminal's own key strings: done when they are one, more needed
-// while they begin one.
-bool KeyDecoder::decodeOwnKey(KeyQueue& queue, Step& step) const {
-  const std::string_view held(reinterpret_cast<const char*>(held_), heldCount_);
-  bool begins = false;
-  for (const OwnKey& own : ownKeys_) {
-    if (own.bytes == held) {
-      if (own.key == VirtualKey::enter) {
-        queue.push(keyRecord(VirtualKey::enter, ScanCode::enter, charCode::carriageReturn,
-                             controlKey::enhancedKey));
-      } else {
-        pushKey(namedKeyOf(own.key), 0, queue);
-      }
-      step = Step::done;
-      return true;
-    }
-    begins = begins || own.bytes.starts_with(held);
-  }
-  if (begins) step = Step::needMore;
-  return begins;
-}
-
 void KeyDecoder::emitSetCharacter(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue) {
-  const int character = setCharacters_[byte & 0x7F];
-  // Not in the set, or the glyph of a code the line editor would act on.
-  if (character < 0 || !charCode::typedAsText(static_cast<std::uint8_t>(character))) return;
+  const int character = singleByteSet_.characterOf(byte);
+  if (character < 0) return;
   lastWasCarriageReturn_ = false;
   queue.push(
       keyRecord(VirtualKey::none, ScanCode::none, static_cast<std::uint8_t>(character), alt));
 }
 
 void KeyDecoder::reset() {
-  cursorReportDueMs_ = -1;
-  cursorReport_.reset();
-  cursorAnswered_ = cursorAsked_;
+  cursorReports_.reset();
   heldCount_ = 0;
   lastWasCarriageReturn_ = false;
   lineOpen_ = false;
@@ -364,7 +145,7 @@ void KeyDecoder::feedByte(std::uint8_t byte, KeyQueue& queue) {
   if (heldCount_ == 0) {
     if (byte < 0x80 && byte != charCode::escape) return emitByte(byte, 0, queue);
     lastWasCarriageReturn_ = false;  // a CR and an LF with something between are two line ends
-    if (singleByte_ && byte >= 0x80) return emitSetCharacter(byte, 0, queue);
+    if (singleByteSet_.active() && byte >= 0x80) return emitSetCharacter(byte, 0, queue);
     // A stray continuation byte or an impossible lead is invalid UTF-8: dropped.
     if (byte == charCode::escape || isUtf8Lead(byte)) held_[heldCount_++] = byte;
     return;
@@ -375,9 +156,17 @@ void KeyDecoder::feedByte(std::uint8_t byte, KeyQueue& queue) {
     return discardByte(byte, queue);
   }
   held_[heldCount_++] = byte;
-  Step step = Step::needMore;
-  if (ownKeys_.empty() || !decodeOwnKey(queue, step)) step = decodeHeld(queue);
-  switch (step) {
+  const std::string_view held(reinterpret_cast<const char*>(held_), heldCount_);
+  switch (ownKeys_.match(held, queue)) {
+    case OwnKeys::Match::whole:
+      heldCount_ = 0;
+      return;
+    case OwnKeys::Match::begun:
+      return;
+    case OwnKeys::Match::none:
+      break;
+  }
+  switch (decodeHeld(queue)) {
     case Step::needMore:
       return;
     case Step::done:
@@ -418,7 +207,7 @@ KeyDecoder::Step KeyDecoder::decodeEscape(KeyQueue& queue) {
     emitByte(charCode::escape, 0, queue);
     return Step::reprocessLast;
   }
-  if (singleByte_ && second >= 0x80) {
+  if (singleByteSet_.active() && second >= 0x80) {
     emitSetCharacter(second, controlKey::leftAltPressed, queue);
     return Step::done;
   }
@@ -472,7 +261,7 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
       break;
     case 'R':
       if (cursorReportAwaited() && p.count == 2) {  // the answer to the program's own query
-        takeCursorAnswer(p.at(0, 1), p.at(1, 1));
+        cursorReports_.answer(p.at(0, 1), p.at(1, 1));
         break;
       }
       // A cursor position report (row;column R) that some other program asked for is no key;
@@ -566,7 +355,7 @@ void KeyDecoder::emitByte(std::uint8_t byte, std::uint32_t alt, KeyQueue& queue)
     return;
   }
   lastWasCarriageReturn_ = false;
-  const ScanCode scan = static_cast<ScanCode>(kScanCodes[byte & 0x7F]);  // only ASCII comes here
+  const ScanCode scan = scanCodeOf(byte);  // only ASCII comes here
   switch (byte) {
     case charCode::carriageReturn:
       queue.push(keyRecord(VirtualKey::enter, ScanCode::enter, byte, alt));

@@ -190,7 +190,7 @@ void Renderer::invalidate() {
   cursorVisibility_ = Visibility::unknown;
 }
 
-void Renderer::scrollAwayDisplay(std::string& out) {
+void Renderer::scrollShownRowsAway(std::string& out) {
   out += '\r';
   out.append(static_cast<std::size_t>(terminalRows_ - 1), '\n');
   invalidate();
@@ -199,8 +199,8 @@ void Renderer::scrollAwayDisplay(std::string& out) {
 int Renderer::resume(const ScreenGrid& grid, int columns, int rows, std::string& out) {
   invalidate();
   resize(columns, rows);
-  scrollAwayDisplay(out);
-  begin(out);
+  scrollShownRowsAway(out);
+  enter(out);
   // Every row that left the grid since the last frame was shown then, and is in the scrollback
   // now, as are the rows above the cursor.
   const int leaving = std::clamp<int>(grid.cursor().y, 0, grid.rows() - 1);
@@ -208,14 +208,14 @@ int Renderer::resume(const ScreenGrid& grid, int columns, int rows, std::string&
   return leaving;
 }
 
-void Renderer::begin(std::string& out) {
+void Renderer::enter(std::string& out) {
   out += caps_.autoWrapOff;
   out += caps_.keypadOn;
   if (caps_.scrollRegion) caps_.scrollRegion(out, 0, terminalRows_ - 1);
   invalidate();
 }
 
-void Renderer::end(const ScreenGrid& grid, std::string& out) {
+void Renderer::leave(const ScreenGrid& grid, std::string& out) {
   restoreModes(out);
   cursorRow_ = -1;  // the console cursor is placed even if the terminal was left elsewhere
   placeCursor(grid, viewFor(grid), out);

@@ -13,7 +13,7 @@
 
 namespace qv {
 
-// What a terminal screen asks of a renderer: the one below for a terminal with cursor
+// What a terminal's presenter asks of a renderer: the one below for a terminal with cursor
 // addressing, the teletype one (teletype.h) for a terminal without.
 class FrameRenderer {
  public:
@@ -27,9 +27,9 @@ class FrameRenderer {
   // known). Returns how many rows of the grid's top the terminal has put into its scrollback
   // beyond those a terminal moves there to keep the cursor's row (see ScreenGrid::resize).
   virtual int resize(int terminalColumns, int terminalRows, int cursorRow, int cursorColumn) = 0;
-  // Once, at start-up, before begin(): what the shell showed scrolls into the scrollback.
-  virtual void scrollAwayDisplay(std::string& out) = 0;
-  // Instead of begin() when the terminal comes back after another program had it (Ctrl-Z,
+  // Once, at start-up, before enter(): what the shell showed scrolls into the scrollback.
+  virtual void scrollShownRowsAway(std::string& out) = 0;
+  // Instead of enter() when the terminal comes back after another program had it (Ctrl-Z,
   // fg), at the size it has now: what it shows above its cursor (the dialogue's rows that are
   // still there, the shell's lines below them) scrolls into its scrollback, in the order
   // written, and the dialogue goes on from the grid's cursor row at the top. Returns how many
@@ -37,10 +37,10 @@ class FrameRenderer {
   virtual int resume(const ScreenGrid& grid, int columns, int rows, std::string& out) = 0;
   // At start and on resume: the terminal in the state render() relies on. The next render
   // repaints.
-  virtual void begin(std::string& out) = 0;
+  virtual void enter(std::string& out) = 0;
   // On the way out: the last frame's end, the terminal's own modes back, a fresh line where
   // the dialogue stopped.
-  virtual void end(const ScreenGrid& grid, std::string& out) = 0;
+  virtual void leave(const ScreenGrid& grid, std::string& out) = 0;
   // The terminal's own modes back, alone: where its cursor stands is not known.
   virtual void restoreModes(std::string& out) = 0;
   // The terminal draws glyphs of ambiguous width two cells wide: from the next render on, each
@@ -73,15 +73,15 @@ class Renderer final : public FrameRenderer {
 
   // The rows above the terminal's cursor scroll into its scrollback instead of being painted
   // over.
-  void scrollAwayDisplay(std::string& out) override;
+  void scrollShownRowsAway(std::string& out) override;
   int resume(const ScreenGrid& grid, int columns, int rows, std::string& out) override;
 
   // No auto-wrap, no scroll margins, the keypad in application mode.
-  void begin(std::string& out) override;
+  void enter(std::string& out) override;
   // Colours reset, auto-wrap and the numeric keypad back on, the cursor shown at the console
   // cursor, so that whatever follows appears in the terminal's own colours where the dialogue
   // stopped.
-  void end(const ScreenGrid& grid, std::string& out) override;
+  void leave(const ScreenGrid& grid, std::string& out) override;
   void restoreModes(std::string& out) override;
   void narrowAmbiguousGlyphs() override;
 

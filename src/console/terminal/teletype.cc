@@ -117,7 +117,7 @@ void TeletypeRenderer::render(const ScreenGrid& grid, std::string& out) {
   write(row, static_cast<std::size_t>(std::clamp<int>(grid.cursor().x, 0, int(row.size()))), out);
 }
 
-void TeletypeRenderer::end(const ScreenGrid&, std::string& out) {
+void TeletypeRenderer::leave(const ScreenGrid&, std::string& out) {
   if (!written_.empty()) out += lineEnd;
   written_.clear();
   freshLine_ = false;

@@ -24,14 +24,14 @@ class TeletypeRenderer final : public FrameRenderer {
   // The line the terminal shows is unknown: the cursor's row starts again on a fresh line.
   void invalidate() override;
   int resize(int, int, int, int) override { return 0; }
-  void scrollAwayDisplay(std::string&) override {}
-  void begin(std::string&) override { invalidate(); }
+  void scrollShownRowsAway(std::string&) override {}
+  void enter(std::string&) override { invalidate(); }
   int resume(const ScreenGrid&, int, int, std::string&) override {
     invalidate();
     return 0;
   }
   // A line begun goes out as far as the cursor, then a line end.
-  void end(const ScreenGrid& grid, std::string& out) override;
+  void leave(const ScreenGrid& grid, std::string& out) override;
   void restoreModes(std::string&) override {}
   void lineOutOfStep(const ScreenGrid& grid, int row, std::span<const std::uint8_t> line) override;
 

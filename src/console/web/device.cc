@@ -38,24 +38,24 @@ Handle WebDevice::openConsoleOutput() {
   return pageTerminalPresent() ? pageTerminal : noHandle;
 }
 
-bool WebDevice::startSession(Handle output, Screen& screen) {
+bool WebDevice::prepareSession(Handle output, StartState& start) {
   if (output != pageTerminal || !pageTerminalPresent()) return false;
   int size[3] = {0, 0, 0};
   qv_pageTerminalSize(size);
-  screen.columns = size[0];
-  screen.rows = size[1];
+  start.columns = size[0];
+  start.rows = size[1];
   // Rows beyond the terminal's scrollback would leave it before anyone saw them.
-  screen.scrollLogRows = std::max(size[2], ScreenGrid::defaultScrollLogRows);
-  screen.cursor = {0, 0};
-  screen.attributeWord = startAttribute;
+  start.scrollLogRows = std::max(size[2], ScreenGrid::defaultScrollLogRows);
+  start.cursor = {0, 0};
+  start.attributeWord = startAttribute;
   renderer_.emplace(size[0], size[1]);
   return true;
 }
 
-bool WebDevice::beginSession(ScreenGrid& grid) {
+bool WebDevice::enterSession(ScreenGrid& grid) {
   keyboard_.open();
   lastYield_ = emscripten_get_now();
-  renderer_->begin(out_);
+  renderer_->enter(out_);
   repaint_ = true;
   return present(grid) == Presented::shown;
 }
@@ -71,7 +71,7 @@ void WebDevice::endSession(ScreenGrid& grid) {
   }
   if (grid.changed() || repaint_) renderer_->render(grid, out_);
   grid.clearChanges();
-  renderer_->end(grid, out_);
+  renderer_->leave(grid, out_);
   // Whatever follows, a report, starts on a line of its own.
   if (grid.cursor().x != 0) out_ += "\r\n";
   send();

@@ -28,8 +28,8 @@ class WebDevice final : public ConsoleDevice {
   Handle standardHandle(std::int32_t which) override;
   Handle openConsoleOutput() override;
 
-  bool startSession(Handle output, Screen& screen) override;
-  bool beginSession(ScreenGrid& grid) override;
+  bool prepareSession(Handle output, StartState& start) override;
+  bool enterSession(ScreenGrid& grid) override;
   void endSession(ScreenGrid& grid) override;
 
   Presented present(ScreenGrid& grid) override;

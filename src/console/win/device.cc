@@ -27,22 +27,22 @@ std::int32_t WindowsDevice::platformId() {
   return static_cast<std::int32_t>(version.dwPlatformId);
 }
 
-bool WindowsDevice::startSession(Handle output, Screen& screen) {
+bool WindowsDevice::prepareSession(Handle output, StartState& start) {
   ConsoleCoord size{};
   WORD attributes = 0;
   if (output == noHandle ||
-      !screen_.open(toWindowsHandle(output), size, screen.cursor, attributes)) {
+      !presenter_.open(toWindowsHandle(output), size, start.cursor, attributes)) {
     return false;
   }
-  screen.columns = size.x;
-  screen.rows = size.y;
-  screen.attributeWord = attributes;
-  screen.scrollLogRows = WindowsScreen::scrollLogRows;
+  start.columns = size.x;
+  start.rows = size.y;
+  start.attributeWord = attributes;
+  start.scrollLogRows = WindowsPresenter::scrollLogRows;
   return true;
 }
 
-bool WindowsDevice::beginSession(ScreenGrid& grid) {
-  screen_.load(grid);
+bool WindowsDevice::enterSession(ScreenGrid& grid) {
+  presenter_.load(grid);
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   keyboard_.open(input, modes_.capture(input));
   consoleControl::install(endConsoleSession);
@@ -51,12 +51,12 @@ bool WindowsDevice::beginSession(ScreenGrid& grid) {
 }
 
 void WindowsDevice::endSession(ScreenGrid& grid) {
-  screen_.present(grid);
+  presenter_.present(grid);
   modes_.leaveProgramMode();
 }
 
 ConsoleDevice::Presented WindowsDevice::present(ScreenGrid& grid) {
-  screen_.present(grid);
+  presenter_.present(grid);
   return Presented::shown;
 }
 

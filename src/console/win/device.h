@@ -12,7 +12,7 @@
 #include "console/console_device.h"
 #include "console/win/keyboard.h"
 #include "console/win/modes.h"
-#include "console/win/screen.h"
+#include "console/win/presenter.h"
 
 namespace qv {
 
@@ -22,8 +22,8 @@ class WindowsDevice final : public ConsoleDevice {
   Handle openConsoleOutput() override;
   std::int32_t platformId() override;
 
-  bool startSession(Handle output, Screen& screen) override;
-  bool beginSession(ScreenGrid& grid) override;
+  bool prepareSession(Handle output, StartState& start) override;
+  bool enterSession(ScreenGrid& grid) override;
   void endSession(ScreenGrid& grid) override;
 
   Presented present(ScreenGrid& grid) override;
@@ -38,7 +38,7 @@ class WindowsDevice final : public ConsoleDevice {
 
  private:
   WindowsModes modes_;
-  WindowsScreen screen_;
+  WindowsPresenter presenter_;
   WindowsKeyboard keyboard_;
 };
 

@@ -68,7 +68,7 @@ void WindowsKeyboard::readText() {
   // A pipe whose writer has gone fails with a broken pipe: the text has ended like a file's.
   if (!ReadFile(input_, bytes, static_cast<DWORD>(room), &got, nullptr) || got == 0) {
     ended_ = true;
-    decoder_.endOfInput(queue_);
+    decoder_.finishInput(queue_);
     return;
   }
   decoder_.feed({bytes, got}, queue_);

@@ -9,10 +9,10 @@
 namespace qv {
 namespace {
 
-TEST(TerminalKeyboard, AReadThatFailsWithEioIsAHangUp) {
+TEST(TtyKeyboard, AReadThatFailsWithEioIsAHangUp) {
   int master = -1, slave = -1;
   ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-  TerminalKeyboard keyboard;
+  TtyKeyboard keyboard;
   keyboard.open(master);
   close(slave);
   keyboard.readWaiting();

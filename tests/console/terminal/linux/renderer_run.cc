@@ -50,7 +50,7 @@ RendererRun::RendererRun(const Sizes& sizes, Below below,
       grid_(sizes.columns, sizes.rows, {' ', 0x07}, sizes.logRows),
       renderer_(sizes.terminalColumns, sizes.terminalRows),
       term_(sizes.terminalRows, sizes.terminalColumns) {
-  renderer_.begin(out_);
+  renderer_.enter(out_);
   send();
 }
 
@@ -123,8 +123,8 @@ const char* RendererRun::operate(bool terminalMayResize) {
         renderer_.invalidate();
         return "repaint";
       }
-      renderer_.end(grid, out_);  // suspended, and continued
-      renderer_.begin(out_);
+      renderer_.leave(grid, out_);  // suspended, and continued
+      renderer_.enter(out_);
       send();
       return "suspend";
     case 10:
@@ -141,7 +141,7 @@ const char* RendererRun::operate(bool terminalMayResize) {
       if (below(6)) break;  // resumed after another program left colours, margins, text
       term_.feed("\x1b[1;7;35;42m\x1b[?7h\x1b[?25l\x1b[2;3r\x1b[" + std::to_string(term_.rows()) +
                  ";1H#@!");
-      renderer_.begin(out_);
+      renderer_.enter(out_);
       send();
       return "resume";
   }

@@ -50,8 +50,8 @@ TEST(RendererDifferential, RandomGridOperationsShowTheSameOnTheTerminal) {
   for (const Scenario& s : scenarios) run(s);
 }
 
-// Between begin() and end() the numeric keypad is in application mode, so that its Enter is
-// told from Ctrl-J. end() hands the terminal back: the cursor shown where the console's stands,
+// Between enter() and leave() the numeric keypad is in application mode, so that its Enter is
+// told from Ctrl-J. leave() hands the terminal back: the cursor shown where the console's stands,
 // the terminal's own colours, auto-wrap on, and the keypad sending what it did before.
 TEST(Renderer, EndHandsTheTerminalBack) {
   ScreenGrid grid(10, 4, {' ', 0x1F});
@@ -66,13 +66,13 @@ TEST(Renderer, EndHandsTheTerminalBack) {
   };
   const std::string plain = keypad();
   EXPECT_EQ(plain.find('\x1b'), std::string::npos);
-  renderer.begin(out);
+  renderer.enter(out);
   grid.setCursor({9, 2});
   renderer.render(grid, out);
-  term.feed(out + "\x1b[1;1H");  // the cursor somewhere else: end() puts it back
+  term.feed(out + "\x1b[1;1H");  // the cursor somewhere else: leave() puts it back
   EXPECT_EQ(keypad(), "\x1bOq\x1bOk\x1bOM");
   out.clear();
-  renderer.end(grid, out);
+  renderer.leave(grid, out);
   term.feed(out);
   EXPECT_EQ(keypad(), plain);
   EXPECT_EQ(term.cursor().row, 2);
@@ -106,7 +106,7 @@ TEST(Renderer, ColoursAreDrawnAsFarAsTheTerminalHasThem) {
     grid.writeCell({0, 0}, {'x', 0x9A});
     Renderer renderer(4, 2, caps);
     std::string out;
-    renderer.begin(out);
+    renderer.enter(out);
     renderer.render(grid, out);
     VtermScreen term(2, 4);
     term.feed(out);
@@ -118,7 +118,7 @@ TEST(Renderer, ColoursAreDrawnAsFarAsTheTerminalHasThem) {
 }
 
 // A terminal without cursor addressing is written to as paper: each step puts one row's text
-// and the cursor, then a frame goes out; at the end what was sent, and end()'s line end.
+// and the cursor, then a frame goes out; at the end what was sent, and leave()'s line end.
 TEST(TeletypeRenderer, WritesEachRowOnceAndErasesOnlyWhatChanged) {
   struct Step {
     int row;
@@ -140,7 +140,7 @@ TEST(TeletypeRenderer, WritesEachRowOnceAndErasesOnlyWhatChanged) {
     ScreenGrid grid(10, 3, {' ', 0x07});
     TeletypeRenderer renderer;
     std::string out;
-    renderer.begin(out);
+    renderer.enter(out);
     for (const Step& step : c.steps) {
       grid.fillCharacter(' ', grid.columns(), {0, std::int16_t(step.row)});
       for (int i = 0; step.text[i]; ++i) {
@@ -150,7 +150,7 @@ TEST(TeletypeRenderer, WritesEachRowOnceAndErasesOnlyWhatChanged) {
       grid.setCursor({std::int16_t(step.cursorColumn), std::int16_t(step.cursorRow)});
       renderer.render(grid, out);
     }
-    renderer.end(grid, out);
+    renderer.leave(grid, out);
     EXPECT_EQ(out, c.sent);
   }
 }

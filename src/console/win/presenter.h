@@ -1,4 +1,5 @@
-// The screen side of the Windows console: the grid brought to the real screen buffer in frames.
+// What presents the grid on the Windows console: the grid brought to the real screen buffer
+// in frames.
 // Whole-screen scroll-ups go as one native scroll, then the changed rows: runs of blank rows as
 // two fills, the others as one WriteConsoleOutputA per band of rows; then the cursor.
 #pragma once
@@ -11,7 +12,7 @@
 
 namespace qv {
 
-class WindowsScreen {
+class WindowsPresenter {
  public:
   // Whole-screen scroll-ups a frame may carry (the grid's log).
   static constexpr int scrollLogRows = 64;

@@ -1,4 +1,4 @@
-#include "console/linux/screen.h"
+#include "console/linux/presenter.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -32,8 +32,8 @@ bool cursorRowShowsText(const ScreenGrid& grid) {
 
 }  // namespace
 
-void TerminalScreen::open(int fd, int columns, int rows, TerminalCapabilities capabilities,
-                          bool teletype) {
+void TtyPresenter::open(int fd, int columns, int rows, TerminalCapabilities capabilities,
+                        bool teletype) {
   fd_ = fd;
   output_.open(fd);
   if (!coloursWanted()) capabilities.colours = 0;
@@ -55,7 +55,7 @@ void TerminalScreen::open(int fd, int columns, int rows, TerminalCapabilities ca
   out_.clear();
 }
 
-void TerminalScreen::close() {
+void TtyPresenter::close() {
   shown_ = 0;
   fd_ = -1;
   output_.close();
@@ -66,21 +66,21 @@ void TerminalScreen::close() {
   cut_ = false;
 }
 
-bool TerminalScreen::askCursor() {
+bool TtyPresenter::askCursor() {
   if (!shown_ || cursorQuery_.empty() || !unsent_.empty()) return false;
   std::string_view rest = cursorQuery_;
-  return output_.write(rest) == TerminalOutput::Outcome::written;
+  return output_.write(rest) == TtyOutput::Outcome::written;
 }
 
-bool TerminalScreen::askCursorAfter(std::string_view glyph) {
+bool TtyPresenter::askCursorAfter(std::string_view glyph) {
   if (!shown_ || cursorQuery_.empty() || !unsent_.empty()) return false;
   std::string probe = "\r";
   probe.append(glyph).append(cursorQuery_).append("\r  \r");  // two cells: the widest glyph
   std::string_view rest = probe;
-  return output_.write(rest) == TerminalOutput::Outcome::written;
+  return output_.write(rest) == TtyOutput::Outcome::written;
 }
 
-bool TerminalScreen::present(ScreenGrid& grid) {
+bool TtyPresenter::present(ScreenGrid& grid) {
   if (!shown_) return true;
   if (presenting_ || (!grid.changed() && !repaintPending_ && unsent_.empty())) return true;
   presenting_ = true;
@@ -93,24 +93,24 @@ bool TerminalScreen::present(ScreenGrid& grid) {
   return whole;
 }
 
-bool TerminalScreen::start() {
+bool TtyPresenter::enterAtStart() {
   if (fd_ < 0) return true;
-  renderer_->scrollAwayDisplay(out_);
-  return begin();
+  renderer_->scrollShownRowsAway(out_);
+  return enter();
 }
 
-bool TerminalScreen::begin() {
+bool TtyPresenter::enter() {
   if (fd_ < 0) return true;
   shown_ = 1;  // from here on an abrupt end has modes to put back
   dropUnsent();
   startOutput();
-  renderer_->begin(out_);
+  renderer_->enter(out_);
   renderer_->invalidate();
   repaintPending_ = true;
   return writeOut();
 }
 
-int TerminalScreen::resume(const ScreenGrid& grid, int columns, int rows) {
+int TtyPresenter::resume(const ScreenGrid& grid, int columns, int rows) {
   if (fd_ < 0) return 0;
   shown_ = 1;
   dropUnsent();
@@ -121,7 +121,7 @@ int TerminalScreen::resume(const ScreenGrid& grid, int columns, int rows) {
   return leaving;
 }
 
-void TerminalScreen::end(ScreenGrid& grid, bool ours) {
+void TtyPresenter::leave(ScreenGrid& grid, bool ours) {
   if (!shown_) return;
   if (presenting_) {
     out_.clear();  // half a frame: better none
@@ -137,7 +137,7 @@ void TerminalScreen::end(ScreenGrid& grid, bool ours) {
   const bool whole = !cut_;
   startOutput();
   if (ours && whole) {
-    renderer_->end(grid, out_);
+    renderer_->leave(grid, out_);
     // Ended in the middle of a line (Ctrl-C at a prompt, input that ran out), or on a row that
     // shows text (a signal between a row's text and its line end): whatever follows, a report
     // or the shell's prompt, starts on a line of its own.
@@ -152,19 +152,19 @@ void TerminalScreen::end(ScreenGrid& grid, bool ours) {
   shown_ = 0;
 }
 
-void TerminalScreen::endFromSignalHandler() {
+void TtyPresenter::leaveFromSignalHandler() {
   if (!shown_) return;
   shown_ = 0;
   output_.writeFromSignalHandler(emergencyBytes_, emergencyLength_, restoreWaitMs);
 }
 
-bool TerminalScreen::sendUnsent() {
+bool TtyPresenter::sendUnsent() {
   if (unsent_.empty()) return true;
   out_.swap(unsent_);
   return writeOut();
 }
 
-int TerminalScreen::resize(int columns, int rows, int cursorRow, int cursorColumn) {
+int TtyPresenter::resize(int columns, int rows, int cursorRow, int cursorColumn) {
   if (fd_ < 0) return 0;
   dropUnsent();
   repaintPending_ = true;
@@ -173,7 +173,7 @@ int TerminalScreen::resize(int columns, int rows, int cursorRow, int cursorColum
 
 // What the terminal does not take now is kept for the next frame, which sends it first: the
 // terminal then gets every byte in order, as if the write had never been interrupted.
-bool TerminalScreen::writeOut() {
+bool TtyPresenter::writeOut() {
   std::string_view rest = out_;
   output_.write(rest);
   unsent_.assign(rest);
@@ -182,9 +182,9 @@ bool TerminalScreen::writeOut() {
 }
 
 // On the way out: whatever gives way waits at most restoreWaitMs; the rest stays in unsent_.
-bool TerminalScreen::writeEnding() {
+bool TtyPresenter::writeEnding() {
   std::string_view rest = out_;
-  if (output_.write(rest) == TerminalOutput::Outcome::gaveWay) {
+  if (output_.write(rest) == TtyOutput::Outcome::gaveWay) {
     output_.writeWithin(rest, restoreWaitMs);
   }
   unsent_.assign(rest);
@@ -194,7 +194,7 @@ bool TerminalScreen::writeEnding() {
 
 // The next bytes for the terminal start with what it has not had yet, or, after bytes were given
 // up, with a cancel of whatever sequence they cut.
-void TerminalScreen::startOutput() {
+void TtyPresenter::startOutput() {
   if (cut_ && !teletype_) unsent_ += cancelSequence;  // nothing is kept once bytes are given up
   cut_ = false;
   if (unsent_.empty()) return;
@@ -205,7 +205,7 @@ void TerminalScreen::startOutput() {
 
 // Bytes the terminal never got are given up: the terminal shows something the renderer does
 // not know, and gets a cancel of whatever sequence they cut before anything else.
-void TerminalScreen::dropUnsent() {
+void TtyPresenter::dropUnsent() {
   if (unsent_.empty()) return;
   unsent_.clear();
   cut_ = true;

@@ -1,4 +1,4 @@
-// The screen side of the terminal: the renderer that brings the terminal up to date with the
+// What presents the grid on a tty: the renderer that brings the terminal up to date with the
 // grid, and the one buffer a frame's bytes leave in, through the terminal's output.
 #pragma once
 
@@ -14,7 +14,7 @@
 
 namespace qv {
 
-class TerminalScreen {
+class TtyPresenter {
  public:
   // How long the bytes that give a terminal back its own modes may wait for it to take them
   // once a signal ends the program or stops it: a terminal that reads nothing at all must not
@@ -53,18 +53,18 @@ class TerminalScreen {
 
   // Everything that changed in the grid goes out now. False when the write gave way to a
   // signal or found the terminal gone: the terminal shows part of the frame, and the rest goes
-  // out before the next one. Does nothing while the terminal is handed back (between end()
-  // and begin()).
+  // out before the next one. Does nothing while the terminal is handed back (between leave()
+  // and enter()).
   bool present(ScreenGrid& grid);
-  // The first begin: what the terminal showed goes into its scrollback, then begin().
-  bool start();
+  // The first enter: what the terminal showed goes into its scrollback, then enter().
+  bool enterAtStart();
   // What the terminal shows may be out of step: the next present repaints it all.
   void repaint() {
     if (renderer_) renderer_->invalidate();
     repaintPending_ = true;
   }
   // The terminal's state is unknown: set it up again and repaint all.
-  bool begin();
+  bool enter();
   // The terminal is back after another program had it, at this size (see
   // FrameRenderer::resume). Returns the rows the grid must give up.
   int resume(const ScreenGrid& grid, int columns, int rows);
@@ -73,9 +73,9 @@ class TerminalScreen {
   // auto-wrap, keypad and cursor, and a fresh line for whatever follows; without (another
   // process group has the terminal now), the modes alone. Each part waits at most
   // restoreWaitMs for a terminal that stopped reading.
-  void end(ScreenGrid& grid, bool ours);
+  void leave(ScreenGrid& grid, bool ours);
   // The modes alone, from a signal handler that ends the process: async-signal-safe.
-  void endFromSignalHandler();
+  void leaveFromSignalHandler();
   // The terminal has a new size, its cursor found at cursorRow, cursorColumn (-1: not known).
   // Returns the rows the grid must give up beyond the usual (see FrameRenderer::resize).
   int resize(int columns, int rows, int cursorRow, int cursorColumn);
@@ -87,7 +87,7 @@ class TerminalScreen {
   void dropUnsent();
 
   int fd_ = -1;
-  TerminalOutput output_;
+  TtyOutput output_;
   std::unique_ptr<FrameRenderer> renderer_;
   bool teletype_ = false;
   std::string cursorQuery_;
@@ -96,8 +96,8 @@ class TerminalScreen {
   bool repaintPending_ = false;
   bool presenting_ = false;  // an end path that interrupts a present must not render again
   bool cut_ = false;         // bytes the terminal never got were dropped
-  volatile std::sig_atomic_t shown_ = 0;  // between begin() and end()
-  char emergencyBytes_[64] = {};          // what endFromSignalHandler() sends
+  volatile std::sig_atomic_t shown_ = 0;  // between enter() and leave()
+  char emergencyBytes_[64] = {};          // what leaveFromSignalHandler() sends
   std::size_t emergencyLength_ = 0;
 };
 

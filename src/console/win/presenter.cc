@@ -1,4 +1,4 @@
-#include "console/win/screen.h"
+#include "console/win/presenter.h"
 
 #include <algorithm>
 
@@ -31,8 +31,8 @@ bool isBlankRow(const ScreenGrid& grid, int row, ConsoleCell& blank) {
 
 }  // namespace
 
-bool WindowsScreen::open(HANDLE output, ConsoleCoord& size, ConsoleCoord& cursor,
-                         WORD& attributes) {
+bool WindowsPresenter::open(HANDLE output, ConsoleCoord& size, ConsoleCoord& cursor,
+                            WORD& attributes) {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (!GetConsoleScreenBufferInfo(output, &info)) return false;
   output_ = output;
@@ -43,13 +43,13 @@ bool WindowsScreen::open(HANDLE output, ConsoleCoord& size, ConsoleCoord& cursor
   return true;
 }
 
-int WindowsScreen::rowsPerCall(int columns) {
+int WindowsPresenter::rowsPerCall(int columns) {
   const int rows = std::max(1, cellsPerCall / columns);
   staging_.resize(static_cast<std::size_t>(rows) * columns);
   return rows;
 }
 
-void WindowsScreen::load(ScreenGrid& grid) {
+void WindowsPresenter::load(ScreenGrid& grid) {
   const int columns = grid.columns();
   const int rowsPerCall = this->rowsPerCall(columns);
   for (int first = 0; first < grid.rows(); first += rowsPerCall) {
@@ -72,7 +72,7 @@ void WindowsScreen::load(ScreenGrid& grid) {
   shownCursor_ = grid.cursor();
 }
 
-void WindowsScreen::writeRows(const ScreenGrid& grid, int first, int count) {
+void WindowsPresenter::writeRows(const ScreenGrid& grid, int first, int count) {
   const int columns = grid.columns();
   for (int row = 0; row < count; ++row) {
     const auto cells = grid.row(first + row);
@@ -85,7 +85,7 @@ void WindowsScreen::writeRows(const ScreenGrid& grid, int first, int count) {
                       {static_cast<SHORT>(columns), static_cast<SHORT>(count)}, {0, 0}, &region);
 }
 
-void WindowsScreen::fillRows(const ScreenGrid& grid, int first, int count) {
+void WindowsPresenter::fillRows(const ScreenGrid& grid, int first, int count) {
   const ConsoleCell blank = grid.cell(0, first);
   const DWORD cells = static_cast<DWORD>(grid.columns()) * static_cast<DWORD>(count);
   DWORD done = 0;
@@ -111,7 +111,7 @@ bool clearedSince(const ScreenGrid& grid) {
 // The screen is the whole buffer, which in a console window of its own is taller than the
 // window: after a clear the window goes back to the buffer's top, where the drawing starts
 // again (the console only scrolls it as far as the cursor needs).
-void WindowsScreen::showTop() {
+void WindowsPresenter::showTop() {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (!GetConsoleScreenBufferInfo(output_, &info) || info.srWindow.Top == 0) return;
   const SMALL_RECT window = {info.srWindow.Left, 0, info.srWindow.Right,
@@ -119,7 +119,7 @@ void WindowsScreen::showTop() {
   SetConsoleWindowInfo(output_, TRUE, &window);
 }
 
-void WindowsScreen::present(ScreenGrid& grid) {
+void WindowsPresenter::present(ScreenGrid& grid) {
   if (output_ == INVALID_HANDLE_VALUE || !grid.changed()) return;
   const bool cleared = clearedSince(grid);
   // Rows that a whole-screen scroll moved keep their dirty flags: the console moves them too.
