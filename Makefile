@@ -148,9 +148,9 @@ test-windows: package-windows build deps-windows
 # Start-up against a trivial console program built the same way, and 100,000 lines, under Wine.
 bench-windows: windows
 	cmake/wine-run.sh --start build/windows
-	cd build/windows && WINEPREFIX=$$PWD/wineprefix WINEDEBUG=-all python3 ../../bench/windows/wine_startup.py 15 /usr/lib/wine/wine64 ./trivial_console.exe
-	cd build/windows && WINEPREFIX=$$PWD/wineprefix WINEDEBUG=-all python3 ../../bench/windows/wine_startup.py 15 /usr/lib/wine/wine64 ./quorvendalist.exe
-	cd build/windows && WINEPREFIX=$$PWD/wineprefix WINEDEBUG=-all python3 ../../bench/windows/wine_throughput.py 100000 /usr/lib/wine/wine64 ./quorvendalist.exe
+	cd build/windows && WINEPREFIX=$$PWD/wineprefix WINEDEBUG=-all python3 ../../bench/win/wine_startup.py 15 /usr/lib/wine/wine64 ./trivial_console.exe
+	cd build/windows && WINEPREFIX=$$PWD/wineprefix WINEDEBUG=-all python3 ../../bench/win/wine_startup.py 15 /usr/lib/wine/wine64 ./quorvendalist.exe
+	cd build/windows && WINEPREFIX=$$PWD/wineprefix WINEDEBUG=-all python3 ../../bench/win/wine_throughput.py 100000 /usr/lib/wine/wine64 ./quorvendalist.exe
 	cmake/wine-run.sh --stop build/windows
 
 deps-windows:

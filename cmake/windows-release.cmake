@@ -1,12 +1,12 @@
 # The Windows release of quorvendalist.exe (included by packaging.cmake in the cross build):
 #
 # - its resources: a version resource from the project's one version, its icon and an
-#   application manifest (packaging/windows/);
+#   application manifest (packaging/win/);
 # - the executable stripped and linked without a time stamp, so that the same sources give the
 #   same file; its debug information in quorvendalist.exe.debug beside it, linked by
 #   .gnu_debuglink so that x86_64-w64-mingw32-addr2line still reads a report's offsets;
 # - `make package-windows` (the package_windows target): a zip, the symbols, and the project's
-#   own NSIS installer (packaging/windows/installer.nsi) into Program Files with a Start-menu
+#   own NSIS installer (packaging/win/installer.nsi) into Program Files with a Start-menu
 #   entry and, on request, a desktop shortcut and the program's folder on PATH. The zip and the
 #   installer hold bin/ with the executable, README.txt, copyright.txt and the Windows manual,
 #   quorvendalist.txt, the texts with Windows line ends.
@@ -18,13 +18,13 @@ string(REGEX REPLACE "^Copyright: " "" QV_COPYRIGHT "${copyright_line}")
 set(QV_PUBLISHER "quorvendalist developers")
 set(QV_VERSION_QUAD ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
 set(QV_MANIFEST ${QV_DOCUMENT_DIR}/quorvendalist.manifest)
-configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/quorvendalist.manifest ${QV_MANIFEST} @ONLY)
-configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/quorvendalist.rc.in
+configure_file(${CMAKE_SOURCE_DIR}/packaging/win/quorvendalist.manifest ${QV_MANIFEST} @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/win/quorvendalist.rc.in
                ${QV_DOCUMENT_DIR}/quorvendalist.rc @ONLY)
 target_sources(quorvendalist PRIVATE ${QV_DOCUMENT_DIR}/quorvendalist.rc)
 set_source_files_properties(
   ${QV_DOCUMENT_DIR}/quorvendalist.rc PROPERTIES OBJECT_DEPENDS
-  "${QV_MANIFEST};${CMAKE_SOURCE_DIR}/packaging/windows/quorvendalist.ico")
+  "${QV_MANIFEST};${CMAKE_SOURCE_DIR}/packaging/win/quorvendalist.ico")
 target_link_options(quorvendalist PRIVATE -Wl,--no-insert-timestamp)
 
 add_custom_command(
@@ -40,9 +40,9 @@ add_custom_command(
 # The texts for Windows, with its line ends: README.txt, the copyright file, and the manual
 # written for Windows (its console, keys, exit codes and files), not the Unix manual page.
 # Their sources are configured files, so a change to any of them makes them anew.
-configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/README.txt.in ${QV_DOCUMENT_DIR}/README.txt
+configure_file(${CMAKE_SOURCE_DIR}/packaging/win/README.txt.in ${QV_DOCUMENT_DIR}/README.txt
                @ONLY)
-configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/quorvendalist.txt.in
+configure_file(${CMAKE_SOURCE_DIR}/packaging/win/quorvendalist.txt.in
                ${QV_DOCUMENT_DIR}/quorvendalist.txt @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/debian/copyright ${QV_DOCUMENT_DIR}/copyright COPYONLY)
 set(QV_WINDOWS_TEXT_DIR ${QV_DOCUMENT_DIR}/windows)
@@ -65,8 +65,8 @@ endforeach()
 install(TARGETS quorvendalist RUNTIME DESTINATION bin)
 install(FILES ${windows_texts} DESTINATION .)
 
-# The installer's PATH editor (packaging/windows/installer.nsi says why it is a program).
-add_executable(path_entry ${CMAKE_SOURCE_DIR}/packaging/windows/path_entry.cc)
+# The installer's PATH editor (packaging/win/installer.nsi says why it is a program).
+add_executable(path_entry ${CMAKE_SOURCE_DIR}/packaging/win/path_entry.cc)
 target_link_options(path_entry PRIVATE -municode -s)
 
 # `make package-windows` (the package_windows target): in build/windows-release/package the
@@ -97,8 +97,8 @@ add_custom_target(
   COMMAND ${QV_MAKENSIS} -V2 -NOCD -DVERSION=${PROJECT_VERSION} -DVERSION_QUAD=${QV_VERSION_QUAD}
           -DPUBLISHER=${QV_PUBLISHER} -DCOPYRIGHT=${QV_COPYRIGHT}
           -DSTAGE=${stage}/${QV_RELEASE_NAME} -DPATH_ENTRY=$<TARGET_FILE:path_entry>
-          -DICON=${CMAKE_SOURCE_DIR}/packaging/windows/quorvendalist.ico
+          -DICON=${CMAKE_SOURCE_DIR}/packaging/win/quorvendalist.ico
           -DOUTFILE=${package_dir}/${QV_RELEASE_NAME}.exe
-          ${CMAKE_SOURCE_DIR}/packaging/windows/installer.nsi
+          ${CMAKE_SOURCE_DIR}/packaging/win/installer.nsi
   DEPENDS quorvendalist path_entry
   VERBATIM)
