@@ -140,18 +140,14 @@ std::string functionAt(std::uint32_t address) {
   const auto base = reinterpret_cast<DWORD64>(GetModuleHandleA(nullptr));
   DWORD64 imageBase = 0;
   const auto* entry = RtlLookupFunctionEntry(base + address, &imageBase, nullptr);
-  if (entry == nullptr) return "?";
-  const std::pair<const char*, void (*)()> known[] = {
-      {"qvScenarioMain", qvScenarioMain},
-      {"qvRecurse", reinterpret_cast<void (*)()>(qvRecurse)},
-      {"startProgram", reinterpret_cast<void (*)()>(startProgram)}};
+  std::vector<std::pair<const char*, const void*>> known = {
+      {"qvScenarioMain", reinterpret_cast<const void*>(qvScenarioMain)},
+      {"qvRecurse", reinterpret_cast<const void*>(qvRecurse)},
+      {"startProgram", reinterpret_cast<const void*>(startProgram)}};
+  for (const Scenario& scenario : scenarios)
+    known.emplace_back(scenario.function, reinterpret_cast<const void*>(scenario.step));
   for (const auto& [name, code] : known) {
-    if (reinterpret_cast<DWORD64>(code) == imageBase + entry->BeginAddress) return name;
-  }
-  for (const Scenario& scenario : scenarios) {
-    if (reinterpret_cast<DWORD64>(scenario.step) == imageBase + entry->BeginAddress) {
-      return scenario.function;
-    }
+    if (entry && reinterpret_cast<DWORD64>(code) == imageBase + entry->BeginAddress) return name;
   }
   return "?";
 }

@@ -1,13 +1,13 @@
 // Types keys into the console the way a keyboard does, for tests that drive the program under
 // Wine through a terminal, which cannot send everything a Windows keyboard can (Alt plus the
 // numeric keypad, Esc with its character).
-// Usage: key_feeder [--rows N] TRIGGER PROGRAM [ARGUMENTS...]
+// Usage: key_feeder [--rows N] TRIGGER PROGRAM
 // Starts the program in this console and ends with its exit code; with --rows, in a screen
 // buffer of N rows behind the window, as a console window of its own has. Whenever the file TRIGGER
 // appears, its lines "down|up VK SCAN CHAR STATE" (hexadecimal) go into the console's input
-// queue as key events, and the file is deleted; a TRIGGER that says "window" instead has the
-// text of the rows the console window shows written to TRIGGER.window. At the end it writes the
-// console's input mode before and after the program to TRIGGER.modes ("before=HEX after=HEX").
+// queue as key events, and the file is deleted; an empty TRIGGER instead has the text of the
+// rows the console window shows written to TRIGGER.window. A program that leaves the console's
+// input mode changed ends it with status 99, both modes said on standard error.
 // Ctrl-C and Ctrl-Break are the program's to handle: the helper outlives them.
 #include <windows.h>
 
@@ -17,15 +17,6 @@
 #include <vector>
 
 namespace {
-
-std::string commandLine(int argc, char** argv) {
-  std::string line;
-  for (int i = 1; i < argc; ++i) {
-    if (!line.empty()) line += ' ';
-    line += '"' + std::string(argv[i]) + '"';
-  }
-  return line;
-}
 
 std::vector<INPUT_RECORD> readKeys(const char* path) {
   std::vector<INPUT_RECORD> keys;
@@ -51,9 +42,7 @@ std::vector<INPUT_RECORD> readKeys(const char* path) {
 
 // The rows in the console's window, each without its trailing blanks.
 void writeWindow(const std::string& path) {
-  const HANDLE screen =
-      CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE screen = GetStdHandle(STD_OUTPUT_HANDLE);
   CONSOLE_SCREEN_BUFFER_INFO info{};
   GetConsoleScreenBufferInfo(screen, &info);
   std::string text;
@@ -65,7 +54,6 @@ void writeWindow(const std::string& path) {
     cells.erase(cells.find_last_not_of(' ') + 1);
     text += cells + '\n';
   }
-  CloseHandle(screen);
   if (FILE* file = std::fopen((path + ".part").c_str(), "wb")) {
     std::fputs(text.c_str(), file);
     std::fclose(file);
@@ -88,14 +76,14 @@ int main(int argc, char** argv) {
     argc -= 2;
     argv += 2;
   }
-  if (argc < 3) return 2;
+  if (argc != 3) return 2;
   SetConsoleCtrlHandler(outliveControlEvents, TRUE);
   const HANDLE keyboard =
       CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
   DWORD modeBefore = 0, modeAfter = 0;
   GetConsoleMode(keyboard, &modeBefore);
-  std::string line = commandLine(argc - 1, argv + 1);
+  std::string line = '"' + std::string(argv[2]) + '"';
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child{};
@@ -106,25 +94,18 @@ int main(int argc, char** argv) {
   while (WaitForSingleObject(child.hProcess, 20) == WAIT_TIMEOUT) {
     if (GetFileAttributesA(argv[1]) == INVALID_FILE_ATTRIBUTES) continue;
     Sleep(20);  // the test has finished writing it
-    char word[8] = {};
-    if (FILE* file = std::fopen(argv[1], "r")) {
-      std::fscanf(file, "%7s", word);
-      std::fclose(file);
-    }
-    if (std::string(word) == "window") {
-      DeleteFileA(argv[1]);
-      writeWindow(std::string(argv[1]) + ".window");
-      continue;
-    }
     const std::vector<INPUT_RECORD> keys = readKeys(argv[1]);
     DeleteFileA(argv[1]);
     DWORD written = 0;
-    if (!keys.empty()) WriteConsoleInputA(keyboard, keys.data(), DWORD(keys.size()), &written);
+    if (keys.empty())
+      writeWindow(std::string(argv[1]) + ".window");
+    else
+      WriteConsoleInputA(keyboard, keys.data(), DWORD(keys.size()), &written);
   }
   GetConsoleMode(keyboard, &modeAfter);
-  if (FILE* modes = std::fopen((std::string(argv[1]) + ".modes").c_str(), "w")) {
-    std::fprintf(modes, "before=%lX after=%lX\n", modeBefore, modeAfter);
-    std::fclose(modes);
+  if (modeAfter != modeBefore) {
+    std::fprintf(stderr, "input mode %lX after the program, %lX before\n", modeAfter, modeBefore);
+    return 99;
   }
   DWORD code = 0;
   GetExitCodeProcess(child.hProcess, &code);
