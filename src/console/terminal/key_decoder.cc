@@ -471,7 +471,10 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
           keyRecord(VirtualKey::tab, ScanCode::tab, charCode::tab, controlKey::shiftPressed));
       break;
     case 'R':
-      if (cursorReportAwaited() && p.count == 2) {  // the answer to the program's own query
+      // The answer to the program's own query; a late one past the window still is, unless
+      // it could be a key.
+      if (p.count == 2 && (cursorReportAwaited() ||
+                           (cursorAnswered_ < cursorAsked_ && p.at(0, 1) > 1))) {
         takeCursorAnswer(p.at(0, 1), p.at(1, 1));
         break;
       }

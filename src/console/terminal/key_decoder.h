@@ -87,10 +87,11 @@ class KeyDecoder {
   void flushPending(KeyQueue& queue);
 
   // The program asked the terminal where its cursor is (ESC [ 6 n); returns the question's
-  // number. Terminals answer in the order asked: while questions are unanswered (for at most
-  // cursorReportTimeoutMs after the last), ESC [ row ; column R is the answer to the oldest of
-  // them, even one the caller stopped waiting for; at any other time it is F3 with modifiers
-  // when the row is 1 (the way xterm sends Shift+F3, Ctrl+F3), else nothing.
+  // number. Terminals answer in the order asked: while questions are unanswered, ESC [ row ;
+  // column R is the answer to the oldest of them, even one the caller stopped waiting for (an
+  // answer left uncounted would be taken for the next question's). Only row 1 can also be a
+  // key, F3 with modifiers (the way xterm sends Shift+F3, Ctrl+F3): it is an answer for at
+  // most cursorReportTimeoutMs after the last question.
   int expectCursorReport();
   bool cursorReportAwaited() const;
   struct CursorReport {
