@@ -7,6 +7,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/terminal/cp437.h"
@@ -107,6 +108,7 @@ TEST(Renderer, ResumeAfterAStopBetweenFramesLosesNoRow) {
     }
     grid.scroll(whole, &whole, {0, -1}, blank);
   }
+  term.feed(std::exchange(out, {}));
   term.resize(6, 10);
   const int leaving = renderer.resume(grid, 10, 6, out);
   grid.resize(10, 6, blank, leaving);
