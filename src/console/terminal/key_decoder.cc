@@ -473,8 +473,8 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
     case 'R':
       // The answer to the program's own query; a late one past the window still is, unless
       // it could be a key.
-      if (p.count == 2 && (cursorReportAwaited() ||
-                           (cursorAnswered_ < cursorAsked_ && p.at(0, 1) > 1))) {
+      if (p.count == 2 &&
+          (cursorReportAwaited() || (cursorAnswered_ < cursorAsked_ && p.at(0, 1) > 1))) {
         takeCursorAnswer(p.at(0, 1), p.at(1, 1));
         break;
       }
