@@ -26,10 +26,14 @@ class CursorReports {
   explicit CursorReports(Clock clock) : clock_(clock) {}
 
   // A question was asked; returns its number. Terminals answer in the order asked: while
-  // questions are unanswered (for at most cursorReportTimeoutMs after the last), a report is
-  // the answer to the oldest of them, even one the caller stopped waiting for.
+  // questions are unanswered, a report is the answer to the oldest of them, even one the caller
+  // stopped waiting for (an answer left uncounted would be taken for the next question's).
   int expect();
+  // Within cursorReportTimeoutMs of the last question.
   bool awaited() const;
+  // Whether a report on this row answers a question: any while one is unanswered, except that
+  // row 1 can also be a key (F3 with modifiers) and is an answer only while awaited.
+  bool claims(int row) const { return awaited() || (cursorAnswered_ < cursorAsked_ && row > 1); }
   // A report came while one was awaited.
   void answer(int row, int column);
   // The newest answer that came since the last call, if any.

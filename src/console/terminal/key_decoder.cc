@@ -260,7 +260,8 @@ KeyDecoder::Step KeyDecoder::decodeCsi(KeyQueue& queue) {
           keyRecord(VirtualKey::tab, ScanCode::tab, charCode::tab, controlKey::shiftPressed));
       break;
     case 'R':
-      if (cursorReportAwaited() && p.count == 2) {  // the answer to the program's own query
+      // The answer to the program's own query; a late one still is, unless it could be a key.
+      if (p.count == 2 && cursorReports_.claims(p.at(0, 1))) {
         cursorReports_.answer(p.at(0, 1), p.at(1, 1));
         break;
       }

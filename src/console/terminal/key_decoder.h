@@ -55,8 +55,8 @@ class KeyDecoder {
   void flushPending(KeyQueue& queue);
 
   // The program asked the terminal where its cursor is (ESC [ 6 n); returns the question's
-  // number (see CursorReports). Outside the time an answer is awaited, ESC [ row ; column R is
-  // F3 with modifiers when the row is 1 (the way xterm sends Shift+F3, Ctrl+F3), else nothing.
+  // number (see CursorReports). ESC [ row ; column R that answers no question is F3 with
+  // modifiers when the row is 1 (the way xterm sends Shift+F3, Ctrl+F3), else nothing.
   int expectCursorReport() { return cursorReports_.expect(); }
   bool cursorReportAwaited() const { return cursorReports_.awaited(); }
   using CursorReport = qv::CursorReport;

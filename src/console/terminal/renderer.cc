@@ -197,6 +197,7 @@ void Renderer::scrollShownRowsAway(std::string& out) {
 }
 
 int Renderer::resume(const ScreenGrid& grid, int columns, int rows, std::string& out) {
+  writeUnshownRows(grid, out);
   invalidate();
   resize(columns, rows);
   scrollShownRowsAway(out);
@@ -206,6 +207,47 @@ int Renderer::resume(const ScreenGrid& grid, int columns, int rows, std::string&
   const int leaving = std::clamp<int>(grid.cursor().y, 0, grid.rows() - 1);
   viewTop_ = grid.scrolledOffCount() + leaving;
   return leaving;
+}
+
+// Stopped between frames, the terminal's cursor may still stand on a row above the grid's:
+// the rows from there to the grid's cursor row go out as cat would write them, each ended by a
+// line feed, so that they scroll into the scrollback with the rest instead of being counted as
+// shown there and painted over.
+void Renderer::writeUnshownRows(const ScreenGrid& grid, std::string& out) {
+  if (cursorRow_ < 0) return;
+  const long left = grid.scrolledOffCount();
+  const long oldestKept = left - std::min<long>(left, grid.scrollLogCapacity());
+  const long gridCursor = left + std::clamp<int>(grid.cursor().y, 0, grid.rows() - 1);
+  const int from = std::min(viewLeft_, grid.columns());
+  const int width = std::min(columns_, grid.columns() - from);
+  if (width <= 0) return;
+  pen_ = penAttribute_ = -1;  // the terminal may have been drawn on meanwhile
+  for (long index = std::max<long>(viewTop_ + cursorRow_, oldestKept); index < gridCursor;
+       ++index) {
+    const std::span<const ConsoleCell> whole = sequenceRow(grid, index);
+    if (whole.size() < static_cast<std::size_t>(from + width)) break;  // from another size
+    const auto row = whole.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(width));
+    // Closing blanks are erased, in their colour.
+    const ConsoleCell blank = row.back();
+    const bool erase = blank.character == ' ' && !caps_.eraseLine.empty();
+    const int length = erase ? closingRunStart(row.data(), width) : width;
+    out += '\r';
+    GlyphRun<Glyph> run(glyphs_);
+    for (int column = 0; column < length; ++column) {
+      const ConsoleCell cell = row[static_cast<std::size_t>(column)];
+      if (cell.attribute != penAttribute_) {
+        run.flush(out);
+        setPen(cell.attribute, out);
+      }
+      run.add(cell.character, out);
+    }
+    run.flush(out);
+    if (erase) {
+      setPen(blank.attribute, out);
+      out += caps_.eraseLine;
+    }
+    out += "\r\n";
+  }
 }
 
 void Renderer::enter(std::string& out) {
@@ -219,6 +261,7 @@ void Renderer::leave(const ScreenGrid& grid, std::string& out) {
   restoreModes(out);
   cursorRow_ = -1;  // the console cursor is placed even if the terminal was left elsewhere
   placeCursor(grid, viewFor(grid), out);
+  cursorRow_ = -1;  // the terminal is someone else's now: its cursor goes where they move it
 }
 
 void Renderer::restoreModes(std::string& out) {

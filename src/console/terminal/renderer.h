@@ -91,6 +91,7 @@ class Renderer final : public FrameRenderer {
   };
   View viewFor(const ScreenGrid& grid) const;
   void scrollIntoScrollback(const ScreenGrid& grid, const View& view, std::string& out);
+  void writeUnshownRows(const ScreenGrid& grid, std::string& out);
   std::span<const ConsoleCell> sequenceRow(const ScreenGrid& grid, long index) const;
   const ConsoleCell* wantedRow(std::span<const ConsoleCell> source, const View& view);
   void syncRow(int row, std::span<const ConsoleCell> source, const View& view, std::string& out);

@@ -228,8 +228,9 @@ TEST(KeyDecoder, OwnKeyStringsAndSingleByteText) {
 }
 
 // ESC [ row ; column R answers the program's cursor questions, in the order asked, also when it
-// comes after the program stopped waiting (late: never typed, and the next wait is longer);
-// once every question is answered, or 10 s after the last, ESC [ 1 ; 5 R is Ctrl+F3 again. A
+// comes after the program stopped waiting (late: never typed, and the next wait is longer),
+// even long after; once every question is answered, or 10 s after the last, ESC [ 1 ; 5 R is
+// Ctrl+F3 again. A
 // terminal that never answered is not worth asking after one question went unanswered, until a
 // late answer comes.
 TEST(KeyDecoder, CursorAnswersAreToldFromKeysAlsoWhenLateAndTheWaitAdapts) {
@@ -252,6 +253,9 @@ TEST(KeyDecoder, CursorAnswersAreToldFromKeysAlsoWhenLateAndTheWaitAdapts) {
       {"two asked, answered in order",
        {{2, true, 700, "\033[1;5R", {}, 1, 1400, true},
         {0, false, 1, "\033[1;5R\033[1;5R", {ctrlF3}, 2, 1402, true}}},
+      {"later than 10 s, then asked again",
+       {{1, true, 11000, "\033[25;3R", {}, 1, 4000, true},
+        {1, false, 10, "\033[40;3R", {}, 2, 4000, true}}},
       {"never answered", {{1, true, 10000, "\033[1;5R", {ctrlF3}, 0, 1000, false}}},
       {"never answered, until late", {{1, true, 2000, "\033[1;5R", {}, 1, 4000, true}}},
   };
