@@ -4,6 +4,8 @@
     tests/mutation/mutate.py                 every mutant (make mutation)
     tests/mutation/mutate.py grid keys/...   some areas, or single mutants as area/name
     tests/mutation/mutate.py --check         only look for stale snippets, build nothing
+    tests/mutation/mutate.py --table [...]   every test that catches each mutant, not only the
+                                             first binary: build/mutation/table.txt
 
 Each mutant of tests/mutation/mutants/<area>.txt is applied alone in a scratch copy of the tree
 (build/mutation/tree; the working tree is never touched); the test binaries that link the
@@ -137,6 +139,39 @@ def outcome(binaries):
     return "missed", flaky, ""
 
 
+def failing_tests(binaries):
+    """Every test of the binaries that fails with the mutant in, each confirmed by a second run
+    of that test alone (a failure that does not repeat is flaky and left out); None when the
+    mutant does not build."""
+    code, _ = run(["cmake", "--build", str(BUILD), "-j2", "--target", *binaries])
+    if code != 0:
+        return None
+    failed = []
+    for binary in binaries:
+        limit = ["timeout", "--kill-after=10", str(TIMEOUT)]
+        code, output = run(limit + [str(BUILD / "tests" / binary), "--gtest_brief=1"], BUILD)
+        if code in (124, 137):
+            failed.append(f"{binary}:(timeout)")
+            continue
+        for name in sorted(set(re.findall(r"^\[  FAILED  \] ([^\s,]+\.[^\s,]+)", output, re.M))):
+            again, _ = run(limit + [str(BUILD / "tests" / binary), f"--gtest_filter={name}"], BUILD)
+            if again != 0:
+                failed.append(f"{binary}:{name}")
+    return failed
+
+
+def table_report(rows):
+    """The catchers of each mutant, then the tests that are some mutant's only catcher."""
+    lines = [f"{m['id']}: " + (", ".join(c) if c else "MISSED") if c is not None
+             else f"{m['id']}: broken (does not build)" for m, c in rows]
+    sole = {}
+    for mutant, catchers in rows:
+        if catchers is not None and len(catchers) == 1:
+            sole.setdefault(catchers[0], []).append(mutant["id"])
+    lines += ["", "only catcher of:"] + [f"  {t}: {', '.join(ids)}" for t, ids in sorted(sole.items())]
+    return "\n".join(lines) + "\n"
+
+
 def tally(entries):
     return (sum(r.startswith("caught") for _, r in entries),
             sum(r.startswith(("caught", "missed")) for _, r in entries))
@@ -160,6 +195,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("names", nargs="*", help="areas or area/name (default: every mutant)")
     parser.add_argument("--check", action="store_true", help="report stale snippets only")
+    parser.add_argument("--table", action="store_true",
+                        help="run every test with each mutant: which tests catch it")
     args = parser.parse_args()
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped"))  # puts the mutated file back
     mutants = load_mutants()
@@ -189,6 +226,29 @@ def main():
                  " until the suite passes")
     if flaky:
         print("flaky on the unchanged code: " + ", ".join(flaky))
+
+    if args.table:
+        rows = []
+        for mutant in mutants:
+            started, path = time.monotonic(), TREE / mutant["file"]
+            original = path.read_text() if path.exists() else ""
+            mutated, reason = apply(mutant, original)
+            if mutated is None:
+                print(f"{reason:<34} {mutant['id']}", flush=True)
+                continue
+            path.write_text(mutated)
+            try:
+                binaries = next((b for folder, b in SEEN_BY.items()
+                                 if mutant["file"].startswith(folder)), ALL_BINARIES)
+                rows.append((mutant, failing_tests(binaries)))
+            finally:
+                path.write_text(original)
+            caught = rows[-1][1]
+            print(f"{len(caught) if caught is not None else 'broken'} catchers  {mutant['id']}"
+                  f" ({time.monotonic() - started:.0f} s)", flush=True)
+            (WORK / "table.txt").write_text(table_report(rows))
+        print(table_report(rows))
+        return 0
 
     results = []
     for mutant in mutants:
