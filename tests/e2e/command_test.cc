@@ -6,11 +6,11 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "runtime/report_frames.h"
 #include "support/pty_session.h"
 
 namespace qv {
@@ -143,45 +143,16 @@ TEST(Command, AReaderThatGoesAwayEndsTheRun) {
   EXPECT_EQ(told.stderrText.find("Runtime error", 1), std::string::npos) << told.stderrText;
 }
 
-// Each frame line of a report as addr2line places it in the program: the function that holds
-// the code (the outermost of an inlined chain) and its file's name.
-struct ReportFrame {
-  std::string function, file;
-};
-
-std::vector<ReportFrame> framesOf(const std::string& report) {
-  std::string command = std::string(QV_ADDR2LINE) + " -C -f -i -a -e " + programPath();
-  for (std::size_t at = 0; (at = report.find("\n  0x", at)) != std::string::npos; at += 5) {
-    command += " " + report.substr(at + 3, 10);
-  }
-  std::vector<ReportFrame> frames;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return frames;
-  char line[4096];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string text(line);
-    text.erase(text.find_last_not_of('\n') + 1);
-    if (text.starts_with("0x")) {
-      frames.push_back({});
-    } else if (!frames.empty() && std::fgets(line, sizeof line, pipe) != nullptr) {
-      const std::string place(line);
-      frames.back() = {text,
-                       place.substr(place.rfind('/') + 1, place.find(':') - place.rfind('/') - 1)};
-    }
-  }
-  pclose(pipe);
-  return frames;
-}
-
 // A failed write of an iterate is reported at the method's own statement: the first frame lies
 // in the method, the next in the command that called it, with no helper between them.
 TEST(Command, AFailedIterateIsReportedInTheMethodThatWroteIt) {
   const DetachedRun run = runWithoutTerminal(programPath(), 10.0, {"a", "100000"}, "/dev/full");
   ASSERT_EQ(run.exitCode, 101);
-  const std::vector<ReportFrame> frames = framesOf(run.stderrText);
+  const std::vector<CodePlace> frames =
+      placesOf(programPath(), frameAddresses(run.stderrText), true);
   ASSERT_GE(frames.size(), 2u) << run.stderrText;
   EXPECT_EQ(frames[0].function, "qv::approximateByContinuedFraction(int)") << run.stderrText;
-  EXPECT_EQ(frames[1].file, "command.cc") << frames[1].function;
+  EXPECT_TRUE(frames[1].line.starts_with("command.cc:")) << frames[1].function;
 }
 
 // A full disk, or standard output closed before the start, is an output that failed: run-time

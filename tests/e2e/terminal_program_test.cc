@@ -149,14 +149,19 @@ std::size_t questions(const PtySession& session) {
 // (down to two rows), does both, or changes its width (beyond the screen buffer's bound too);
 // when the answer to the program's cursor question comes after the program stopped waiting
 // (a loaded machine, a slow link) and the next one in time; and in a storm of sizes 40 ms
-// apart whose answers lag a size behind.
+// apart whose answers lag a size behind. At a prompt, what dragging a window edge sends:
+// thirty heights 30 ms apart, then the first size again, the answers lagging a size behind,
+// or (as tmux does, up to 250 ms) the screen changing size at once and the pty told only of
+// every fourth size, and of the last one 100 ms late. Typing goes on afterwards.
 TEST(TerminalProgram, RowsStreamedWhileTheWindowChangesSizeArriveOnceAndInOrder) {
   enum class Answers { onTime, firstLate, lagging };
   struct Kind {
     const char* what;
     std::vector<std::pair<int, int>> sizes;  // rows and columns, taken in turn
     Answers answers = Answers::onTime;
-    double gap = 0;  // seconds between sizes; 0: some tens of kilobytes of rows
+    double gap = 0;     // seconds between sizes; 0: some tens of kilobytes of rows
+    int rows = 20000;   // few: all of them drawn before the first size, at the prompt
+    int tellEvery = 1;  // the pty is told of every n-th size, and of the last one late
   };
   std::vector<Kind> kinds = {
       {"grow", {{30, 80}, {37, 80}, {50, 80}}},
@@ -168,17 +173,26 @@ TEST(TerminalProgram, RowsStreamedWhileTheWindowChangesSizeArriveOnceAndInOrder)
   Kind storm{"storm, answers lagging", {}, Answers::lagging, 0.04};
   for (int i = 0; i < 25; ++i) storm.sizes.emplace_back(8 + random() % 40, 60 + random() % 40);
   storm.sizes.emplace_back(25, 80);
-  kinds.push_back(storm);
-  constexpr int rows = 20000;
+  Kind atPrompt{"at the prompt, answers lagging", {}, Answers::lagging, 0.03, 300};
+  for (int i = 0; i < 30; ++i) atPrompt.sizes.emplace_back(5 + random() % 50, 80);
+  atPrompt.sizes.emplace_back(25, 80);
+  Kind toldLate = atPrompt;
+  toldLate.what = "at the prompt, the pty told late";
+  toldLate.answers = Answers::onTime;
+  toldLate.tellEvery = 4;
+  kinds.insert(kinds.end(), {storm, atPrompt, toldLate});
   for (const Kind& kind : kinds) {
     SCOPED_TRACE(kind.what);
     PtySession session(echo());
     ASSERT_TRUE(session.waitForText("eco>"));
-    session.sendLine("flusso " + std::to_string(rows));
+    session.sendLine("flusso " + std::to_string(kind.rows));
+    if (kind.rows < 1000) {
+      ASSERT_TRUE(session.waitForText("riga " + std::to_string(kind.rows)));
+    }
     std::size_t mark = 0;
     bool late = kind.answers == Answers::firstLate;
     session.holdAnswers(kind.answers != Answers::onTime);
-    for (const auto& [height, width] : kind.sizes) {
+    for (std::size_t i = 0; i < kind.sizes.size(); ++i) {
       if (kind.gap > 0) {
         session.pause(kind.gap);
       } else {
@@ -187,7 +201,7 @@ TEST(TerminalProgram, RowsStreamedWhileTheWindowChangesSizeArriveOnceAndInOrder)
             [&](const VtermScreen&) { return session.received().size() >= mark; }, "rows"));
       }
       const std::size_t asked = questions(session);
-      session.resize(height, width);
+      session.resize(kind.sizes[i].first, kind.sizes[i].second, (i + 1) % kind.tellEvery == 0);
       if (kind.answers == Answers::lagging) session.releaseAnswers();
       if (!std::exchange(late, false)) continue;
       // Held until the program asked and, tired of waiting, went on drawing.
@@ -200,47 +214,19 @@ TEST(TerminalProgram, RowsStreamedWhileTheWindowChangesSizeArriveOnceAndInOrder)
       session.holdAnswers(false);
       session.releaseAnswers();
     }
-    session.holdAnswers(false);
-    session.releaseAnswers();
-    ASSERT_TRUE(session.waitFor(
-        [](const VtermScreen& s) {
-          return s.contains("riga " + std::to_string(rows)) && s.rowText(s.cursor().row) == "eco>";
-        },
-        "the last row and the prompt"));
-    EXPECT_TRUE(everyRowOnceAndThePrompt(session, rows));
-  }
-}
-
-// What dragging a window edge sends at a prompt: thirty heights 30 ms apart, then the first size
-// again; the answers to the program's questions lag a size behind, or (as tmux does, up to
-// 250 ms) the screen changes size at once and the pty is told only every fourth size, and the
-// last one 100 ms late. Once the sizes settle, every row is there once and the prompt is on the
-// screen, where typing goes on.
-TEST(TerminalProgram, AStormOfSizesAtThePromptLosesNoRowAndEndsWithThePrompt) {
-  std::mt19937 random(24);
-  for (int round = 1; round <= 4; ++round) {
-    SCOPED_TRACE(round);
-    const bool toldLate = round > 2;
-    PtySession session(echo());
-    ASSERT_TRUE(session.waitForText("eco>"));
-    session.sendLine("flusso 300");
-    ASSERT_TRUE(session.waitForText("riga 300"));
-    session.holdAnswers(!toldLate);
-    for (int i = 0; i < 30; ++i) {
-      session.resize(5 + random() % 50, 80, !toldLate || i % 4 == 3);
-      session.releaseAnswers();
-      session.pause(0.03);
-    }
-    session.resize(25, 80, !toldLate);
-    if (toldLate) {
+    if (kind.tellEvery > 1) {
       session.pause(0.1);
       session.tellSize();
     }
     session.holdAnswers(false);
     session.releaseAnswers();
     ASSERT_TRUE(session.waitFor(
-        [](const VtermScreen& s) { return s.rowText(s.cursor().row) == "eco>"; }, "the prompt"));
-    EXPECT_TRUE(everyRowOnceAndThePrompt(session, 300));
+        [&](const VtermScreen& s) {
+          return s.contains("riga " + std::to_string(kind.rows)) &&
+                 s.rowText(s.cursor().row) == "eco>";
+        },
+        "the last row and the prompt"));
+    EXPECT_TRUE(everyRowOnceAndThePrompt(session, kind.rows));
     session.sendLine("dopo");
     ASSERT_TRUE(session.waitForText("letto: [dopo]"));
   }

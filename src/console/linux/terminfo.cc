@@ -56,6 +56,8 @@ constexpr KeyName keyNames[] = {
 std::optional<TerminalCapabilities> readTerminfo(int fd) {
   const char* name = std::getenv("TERM");
   if (name == nullptr || *name == '\0') return std::nullopt;
+  // A second reading replaces the entry of the first, which would otherwise stay allocated.
+  if (cur_term != nullptr) del_curterm(cur_term);
   int status = 0;
   if (setupterm(name, fd, &status) != 0 || status != 1) return std::nullopt;
 

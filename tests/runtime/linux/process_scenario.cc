@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 #include "channels/io_result.h"
 
@@ -46,50 +45,17 @@ std::string withoutEmulatorRemark(std::string errors) {
   return errors;
 }
 
-// The function and source line of each report address, as addr2line reads them from this very
-// executable: the report's addresses are offsets from the load address, made to be read with
-// it. An address in inlined code gives the chain of inlined functions out to the one that holds
-// the code; that last one is the function, with the line of the statement there. A function
-// addr2line cannot name is "??".
-struct CodePlace {
-  std::string function, line;  // line: the file's name, a colon, the line's number
-};
-
-std::vector<CodePlace> placesOf(const std::vector<std::uint32_t>& addresses) {
+// The report's addresses as addr2line reads them from this very executable.
+std::vector<CodePlace> placesHere(const std::vector<std::uint32_t>& addresses) {
   char executable[4096];
   const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable);
   if (length <= 0 || length == sizeof executable) return {};
-  // A pipe, not the terminal helpers: this suite also runs where the tests have no libvterm.
-  std::string command = std::string(QV_ADDR2LINE) + " --addresses --functions --inlines -e '" +
-                        std::string(executable, std::size_t(length)) + "'";
-  for (std::uint32_t address : addresses) {
-    command += " 0x" + std::string(hexDigits(address, 8).view());
-  }
-  std::string text;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {};
-  char chunk[4096];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
-  EXPECT_EQ(pclose(pipe), 0) << command;
-  // Each address's line, then a function's line and its source line for each inlining level.
-  std::vector<CodePlace> places;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.starts_with("0x")) {
-      places.push_back({"??", ""});
-    } else if (!places.empty()) {
-      places.back().function = line;          // a function's name,
-      std::getline(lines, line);              // then its source line
-      line = line.substr(0, line.find(' '));  // without " (discriminator n)"
-      places.back().line = line.substr(line.rfind('/') + 1);
-    }
-  }
-  return places;
+  return placesOf(std::string(executable, std::size_t(length)), addresses);
 }
 
 std::vector<std::string> functionsAt(const std::vector<std::uint32_t>& addresses) {
   std::vector<std::string> functions;
-  for (const CodePlace& place : placesOf(addresses)) functions.push_back(place.function);
+  for (const CodePlace& place : placesHere(addresses)) functions.push_back(place.function);
   return functions;
 }
 
@@ -160,7 +126,7 @@ void expectReport(const ReportCase& c) {
 }
 
 std::string sourceLineOf(std::uint32_t address) {
-  const std::vector<CodePlace> places = placesOf({address});
+  const std::vector<CodePlace> places = placesHere({address});
   return places.empty() ? "" : places.front().line;
 }
 
