@@ -232,16 +232,7 @@ void Renderer::writeUnshownRows(const ScreenGrid& grid, std::string& out) {
     const bool erase = blank.character == ' ' && !caps_.eraseLine.empty();
     const int length = erase ? closingRunStart(row.data(), width) : width;
     out += '\r';
-    GlyphRun<Glyph> run(glyphs_);
-    for (int column = 0; column < length; ++column) {
-      const ConsoleCell cell = row[static_cast<std::size_t>(column)];
-      if (cell.attribute != penAttribute_) {
-        run.flush(out);
-        setPen(cell.attribute, out);
-      }
-      run.add(cell.character, out);
-    }
-    run.flush(out);
+    writeCells(row.data(), length, out);
     if (erase) {
       setPen(blank.attribute, out);
       out += caps_.eraseLine;
@@ -440,23 +431,30 @@ void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View&
       eraseToEnd(blank, shown + column, columns_ - column, out);
       return;
     }
-    // The run of changed cells goes out through a small buffer: one append per colour change.
-    GlyphRun<Glyph> run(glyphs_);
-    for (; column < eraseFrom && differs(column); ++column) {
-      const ConsoleCell cell = want[column];
-      if (cell.attribute != penAttribute_) {
-        run.flush(out);
-        setPen(cell.attribute, out);
-      }
-      run.add(cell.character, out);
-      shown[column] = cell;
-    }
-    run.flush(out);
+    int end = column + 1;
+    while (end < eraseFrom && differs(end)) ++end;
+    writeCells(want + column, end - column, out);
+    std::copy(want + column, want + end, shown + column);
+    column = end;
     cursorColumn_ = column;
     // In the last column the cursor stays put or waits to wrap, depending on the terminal:
     // only a carriage return or an absolute move knows where it goes from there.
     if (column == columns_) cursorColumn_ = -1;
   }
+}
+
+// A run of cells as text from the cursor on, through a small buffer: one append per colour
+// change.
+void Renderer::writeCells(const ConsoleCell* cells, int count, std::string& out) {
+  GlyphRun<Glyph> run(glyphs_);
+  for (const ConsoleCell& cell : std::span(cells, static_cast<std::size_t>(count))) {
+    if (cell.attribute != penAttribute_) {
+      run.flush(out);
+      setPen(cell.attribute, out);
+    }
+    run.add(cell.character, out);
+  }
+  run.flush(out);
 }
 
 // From the cursor to the end of its row. The cursor stays where it is.

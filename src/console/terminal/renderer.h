@@ -95,6 +95,7 @@ class Renderer final : public FrameRenderer {
   std::span<const ConsoleCell> sequenceRow(const ScreenGrid& grid, long index) const;
   const ConsoleCell* wantedRow(std::span<const ConsoleCell> source, const View& view);
   void syncRow(int row, std::span<const ConsoleCell> source, const View& view, std::string& out);
+  void writeCells(const ConsoleCell* cells, int count, std::string& out);
   void eraseToEnd(ConsoleCell blank, ConsoleCell* shown, int count, std::string& out);
   void shiftUp(int count);
   void placeCursor(const ScreenGrid& grid, const View& view, std::string& out);
