@@ -48,8 +48,10 @@ SEEN_BY = {
     "src/console/": ["console_tests", "e2e_tests", "menu_tests", "methods_tests"],
     "src/methods/": ["methods_tests", "e2e_tests", "menu_tests", "console_tests"],
     "src/menu/": ["menu_tests", "e2e_tests", "console_tests"],
+    "src/picture/": ["picture_tests", "e2e_tests", "menu_tests"],
 }
-ALL_BINARIES = ["channels_tests", "runtime_tests", "arithmetic_tests", "console_tests", "methods_tests", "menu_tests", "e2e_tests"]
+ALL_BINARIES = ["channels_tests", "runtime_tests", "arithmetic_tests", "console_tests",
+                "methods_tests", "menu_tests", "picture_tests", "e2e_tests"]
 WRAP = ["qvbuild"] if shutil.which("qvbuild") and "CMAKE_CXX_COMPILER_LAUNCHER" not in os.environ \
     else []
 
