@@ -85,40 +85,46 @@ TEST(Renderer, EndHandsTheTerminalBack) {
   EXPECT_EQ(term.rowText(3), "y");
 }
 
-// Stopped between frames (the terminal's cursor still on the row the last frame wrote) and
-// continued in a taller window that pulled rows back: every row reaches the scrollback once.
-TEST(Renderer, ResumeAfterAStopBetweenFramesLosesNoRow) {
-  const ConsoleCell blank{' ', 0x07};
-  ScreenGrid grid(10, 4, blank);
-  Renderer renderer(10, 4);
-  VtermScreen term(4, 10);
-  const ConsoleRect whole{0, 0, 9, 3};
-  std::string out, expected;
-  renderer.enter(out);
-  for (int n = 0; n < 10; ++n) {  // a listing: a row's text, a frame now and then, its line end
-    const std::string text = "riga " + std::to_string(n);
-    for (std::size_t x = 0; x < text.size(); ++x) {
-      grid.writeCell({std::int16_t(x), 3}, {std::uint8_t(text[x]), 0x07});
+// A listing on a 4-row terminal that grows to 6 and pulls two rows back from its scrollback:
+// every row reaches the scrollback or the screen once, whether the window grew while the
+// program ran (the cursor found below where it was) or while it was stopped between frames
+// (the terminal's cursor still on the row the last frame wrote).
+TEST(Renderer, RowsATerminalPullsBackAsItGrowsAreNotLost) {
+  for (const bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped between frames" : "running");
+    const ConsoleCell blank{' ', 0x07};
+    ScreenGrid grid(10, 4, blank);
+    Renderer renderer(10, 4);
+    VtermScreen term(4, 10);
+    const ConsoleRect whole{0, 0, 9, 3};
+    std::string out, expected;
+    renderer.enter(out);
+    for (int n = 0; n < 10; ++n) {  // a row's text, a frame now and then, its line end
+      const std::string text = "riga " + std::to_string(n);
+      for (std::size_t x = 0; x < text.size(); ++x) {
+        grid.writeCell({std::int16_t(x), 3}, {std::uint8_t(text[x]), 0x07});
+      }
+      expected += text + "|";
+      grid.setCursor({0, 3});
+      if (!stopped || n < 8) {
+        renderer.render(grid, out);
+        grid.clearChanges();
+      }
+      grid.scroll(whole, &whole, {0, -1}, blank);
     }
-    expected += text + "|";
-    grid.setCursor({0, 3});
-    if (n < 8) {
-      renderer.render(grid, out);
-      grid.clearChanges();
-    }
-    grid.scroll(whole, &whole, {0, -1}, blank);
+    term.feed(std::exchange(out, {}));
+    term.resize(6, 10);
+    const int leaving = stopped ? renderer.resume(grid, 10, 6, out)
+                                : renderer.resize(10, 6, term.cursor().row, term.cursor().col);
+    grid.resize(10, 6, blank, leaving);
+    renderer.render(grid, out);
+    term.feed(out);
+    std::string shown;
+    std::vector<std::string> rows = term.scrollbackText();
+    for (int row = 0; row < term.rows(); ++row) rows.push_back(term.rowText(row));
+    for (const std::string& row : rows) shown += row.empty() ? "" : row + "|";
+    EXPECT_EQ(shown, expected) << term.dump();
   }
-  term.feed(std::exchange(out, {}));
-  term.resize(6, 10);
-  const int leaving = renderer.resume(grid, 10, 6, out);
-  grid.resize(10, 6, blank, leaving);
-  renderer.render(grid, out);
-  term.feed(out);
-  std::string shown;
-  std::vector<std::string> rows = term.scrollbackText();
-  for (int row = 0; row < term.rows(); ++row) rows.push_back(term.rowText(row));
-  for (const std::string& row : rows) shown += row.empty() ? "" : row + "|";
-  EXPECT_EQ(shown, expected) << term.dump();
 }
 
 // One cell in bright green on bright blue, as each kind of terminal is told to draw it: in the
