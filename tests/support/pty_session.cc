@@ -247,17 +247,6 @@ testing::AssertionResult PtySession::waitForExit(double seconds) {
   return reaped_ ? testing::AssertionSuccess() : ended;
 }
 
-testing::AssertionResult PtySession::waitForExitUnread(double seconds) {
-  const auto deadline = deadlineIn(seconds);
-  for (reap(false); !reaped_; reap(false)) {
-    if (Clock::now() >= deadline) {
-      return testing::AssertionFailure() << "the program still runs after " << seconds << " s";
-    }
-    poll(nullptr, 0, 5);
-  }
-  return testing::AssertionSuccess();
-}
-
 int PtySession::exitCode() const {
   return reaped_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }
@@ -283,13 +272,9 @@ testing::AssertionResult PtySession::waitForSettingsRestored(double seconds) {
       "the terminal settings of the start", seconds);
 }
 
-void PtySession::resize(int rows, int cols, bool tell) {
+void PtySession::resize(int rows, int cols) {
   screen_.resize(rows, cols);
-  if (tell) tellSize();
-}
-
-void PtySession::tellSize() {
-  process_.resize(screen_.rows(), screen_.cols());
+  process_.resize(rows, cols);
 }
 
 void PtySession::releaseAnswers() {
