@@ -79,18 +79,11 @@ testing::AssertionResult rowsFrom(const PtySession& session, int first,
 
 testing::AssertionResult startMethod(PtySession& session, std::string_view letter,
                                      std::string_view prompt, std::string_view count) {
-  if (auto menu = waitForMenu(session); !menu) return menu;
-  session.sendLine(letter);
-  const std::string wanted(prompt);
-  auto below = session.waitFor(
-      [&](const VtermScreen& s) {
-        const VtermCursor cursor = s.cursor();
-        return cursor.row >= 1 && cursor.col == 0 && s.rowText(cursor.row - 1) == wanted &&
-               s.rowText(cursor.row).empty();
-      },
-      "the cursor on the row below \"" + wanted + "\"");
-  if (below) session.sendLine(count);
-  return below;
+  testing::AssertionResult shown = waitForMenu(session);
+  if (shown) session.sendLine(letter);
+  if (shown) shown = session.waitForText(prompt);
+  if (shown) session.sendLine(count);
+  return shown;
 }
 
 testing::AssertionResult waitForMenu(PtySession& session) {
