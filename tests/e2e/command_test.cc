@@ -15,10 +15,6 @@
 namespace qv {
 namespace {
 
-DetachedRun runCommand(const std::vector<std::string>& arguments) {
-  return runWithoutTerminal(programPath(), 10.0, arguments);
-}
-
 // What each command line writes, where, and its exit status: the version, the rows of --csv
 // with the option anywhere, the dialogue with no terminal to hold it, and every problem with
 // the command line as one line on standard error. An output that fails (a full disk, standard
@@ -79,12 +75,12 @@ TEST(Command, EachCommandLineWritesItsTextsAndEndsWithItsStatus) {
     EXPECT_EQ(run.stdoutText, c.out);
     EXPECT_EQ(run.stderrText.substr(0, c.err == failed ? failed.size() : std::string::npos), c.err);
   }
-  const DetachedRun help = runCommand({"--help"});
+  const DetachedRun help = runWithoutTerminal(programPath(), 10.0, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_TRUE(
       help.stdoutText.starts_with("Usage: quorvendalist\n  or:  quorvendalist [--csv] METHOD N\n"))
       << help.stdoutText;
-  EXPECT_EQ(runCommand({"-h"}).stdoutText, help.stdoutText);
+  EXPECT_EQ(runWithoutTerminal(programPath(), 10.0, {"-h"}).stdoutText, help.stdoutText);
   // The status tells a script what went wrong even when the message has nowhere to go.
   EXPECT_EQ(runWithoutTerminal(programPath(), 10.0, {"x", "5"}, "",
                                [] { dup2(open("/dev/full", O_WRONLY), STDERR_FILENO); })
