@@ -1,40 +1,6 @@
 #include "e2e_dialogue.h"
 
-#include <cstdio>
-
 namespace qv::e2e {
-
-namespace {
-
-// What is wrong with one row, or nothing.
-std::string rowDifference(const CellRow& cells, const Row& expected) {
-  const std::string actual = textOf(cells);
-  if (actual != expected.text) return "\"" + actual + "\", expected \"" + expected.text + "\"";
-  for (std::size_t column = 0; expected.ink && column < cells.size(); ++column) {
-    const VtermCell& cell = cells[column];
-    const bool visible = !cell.chars.empty() && cell.chars != U" ";
-    if (visible && cell.fg != static_cast<int>(*expected.ink)) {
-      return "colour " + std::to_string(cell.fg) + " at column " + std::to_string(column) +
-             ", expected " + std::to_string(static_cast<int>(*expected.ink));
-    }
-  }
-  return {};
-}
-
-testing::AssertionResult waitForCursorBehind(PtySession& session, int rowsAbove,
-                                             const std::string& textAbove, const std::string& row,
-                                             const std::string& above) {
-  return session.waitFor(
-      [&](const VtermScreen& s) {
-        const VtermCursor cursor = s.cursor();
-        return cursor.row >= rowsAbove && cursor.col == int(row.size()) &&
-               s.rowText(cursor.row) == row && s.rowText(cursor.row - rowsAbove) == textAbove &&
-               s.contains(above);
-      },
-      "the cursor behind \"" + row + "\" below \"" + textAbove + "\", with \"" + above + "\"");
-}
-
-}  // namespace
 
 std::vector<Row> menuRows(std::string_view typed) {
   return {
@@ -94,47 +60,30 @@ testing::AssertionResult rowsFrom(const PtySession& session, int first,
   for (int i = first; i < std::max(count, first + int(expected.size())); ++i) {
     const std::size_t at = std::size_t(i - first);
     const Row wanted = at < expected.size() ? expected[at] : Row{};
-    const std::string difference =
-        i < 0 || i >= count ? "missing" : rowDifference(rows[std::size_t(i)], wanted);
-    if (!difference.empty()) differences += "  row " + std::to_string(i) + ": " + difference + "\n";
+    const CellRow cells = i < count ? rows[std::size_t(i)] : CellRow{};
+    bool inked = i < count;  // every visible glyph in the colour wanted
+    for (const VtermCell& cell : cells) {
+      const bool visible = !cell.chars.empty() && cell.chars != U" ";
+      inked = inked && (!wanted.ink || !visible || cell.fg == static_cast<int>(*wanted.ink));
+    }
+    if (textOf(cells) != wanted.text || !inked) {
+      differences += "  row " + std::to_string(i) + ": \"" + textOf(cells) + "\"" +
+                     (inked ? "" : " (missing or in another colour)") + ", expected \"" +
+                     wanted.text + "\"\n";
+    }
   }
   if (differences.empty()) return testing::AssertionSuccess();
-  std::string numbered;
-  char label[16];
-  for (int i = 0; i < count; ++i) {
-    std::snprintf(label, sizeof label, "%4d|", i);
-    numbered += label + textOf(rows[std::size_t(i)]) + "|\n";
-  }
-  const VtermCursor cursor = session.screen().cursor();
   return testing::AssertionFailure() << "rows from " << first << " differ:\n"
-                                     << differences << numbered << "the screen starts at row "
-                                     << session.screen().scrollbackCells().size() << ", cursor "
-                                     << cursor.row << "," << cursor.col;
-}
-
-PtyOptions programWithStandardOutputIn(const std::string& path) {
-  PtyOptions options;
-  // The shell only sets up the redirection and then becomes the program.
-  options.arguments = {"-c", "exec \"$@\" >\"$0\"", path};
-  for (const std::string& word : targetCommand(options.program)) options.arguments.push_back(word);
-  options.program = "/bin/sh";
-  return options;
+                                     << differences << session.report();
 }
 
 testing::AssertionResult startMethod(PtySession& session, std::string_view letter,
                                      std::string_view prompt, std::string_view count) {
-  if (auto menu = waitForMenu(session); !menu) return menu;
-  session.sendLine(letter);
-  const std::string wanted(prompt);
-  auto below = session.waitFor(
-      [&](const VtermScreen& s) {
-        const VtermCursor cursor = s.cursor();
-        return cursor.row >= 1 && cursor.col == 0 && s.rowText(cursor.row - 1) == wanted &&
-               s.rowText(cursor.row).empty();
-      },
-      "the cursor on the row below \"" + wanted + "\"");
-  if (below) session.sendLine(count);
-  return below;
+  testing::AssertionResult shown = waitForMenu(session);
+  if (shown) session.sendLine(letter);
+  if (shown) shown = session.waitForText(prompt);
+  if (shown) session.sendLine(count);
+  return shown;
 }
 
 testing::AssertionResult waitForMenu(PtySession& session) {
@@ -149,12 +98,15 @@ testing::AssertionResult waitForMenu(PtySession& session) {
       "the menu on a cleared screen, the cursor behind \"=>\"");
 }
 
-testing::AssertionResult waitForPause(PtySession& session) {
-  return waitForCursorBehind(session, 0, ratioPause, ratioPause, ratioPause);
-}
-
 testing::AssertionResult waitForExitQuestion(PtySession& session, std::string_view above) {
-  return waitForCursorBehind(session, 1, exitQuestion, "=>", std::string(above));
+  const std::string wanted(above);
+  return session.waitFor(
+      [&](const VtermScreen& s) {
+        const VtermCursor cursor = s.cursor();
+        return cursor.row >= 1 && cursor.col == 2 && s.rowText(cursor.row) == "=>" &&
+               s.rowText(cursor.row - 1) == exitQuestion && s.contains(wanted);
+      },
+      "the exit question, the cursor behind its \"=>\", with \"" + wanted + "\"");
 }
 
 }  // namespace qv::e2e

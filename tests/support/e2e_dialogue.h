@@ -73,17 +73,11 @@ int lastRowWithText(const std::vector<CellRow>& rows, std::string_view text, int
 testing::AssertionResult rowsFrom(const PtySession& session, int first,
                                   std::span<const Row> expected);
 
-// The real program with standard output redirected to `path` (the terminal stays the
-// controlling one).
-PtyOptions programWithStandardOutputIn(const std::string& path);
-
 // From the freshly cleared menu: chooses the method, waits for its prompt and answers `count`.
 testing::AssertionResult startMethod(PtySession& session, std::string_view letter,
                                      std::string_view prompt, std::string_view count);
 // Waits for a freshly cleared screen with the menu and its prompt, the cursor behind "=>".
 testing::AssertionResult waitForMenu(PtySession& session);
-// Waits for the Fibonacci pause with the cursor behind its full stops.
-testing::AssertionResult waitForPause(PtySession& session);
 // Waits for the exit question on the last two rows with the cursor behind its "=>"; `above` is
 // a text that must stand on the screen too, so that an earlier question cannot satisfy it.
 testing::AssertionResult waitForExitQuestion(PtySession& session, std::string_view above);

@@ -247,17 +247,6 @@ testing::AssertionResult PtySession::waitForExit(double seconds) {
   return reaped_ ? testing::AssertionSuccess() : ended;
 }
 
-testing::AssertionResult PtySession::waitForExitUnread(double seconds) {
-  const auto deadline = deadlineIn(seconds);
-  for (reap(false); !reaped_; reap(false)) {
-    if (Clock::now() >= deadline) {
-      return testing::AssertionFailure() << "the program still runs after " << seconds << " s";
-    }
-    poll(nullptr, 0, 5);
-  }
-  return testing::AssertionSuccess();
-}
-
 int PtySession::exitCode() const {
   return reaped_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }
@@ -283,13 +272,9 @@ testing::AssertionResult PtySession::waitForSettingsRestored(double seconds) {
       "the terminal settings of the start", seconds);
 }
 
-void PtySession::resize(int rows, int cols, bool tell) {
+void PtySession::resize(int rows, int cols) {
   screen_.resize(rows, cols);
-  if (tell) tellSize();
-}
-
-void PtySession::tellSize() {
-  process_.resize(screen_.rows(), screen_.cols());
+  process_.resize(rows, cols);
 }
 
 void PtySession::releaseAnswers() {
@@ -373,44 +358,35 @@ DetachedRun runWithoutTerminal(const std::string& program, double seconds,
                                const std::vector<std::string>& arguments,
                                const std::string& standardOutput,
                                const std::function<void()>& inChild) {
-  DetachedRun run;
-  int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return run;
-  if (pipe2(err, O_CLOEXEC) != 0) {
-    close(out[0]);
-    close(out[1]);
-    return run;
-  }
-  pid_t pid = fork();
+  // Standard output and error go to files, read when the program has ended: unlike a pipe, a
+  // file never holds the program up.
+  std::string paths[2] = {"/tmp/qv-out-XXXXXX", "/tmp/qv-err-XXXXXX"};
+  const int out = mkostemp(paths[0].data(), O_CLOEXEC), err = mkostemp(paths[1].data(), O_CLOEXEC);
+  const pid_t pid = out >= 0 && err >= 0 ? fork() : -1;
   if (pid == 0) {
     setsid();  // a new session has no controlling terminal until it opens one itself
     dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-    dup2(standardOutput.empty() ? out[1] : open(standardOutput.c_str(), O_WRONLY), STDOUT_FILENO);
-    dup2(err[1], STDERR_FILENO);
+    dup2(standardOutput.empty() ? out : open(standardOutput.c_str(), O_WRONLY), STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
     execProgram(program, arguments, {}, inChild);
   }
-  close(out[1]);
-  close(err[1]);
-  setNonBlocking(out[0]);
-  setNonBlocking(err[0]);
-  const auto deadline = deadlineIn(seconds);
-  bool outOpen = true, errOpen = true;
-  while ((outOpen || errOpen) && Clock::now() < deadline) {
-    pollfd fds[2] = {{out[0], short(outOpen ? POLLIN : 0), 0},
-                     {err[0], short(errOpen ? POLLIN : 0), 0}};
-    poll(fds, 2, 100);
-    if (outOpen) outOpen = drainInto(out[0], run.stdoutText);
-    if (errOpen) errOpen = drainInto(err[0], run.stderrText);
-  }
-  close(out[0]);
-  close(err[0]);
-  if (pid < 0) return run;
+  DetachedRun run;
   int status = 0;
-  if (outOpen || errOpen) kill(pid, SIGKILL);  // it outlived its deadline
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  const auto deadline = deadlineIn(seconds);
+  while (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() >= deadline) kill(pid, SIGKILL);  // it outlived its deadline
+    poll(nullptr, 0, 5);
   }
-  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) run.terminatingSignal = WTERMSIG(status);
+  if (pid > 0 && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  if (pid > 0 && WIFSIGNALED(status)) run.terminatingSignal = WTERMSIG(status);
+  for (const int fd : {out, err}) {
+    std::string& text = fd == out ? run.stdoutText : run.stderrText;
+    lseek(fd, 0, SEEK_SET);
+    while (drainInto(fd, text)) {
+    }
+    close(fd);
+  }
+  for (const std::string& path : paths) unlink(path.c_str());
   return run;
 }
 

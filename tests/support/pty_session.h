@@ -94,9 +94,6 @@ class PtySession {
   testing::AssertionResult waitForText(std::string_view text, double seconds = defaultTimeout);
   // Waits until the program has ended and all its output has been read.
   testing::AssertionResult waitForExit(double seconds = defaultTimeout);
-  // Waits until the program has ended while nobody reads the terminal (its output stays
-  // queued); waitForExit() afterwards reads it.
-  testing::AssertionResult waitForExitUnread(double seconds);
   // Exit code of a normal end, -1 otherwise (or while running).
   int exitCode() const;
   // Signal that killed it, 0 otherwise.
@@ -113,10 +110,8 @@ class PtySession {
   // started with (at once when they already do).
   testing::AssertionResult waitForSettingsRestored(double seconds = defaultTimeout);
 
-  // The terminal changes size: the emulator and, when told, the pty (which sends SIGWINCH).
-  // Untold, the pty learns it from tellSize(), as tmux tells a pane's size after its screen.
-  void resize(int rows, int cols, bool tell = true);
-  void tellSize();
+  // The terminal changes size: the emulator and the pty (which sends SIGWINCH).
+  void resize(int rows, int cols);
   // While held, what the emulator answers (to ESC [ 6 n) waits, as over a slow link, until it
   // is released.
   void holdAnswers(bool hold) { holdAnswers_ = hold; }

@@ -84,7 +84,6 @@ struct VtermScreen::Callbacks {
   static int setTermProp(VTermProp prop, VTermValue* value, void* user) {
     auto* self = static_cast<VtermScreen*>(user);
     if (prop == VTERM_PROP_CURSORVISIBLE) self->cursorVisible_ = value->boolean != 0;
-    if (prop == VTERM_PROP_ALTSCREEN && value->boolean) self->usedAltScreen_ = true;
     return 1;
   }
   static void writeOutput(const char* bytes, size_t length, void* user) {

@@ -54,9 +54,6 @@ class VtermScreen {
   std::vector<std::string> scrollbackText() const;
   void clearScrollback() { scrollback_.clear(); }
 
-  // True once the program switched to the alternate screen (it should not).
-  bool usedAlternateScreen() const { return usedAltScreen_; }
-
   // Keys of the numeric keypad, as the terminal sends them in its current keypad mode (through
   // the output callback): digits, * + , - . / =, and '\r' for the keypad Enter.
   void typeOnKeypad(std::string_view keys);
@@ -79,7 +76,6 @@ class VtermScreen {
   VTermState* state_ = nullptr;
   VTermScreen* screen_ = nullptr;
   bool cursorVisible_ = true;
-  bool usedAltScreen_ = false;
   std::vector<std::vector<VtermCell>> scrollback_;
   std::function<void(std::string_view)> output_;
 };
