@@ -41,7 +41,6 @@ class MemoryDevice final : public ConsoleDevice {
   void setPlatformId(std::int32_t id) { platformId_ = id; }
 
   // The keyboard. Every key goes down and comes up again.
-  void pushEvent(const InputRecord& record) { events_.push_back(record); }
   void pressKey(VirtualKey key, ScanCode scanCode, std::uint8_t character,
                 std::uint32_t controlKeyState = 0);
   // A key by its name, with its usual scan code and character (Enter, Esc, the cursor and
@@ -52,7 +51,6 @@ class MemoryDevice final : public ConsoleDevice {
   void typeText(std::string_view text);
   // Holding Alt, the digits on the numeric keypad, then releasing Alt.
   void typeAltCode(std::string_view digits, std::uint32_t altKey = controlKey::leftAltPressed);
-  std::size_t pendingEvents() const { return events_.size(); }
   void onInputExhausted(InputExhaustedHandler handler) { onExhausted_ = std::move(handler); }
 
   // The screen, once the console has started (before, rowText is empty).
