@@ -1,7 +1,6 @@
 // A console device held in memory: the grid console's grid is its screen, and a queue of key
 // events its keyboard. Tests install its console as the console platform, type keys into it
-// and read the screen back; switches make start-up meet a redirected standard output or no
-// console at all.
+// and read the screen back.
 #pragma once
 
 #include <cstdint>
@@ -34,17 +33,13 @@ class MemoryDevice final : public ConsoleDevice {
   // The console to install: setConsolePlatform(&device.platform()).
   ConsolePlatform& platform() { return console_; }
 
-  // Start-up conditions.
-  void setStandardOutputRedirected(bool redirected) { outputRedirected_ = redirected; }
-  void setScreenBufferInfoFails(bool fails) { infoFails_ = fails; }
-  void setConsoleOutputMissing(bool missing) { consoleOutMissing_ = missing; }
   void setPlatformId(std::int32_t id) { platformId_ = id; }
 
   // The keyboard. Every key goes down and comes up again.
   void pressKey(VirtualKey key, ScanCode scanCode, std::uint8_t character,
                 std::uint32_t controlKeyState = 0);
-  // A key by its name, with its usual scan code and character (Enter, Esc, the cursor and
-  // editing keys, F1 to F12, the keypad).
+  // A key by its name, with its usual scan code and character (Backspace, Tab, Enter, Esc,
+  // Home, End, the arrows but Down, Del, F1 to F12, the keypad digits).
   void pressKey(VirtualKey key, std::uint32_t controlKeyState = 0);
   void pressCtrl(char letter);  // Ctrl plus a letter: the control code of that letter
   // Printable characters as typed; 8, 9, 13 and 27 as Backspace, Tab, Enter and Esc.
@@ -80,7 +75,6 @@ class MemoryDevice final : public ConsoleDevice {
   void waitForKeys(ScreenGrid& grid) override;
 
  private:
-  bool isScreenBuffer(Handle handle) const;
   void pushKey(bool down, VirtualKey key, ScanCode scanCode, std::uint8_t character,
                std::uint32_t controlKeyState);
 
@@ -88,9 +82,6 @@ class MemoryDevice final : public ConsoleDevice {
   std::deque<InputRecord> events_;
   InputExhaustedHandler onExhausted_;
   std::int32_t platformId_ = 2;
-  bool outputRedirected_ = false;
-  bool infoFails_ = false;
-  bool consoleOutMissing_ = false;
   bool resized_ = false;  // since the console last looked
   ScreenGrid* shown_ = nullptr;
   GridConsole console_{*this};
