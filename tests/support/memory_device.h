@@ -32,14 +32,13 @@ class MemoryDevice final : public ConsoleDevice {
 
   // The console to install: setConsolePlatform(&device.platform()).
   ConsolePlatform& platform() { return console_; }
-
-  void setPlatformId(std::int32_t id) { platformId_ = id; }
+  void setPlatformId(std::int32_t id) { platformId_ = id; }  // what start-up reads: 2 is NT
 
   // The keyboard. Every key goes down and comes up again.
   void pressKey(VirtualKey key, ScanCode scanCode, std::uint8_t character,
                 std::uint32_t controlKeyState = 0);
-  // A key by its name, with its usual scan code and character (Backspace, Tab, Enter, Esc,
-  // Home, End, the arrows but Down, Del, F1 to F12, the keypad digits).
+  // A key by its name, with its usual scan code and character: Backspace, Tab, Enter, Esc,
+  // Home, End, Left, Right, Up, Del, F1 to F12, the keypad digits.
   void pressKey(VirtualKey key, std::uint32_t controlKeyState = 0);
   void pressCtrl(char letter);  // Ctrl plus a letter: the control code of that letter
   // Printable characters as typed; 8, 9, 13 and 27 as Backspace, Tab, Enter and Esc.
