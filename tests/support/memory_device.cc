@@ -30,21 +30,12 @@ constexpr NamedKey namedKeys[] = {
     {VirtualKey::tab, ScanCode::tab, '\t', false},
     {VirtualKey::enter, ScanCode::enter, charCode::carriageReturn, false},
     {VirtualKey::escape, ScanCode::escape, charCode::escape, false},
-    {VirtualKey::space, ScanCode::space, ' ', false},
-    {VirtualKey::pageUp, ScanCode::pageUp, 0, true},
-    {VirtualKey::pageDown, ScanCode::pageDown, 0, true},
     {VirtualKey::end, ScanCode::end, 0, true},
     {VirtualKey::home, ScanCode::home, 0, true},
     {VirtualKey::left, ScanCode::left, 0, true},
     {VirtualKey::up, ScanCode::up, 0, true},
     {VirtualKey::right, ScanCode::right, 0, true},
-    {VirtualKey::down, ScanCode::down, 0, true},
-    {VirtualKey::insert, ScanCode::insert, 0, true},
     {VirtualKey::del, ScanCode::del, 0, true},
-    {VirtualKey::multiply, ScanCode::keypadMultiply, '*', false},
-    {VirtualKey::add, ScanCode::keypadPlus, '+', false},
-    {VirtualKey::subtract, ScanCode::keypadMinus, '-', false},
-    {VirtualKey::divide, ScanCode::slash, '/', true},
 };
 
 NamedKey lookUp(VirtualKey key) {
@@ -161,18 +152,12 @@ Handle MemoryDevice::standardHandle(std::int32_t which) {
 }
 
 Handle MemoryDevice::openConsoleOutput() {
-  return consoleOutMissing_ ? noHandle : consoleOutHandle;
-}
-
-bool MemoryDevice::isScreenBuffer(Handle handle) const {
-  if (handle == outputHandle) return !outputRedirected_;
-  return handle == consoleOutHandle && !consoleOutMissing_;
+  return consoleOutHandle;
 }
 
 bool MemoryDevice::prepareSession(Handle output, StartState& start) {
-  if (infoFails_ || !isScreenBuffer(output)) return false;
   start = start_;
-  return true;
+  return output == outputHandle || output == consoleOutHandle;
 }
 
 void MemoryDevice::resize(int columns, int rows) {

@@ -1,7 +1,6 @@
 // A console device held in memory: the grid console's grid is its screen, and a queue of key
 // events its keyboard. Tests install its console as the console platform, type keys into it
-// and read the screen back; switches make start-up meet a redirected standard output or no
-// console at all.
+// and read the screen back.
 #pragma once
 
 #include <cstdint>
@@ -33,26 +32,19 @@ class MemoryDevice final : public ConsoleDevice {
 
   // The console to install: setConsolePlatform(&device.platform()).
   ConsolePlatform& platform() { return console_; }
-
-  // Start-up conditions.
-  void setStandardOutputRedirected(bool redirected) { outputRedirected_ = redirected; }
-  void setScreenBufferInfoFails(bool fails) { infoFails_ = fails; }
-  void setConsoleOutputMissing(bool missing) { consoleOutMissing_ = missing; }
-  void setPlatformId(std::int32_t id) { platformId_ = id; }
+  void setPlatformId(std::int32_t id) { platformId_ = id; }  // what start-up reads: 2 is NT
 
   // The keyboard. Every key goes down and comes up again.
-  void pushEvent(const InputRecord& record) { events_.push_back(record); }
   void pressKey(VirtualKey key, ScanCode scanCode, std::uint8_t character,
                 std::uint32_t controlKeyState = 0);
-  // A key by its name, with its usual scan code and character (Enter, Esc, the cursor and
-  // editing keys, F1 to F12, the keypad).
+  // A key by its name, with its usual scan code and character: Backspace, Tab, Enter, Esc,
+  // Home, End, Left, Right, Up, Del, F1 to F12, the keypad digits.
   void pressKey(VirtualKey key, std::uint32_t controlKeyState = 0);
   void pressCtrl(char letter);  // Ctrl plus a letter: the control code of that letter
   // Printable characters as typed; 8, 9, 13 and 27 as Backspace, Tab, Enter and Esc.
   void typeText(std::string_view text);
   // Holding Alt, the digits on the numeric keypad, then releasing Alt.
   void typeAltCode(std::string_view digits, std::uint32_t altKey = controlKey::leftAltPressed);
-  std::size_t pendingEvents() const { return events_.size(); }
   void onInputExhausted(InputExhaustedHandler handler) { onExhausted_ = std::move(handler); }
 
   // The screen, once the console has started (before, rowText is empty).
@@ -82,7 +74,6 @@ class MemoryDevice final : public ConsoleDevice {
   void waitForKeys(ScreenGrid& grid) override;
 
  private:
-  bool isScreenBuffer(Handle handle) const;
   void pushKey(bool down, VirtualKey key, ScanCode scanCode, std::uint8_t character,
                std::uint32_t controlKeyState);
 
@@ -90,9 +81,6 @@ class MemoryDevice final : public ConsoleDevice {
   std::deque<InputRecord> events_;
   InputExhaustedHandler onExhausted_;
   std::int32_t platformId_ = 2;
-  bool outputRedirected_ = false;
-  bool infoFails_ = false;
-  bool consoleOutMissing_ = false;
   bool resized_ = false;  // since the console last looked
   ScreenGrid* shown_ = nullptr;
   GridConsole console_{*this};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -70,9 +71,23 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-Keys decodeInParts(std::string_view text, std::size_t split,
-                   KeyDecoder::Source source = KeyDecoder::Source::terminal) {
-  KeyDecoder decoder(source);
+// A terminal's description and the locale add to a decoder: its own key strings (a VT52's Up
+// here) before the built-in forms, and the characters of a single-byte set as the console's (ä,
+// è, §; none for the currency sign).
+enum class Decoder { builtIn, text, vt52Latin1 };
+
+Keys decodeInParts(std::string_view text, std::size_t split, Decoder setup) {
+  KeyDecoder decoder(setup == Decoder::text ? KeyDecoder::Source::text
+                                            : KeyDecoder::Source::terminal);
+  if (setup == Decoder::vt52Latin1) {
+    std::array<std::int16_t, 128> latin1;
+    latin1.fill(-1);
+    latin1[0xE4 - 0x80] = 132;
+    latin1[0xE8 - 0x80] = 138;
+    latin1[0xA7 - 0x80] = 21;
+    decoder.addKey("\033A", VirtualKey::up);
+    decoder.useSingleByteSet(latin1);
+  }
   KeyQueue queue;
   decoder.feed(bytesOf(text.substr(0, split)), queue);
   decoder.feed(bytesOf(text.substr(split)), queue);
@@ -89,7 +104,7 @@ TEST(KeyDecoder, TerminalAndTextBytesWholeAndSplitAtEveryByte) {
     const char* name;
     std::string_view bytes;
     Keys keys;
-    KeyDecoder::Source source = KeyDecoder::Source::terminal;
+    Decoder setup = Decoder::builtIn;
   } cases[] = {
       {"characters",
        "aZ7? ",
@@ -157,11 +172,15 @@ TEST(KeyDecoder, TerminalAndTextBytesWholeAndSplitAtEveryByte) {
       {"text line ends",
        "a\r\nx\n\r\n\ra\n\n\r\033[A\n",
        {kA, kEnter, kX, kEnter, kEnter, kEnter, kA, kEnter, kEnter, kEnter, kUp, kEnter},
-       KeyDecoder::Source::text}};
+       Decoder::text},
+      // The built-in forms stay; ESC with a single-byte character is Alt with it.
+      {"own key strings and a single-byte set",
+       "\033Ax\033[A\344\350\244\247\033\344",
+       {kUp, kX, kUp, glyph(132), glyph(138), glyph(21), glyph(132, kAlt)},
+       Decoder::vt52Latin1}};
   for (const auto& c : cases) {
     for (std::size_t split = 0; split <= c.bytes.size(); ++split) {
-      EXPECT_EQ(decodeInParts(c.bytes, split, c.source), c.keys)
-          << c.name << ", split at " << split;
+      EXPECT_EQ(decodeInParts(c.bytes, split, c.setup), c.keys) << c.name << ", split at " << split;
     }
   }
 }
@@ -200,30 +219,6 @@ TEST(KeyDecoder, HeldSequenceAfterTimeout) {
     EXPECT_EQ(drain(queue), keys) << testing::PrintToString(bytes);
     decoder.feed(bytesOf("q"), queue);  // what follows is decoded afresh
     EXPECT_EQ(drain(queue), (Keys{kQ}));
-  }
-}
-
-// What a terminal's description and the locale add: its own key strings (a VT52's Up here)
-// before the built-in forms, which stay; the characters of a single-byte set as the console's
-// (ä, è, §; none for the currency sign); a cursor report nobody awaits is no key, unless it is
-// the modified F3 it looks like.
-TEST(KeyDecoder, OwnKeyStringsAndSingleByteText) {
-  const std::string_view bytes = "\033Ax\033[A\344\350\244\247\033\344\033[12;40R\033[1;5R";
-  std::array<std::int16_t, 128> latin1;
-  latin1.fill(-1);
-  latin1[0xE4 - 0x80] = 132;
-  latin1[0xE8 - 0x80] = 138;
-  latin1[0xA7 - 0x80] = 21;
-  for (std::size_t split = 0; split <= bytes.size(); ++split) {
-    KeyDecoder decoder;
-    decoder.addKey("\033A", VirtualKey::up);
-    decoder.useSingleByteSet(latin1);
-    KeyQueue queue;
-    decoder.feed(bytesOf(bytes.substr(0, split)), queue);
-    decoder.feed(bytesOf(bytes.substr(split)), queue);
-    EXPECT_EQ(drain(queue), (Keys{kUp, kX, kUp, glyph(132), glyph(138), glyph(21), glyph(132, kAlt),
-                                  function(3, kCtrl)}))
-        << split;
   }
 }
 

@@ -43,10 +43,8 @@ std::string differenceOnScreen(const ScreenGrid& grid, const VtermScreen& term) 
 
 }  // namespace
 
-RendererRun::RendererRun(const Sizes& sizes, Below below,
-                         std::function<void(std::string_view)> onBytes)
+RendererRun::RendererRun(const Sizes& sizes, Below below)
     : below_(std::move(below)),
-      onBytes_(std::move(onBytes)),
       grid_(sizes.columns, sizes.rows, {' ', 0x07}, sizes.logRows),
       renderer_(sizes.terminalColumns, sizes.terminalRows),
       term_(sizes.terminalRows, sizes.terminalColumns) {
@@ -55,7 +53,6 @@ RendererRun::RendererRun(const Sizes& sizes, Below below,
 }
 
 void RendererRun::send() {
-  if (onBytes_) onBytes_(out_);
   term_.feed(out_);
   out_.clear();
 }

@@ -2,14 +2,12 @@
 // and of the world on the terminal, and a frame now and then, after which the terminal must
 // show the grid: the part of it that holds the console cursor, at the cursor, in the console's
 // colours, black beyond the grid on a larger terminal; and, while it has the grid's size, hold
-// the rows that left the grid's top in its scrollback, in order. Shared by the renderer's test,
-// which draws the numbers from a seeded generator, and its fuzz target, which reads them from
-// its input.
+// the rows that left the grid's top in its scrollback, in order. The renderer's test draws the
+// numbers from a seeded generator.
 #pragma once
 
 #include <functional>
 #include <string>
-#include <string_view>
 
 #include "console/screen_grid.h"
 #include "console/terminal/renderer.h"
@@ -25,8 +23,7 @@ class RendererRun {
     int terminalColumns, terminalRows;  // the terminal at the start
     int logRows;                        // the grid's log of rows that leave its top
   };
-  // Every byte the renderer sends goes to onBytes first.
-  RendererRun(const Sizes& sizes, Below below, std::function<void(std::string_view)> onBytes = {});
+  RendererRun(const Sizes& sizes, Below below);
 
   // One operation: mostly the console's on the grid, now and then the terminal's (a new size
   // when resizing is allowed, a suspension and resume, another program's output before a
@@ -41,7 +38,6 @@ class RendererRun {
   void send();
 
   Below below_;
-  std::function<void(std::string_view)> onBytes_;
   ScreenGrid grid_;
   Renderer renderer_;
   VtermScreen term_;

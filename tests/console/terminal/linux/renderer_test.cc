@@ -1,6 +1,6 @@
 // The renderer against a terminal emulator (libvterm, on the Linux host): whatever happens to the
 // grid, after a render the terminal shows the same cells, colours and cursor, and its scrollback
-// holds the rows that scrolled off, in order; and every code page glyph takes one cell.
+// holds the rows that scrolled off, in order.
 #include "console/terminal/renderer.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "console/terminal/cp437.h"
 #include "console/terminal/linux/renderer_run.h"
 #include "console/terminal/teletype.h"
 #include "support/vterm_screen.h"
@@ -196,29 +195,6 @@ TEST(TeletypeRenderer, WritesEachRowOnceAndErasesOnlyWhatChanged) {
     renderer.leave(grid, out);
     EXPECT_EQ(out, c.sent);
   }
-}
-
-// Drawn side by side in a terminal, every glyph takes exactly one cell and shows its code point:
-// a wide glyph would shift the rest of the row, a control byte would move the cursor, and a
-// broken UTF-8 sequence would show a replacement character. The anchors in each region of the
-// code page catch a table shifted by one.
-TEST(Cp437, EveryGlyphIsOneCellOfItsCodePoint) {
-  VtermScreen screen(1, 256);
-  std::string row;
-  for (int byte = 0; byte < 256; ++byte) row += cp437Glyph(std::uint8_t(byte));
-  screen.feed(row);
-  EXPECT_EQ(screen.cursor().col, 255) << "the last glyph leaves the cursor in the last column";
-  for (int byte = 0; byte < 256; ++byte) {
-    const VtermCell cell = screen.cell(0, byte);
-    EXPECT_EQ(cell.width, 1) << "byte " << byte;
-    EXPECT_LE(cell.chars.size(), 1u) << "byte " << byte;
-    EXPECT_EQ(cell.chars.empty() ? U' ' : cell.chars[0], cp437CodePoint(std::uint8_t(byte)))
-        << "byte " << byte;
-  }
-  const std::pair<int, const char*> anchors[] = {
-      {0, " "},   {1, "☺"},   {27, "←"},  {'A', "A"}, {127, "⌂"}, {128, "Ç"},
-      {151, "ù"}, {179, "│"}, {219, "█"}, {224, "α"}, {254, "■"}, {255, "\u00A0"}};
-  for (const auto& [byte, glyph] : anchors) EXPECT_EQ(cp437Glyph(std::uint8_t(byte)), glyph);
 }
 
 }  // namespace
