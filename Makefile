@@ -20,7 +20,8 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: run program documents install uninstall deb package test build deps deps-program \
-        deps-package test-default test-loaded soft test-soft test-sanitize sanitize clang test-clang bench \
+        deps-package test-default test-loaded soft test-soft test-sanitize sanitize clang test-clang fuzz \
+        fuzz-run bench \
         bench-terminal windows test-windows package-windows bench-windows deps-windows aarch64 \
         test-aarch64 deps-aarch64 test-cross deps-cross web web-serve test-web bench-web deps-web mutation clean
 
@@ -98,6 +99,9 @@ test-loaded: build
 	@stress-ng --cpu $(LOAD_WORKERS) --timeout 3600 --quiet & load=$$!; \
 	 trap 'kill $$load 2>/dev/null; wait $$load' EXIT; \
 	 ctest --preset default -R '^(e2e_tests|console_tests)$$'
+
+fuzz: deps
+	cmake --workflow --preset fuzz
 
 build soft sanitize clang windows aarch64: deps
 	cmake --preset $(preset) >/dev/null
@@ -228,6 +232,10 @@ bench-web: web
 deps-web:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(WEB_PACKAGES)"
 	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps PACKAGES=npm
+
+FUZZ_SECONDS ?= 30
+fuzz-run: fuzz
+	bash fuzz/run_all.sh $(FUZZ_SECONDS)
 
 # One deliberate fault at a time in a scratch copy of the tree, rebuilt and tested: which of them
 # the suite catches (tests/mutation/mutate.py). Not part of `make test`: it takes half an hour.
