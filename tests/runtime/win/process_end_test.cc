@@ -24,8 +24,6 @@
 namespace qv {
 namespace {
 
-const double minusOne = -1.0;
-
 // What the restore step sees: start-up's mode, or the mode a fault must put back.
 void reportFpuState() {
   char line[80];
@@ -52,7 +50,6 @@ __attribute__((noinline)) void qvScenarioMain() {
 }
 
 // clang-format off
-FAULTING_FUNCTION(qvSseInvalid, "movsd %0, %%xmm0\n\tsqrtsd %%xmm0, %%xmm0" :: "m"(qv::minusOne) : "xmm0")
 FAULTING_FUNCTION(qvAccessViolation, "xor %%ecx, %%ecx\n\tmovl 16(%%rcx), %%eax" ::: "eax", "ecx")
 // clang-format on
 
