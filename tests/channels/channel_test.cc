@@ -110,18 +110,6 @@ TEST_F(ChannelTest, WritesNeedAnOutputChannelAndTheFirstErrorStands) {
   EXPECT_EQ(ioResult, 105);
 }
 
-// Texts that do not fit are cut to the destination's capacity, never written past it.
-TEST(ChannelLimitsTest, ConversionsAndNamesAreCutToTheirCapacity) {
-  String255 text;
-  formatInteger(-2147483647 - 1, -1, text, 10);
-  EXPECT_EQ(text.view(), "-214748364");
-  formatInteger(0, 1000, text, 255);
-  EXPECT_EQ(text.view(), std::string(255, ' '));
-  TextChannel channel;
-  initChannel(channel, std::string(300, 'n'));
-  EXPECT_EQ(std::string(channel.name), std::string(255, 'n'));
-}
-
 TEST(MapOsErrorTest, Numbers) {
   const std::int32_t cases[][2] = {
       {19, 150}, {31, 162}, {32, 5}, {2, 2}, {18, 18}, {33, 33}, {70000, 70000 - 65536}};
