@@ -65,16 +65,6 @@ TEST_F(InputTest, DeviceIsAskedOnlyWhenTheBufferIsUsedUp) {
   EXPECT_EQ(ioResult, 0);
 }
 
-// The exit answer: blanks and case kept, cut to the capacity, the rest of the line left unread.
-TEST_F(InputTest, ShortStringsAreCutToTheCapacity) {
-  type("escimore\r\n esci\r\n");
-  EXPECT_EQ(readString(5), "escim");
-  EXPECT_EQ(readChar(channel), 'o');
-  readLineEnd(channel);
-  EXPECT_EQ(readString(5), " esci");
-  EXPECT_EQ(readChar(channel), 13);
-}
-
 TEST_F(InputTest, OversizedInputStaysInsideTheBuffers) {
   std::string longLine(1000, '7');
   type(longLine + "\r\n" + "tail\r\n");
