@@ -40,6 +40,8 @@ TEST(FormatRealTest, WidthsDecimalsAndForms) {
       {phi, noWidth, -1, " 1.618033988749895E+000"}, {phi, 12, -1, " 1.6180E+000"},
       {9.96, 9, -1, " 1.0E+001"},  // the rounding carry moves the exponent
       {Extended::decimal("1e-1000"), noWidth, -1, " 1.000000000000000E-1000"},
+      // Decimal text keeps the scale of the digits it drops beyond the hundredth.
+      {Extended::decimal("1" + std::string(105, '0')), noWidth, -1, " 1.000000000000000E+105"},
       {phi, 20, 15, "   1.618033988749895"}, {phi, 0, 20, "1.6180339887498950"},
       {2.5, 0, 0, "3"}, {-0.4, 0, 0, "-0"}, {-99.5, 0, 0, "-100"},
       {-inf, 0, 15, "-Inf"}, {nan, 8, 15, "     NaN"},
