@@ -19,7 +19,8 @@ namespace {
 std::string written;  // what a method wrote, its lines ended by carriage return and line feed
 
 std::int32_t record(TextChannel& channel) {
-  written.append(reinterpret_cast<const char*>(channel.buffer), std::size_t(channel.bufferPosition));
+  written.append(reinterpret_cast<const char*>(channel.buffer),
+                 std::size_t(channel.bufferPosition));
   channel.bufferPosition = 0;
   return 0;
 }
