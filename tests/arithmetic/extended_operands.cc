@@ -90,28 +90,6 @@ ExtendedBits OperandSource::next() {
   return shaped(static_cast<int>(random_() % 5));
 }
 
-ExtendedBits OperandSource::partnerOf(ExtendedBits first) {
-  if (random_() % 2 == 0) return next();
-  ExtendedBits partner = shaped(4);
-  const int exponent = first.signExponent & 0x7FFF;
-  const int near = exponent + static_cast<int>(random_() % 131) - 65;
-  if (near > 0 && near < 0x7FFF) {
-    partner.signExponent = static_cast<std::uint16_t>((partner.signExponent & sign) | near);
-  }
-  return partner;
-}
-
-double OperandSource::nextDouble() {
-  std::uint64_t bits = random_();
-  // Half of them with an exponent at the double's own edges: denormals, infinities and NaNs.
-  if (random_() & 1) {
-    const std::uint64_t edges[] = {0, 1, 0x7FE, 0x7FF};
-    bits = (bits & ~(std::uint64_t{0x7FF} << 52)) | (edges[random_() % 4] << 52);
-  }
-  if (numbersOnly_ && ((bits >> 52) & 0x7FF) == 0x7FF && (bits << 12) != 0) bits &= ~(ones >> 12);
-  return bitCast<double>(bits);
-}
-
 std::string describe(ExtendedBits x) {
   char text[40];
   std::snprintf(text, sizeof text, "%04X:%016llX", x.signExponent,
