@@ -13,13 +13,12 @@
 
 namespace qv::testsupport {
 
-// Without NaNs and refused encodings when numbersOnly.
-std::vector<ExtendedBits> hardOperands(bool numbersOnly);
+// NaNs and refused encodings included.
+std::vector<ExtendedBits> hardOperands();
 
 class OperandSource {
  public:
-  explicit OperandSource(bool numbersOnly, std::uint64_t seed = 20240611)
-      : numbersOnly_(numbersOnly), random_(seed) {}
+  explicit OperandSource(std::uint64_t seed) : random_(seed) {}
 
   // A random operand of one of several shapes.
   ExtendedBits next();
@@ -28,7 +27,6 @@ class OperandSource {
  private:
   ExtendedBits shaped(int shape);
 
-  bool numbersOnly_;
   std::mt19937_64 random_;
 };
 

@@ -24,16 +24,14 @@ TEST(FormatRealTest, WidthsDecimalsAndForms) {
   // clang-format off
   struct Call { Extended value; int width, decimals; std::string text; };
   const Call calls[] = {
-      // 5/3, the double below 1.6, phi, -0; the largest double below 1; an exact tie 1 + 2^-16.
+      // 5/3, phi, -0; the largest double below 1; an exact tie 1 + 2^-16.
       {0x1.aaaaaaaaaaaabp+0, 0, 15, "1.666666666666667"},
-      {0x1.9999999999999p+0, 0, 15, "1.600000000000000"},
       {phi, 0, 15, "1.618033988749895"}, {-0.0, 0, 15, "-0.000000000000000"},
       {0x1.fffffffffffffp-1, 0, 15, "1.000000000000000"},
       {1.0 + 0x1p-16, 0, 15, "1.000015258789063"},
       // Below one tenth each leading zero takes one digit of the budget: 9e-16 rounds up into the
-      // carry place, 1e-20 has no budget left.
+      // carry place.
       {0x1.036847569cd7ap-50, 0, 15, "0.000000000000001"},
-      {0x1.79ca10c924223p-67, 0, 15, "0.000000000000000"},
       // Two or more integer digits give 16 significant digits, then zeros: 75.34479684278351; 19
       // digits round at the 16th; 37 digits switch to the exponent form.
       {0x1.2d61126c6e13bp+6, 0, 15, "75.344796842783510"},
@@ -45,8 +43,7 @@ TEST(FormatRealTest, WidthsDecimalsAndForms) {
       // Decimal text keeps the scale of the digits it drops beyond the hundredth.
       {Extended::decimal("1" + std::string(105, '0')), noWidth, -1, " 1.000000000000000E+105"},
       {phi, 20, 15, "   1.618033988749895"}, {phi, 0, 20, "1.6180339887498950"},
-      {2.5, 0, 0, "3"}, {-0.4, 0, 0, "-0"}, {-99.5, 0, 0, "-100"},
-      {-inf, 0, 15, "-Inf"}, {nan, 8, 15, "     NaN"},
+      {2.5, 0, 0, "3"}, {-0.4, 0, 0, "-0"}, {-inf, 0, 15, "-Inf"}, {nan, 8, 15, "     NaN"},
   };
   // clang-format on
   for (const Call& c : calls) {

@@ -61,7 +61,7 @@ std::vector<std::string> methodLines(void (*method)(std::int32_t),
 
 // Values where the digit algorithm takes its rarer paths, and every kind of encoding.
 std::vector<ExtendedBits> particularValues() {
-  std::vector<ExtendedBits> values = hardOperands(false);
+  std::vector<ExtendedBits> values = hardOperands();
   // clang-format off
   const char* const texts[] = {
       "0.5", "2.5", "9.5", "99.5", "0.96", "9.96", "0.09", "9e-16", "4e-16", "1e-20",
@@ -104,7 +104,7 @@ std::vector<std::string> particularSweep() {
 }
 
 std::vector<std::string> randomSweep() {
-  OperandSource source(false, 19700101);
+  OperandSource source(19700101);
   std::vector<std::string> lines;
   for (int i = 0; i < 4000; ++i) {
     const ExtendedBits value = source.next();
