@@ -13,7 +13,7 @@ constexpr std::uint16_t largest = 0x7FFE;  // of the largest finite values
 
 }  // namespace
 
-std::vector<ExtendedBits> hardOperands(bool numbersOnly) {
+std::vector<ExtendedBits> hardOperands() {
   std::vector<ExtendedBits> values = {
       {0, 0},                                 // zero
       {1, 0},                                 // the smallest denormal
@@ -37,18 +37,16 @@ std::vector<ExtendedBits> hardOperands(bool numbersOnly) {
       {top, one + 63},                        // 2^63: only its negative fits in an int64
       {top, 0x7FFF},                          // infinity
   };
-  if (!numbersOnly) {
-    values.insert(values.end(), {
-                                    {top | 1, 0},                    // a pseudo-denormal
-                                    {top | (top >> 1), 0x7FFF},      // the default NaN's shape
-                                    {top | (top >> 1) | 5, 0x7FFF},  // a quiet NaN
-                                    {top | 5, 0x7FFF},               // a signalling NaN
-                                    {top | 7, 0x7FFF},               // a larger one
-                                    {0, 0x7FFF},                     // a pseudo-infinity
-                                    {top >> 1, 0x7FFF},              // a pseudo-NaN
-                                    {top >> 1, one},                 // an unnormal
-                                });
-  }
+  values.insert(values.end(), {
+                                  {top | 1, 0},                    // a pseudo-denormal
+                                  {top | (top >> 1), 0x7FFF},      // the default NaN's shape
+                                  {top | (top >> 1) | 5, 0x7FFF},  // a quiet NaN
+                                  {top | 5, 0x7FFF},               // a signalling NaN
+                                  {top | 7, 0x7FFF},               // a larger one
+                                  {0, 0x7FFF},                     // a pseudo-infinity
+                                  {top >> 1, 0x7FFF},              // a pseudo-NaN
+                                  {top >> 1, one},                 // an unnormal
+                              });
   const std::size_t count = values.size();
   for (std::size_t i = 0; i < count; ++i) {
     values.push_back(
@@ -79,7 +77,7 @@ ExtendedBits OperandSource::shaped(int shape) {
       significand = top | (significand >> (33 + random_() % 31)) << (random_() % 31);
       break;
   }
-  if (!numbersOnly_ && random_() % 16 == 0) {  // any bits at all: NaNs, refused encodings
+  if (random_() % 16 == 0) {  // any bits at all: NaNs, refused encodings
     return {random_(), static_cast<std::uint16_t>(random_())};
   }
   const std::uint16_t negative = (random_() & 1) ? 0x8000 : 0;
@@ -88,28 +86,6 @@ ExtendedBits OperandSource::shaped(int shape) {
 
 ExtendedBits OperandSource::next() {
   return shaped(static_cast<int>(random_() % 5));
-}
-
-ExtendedBits OperandSource::partnerOf(ExtendedBits first) {
-  if (random_() % 2 == 0) return next();
-  ExtendedBits partner = shaped(4);
-  const int exponent = first.signExponent & 0x7FFF;
-  const int near = exponent + static_cast<int>(random_() % 131) - 65;
-  if (near > 0 && near < 0x7FFF) {
-    partner.signExponent = static_cast<std::uint16_t>((partner.signExponent & sign) | near);
-  }
-  return partner;
-}
-
-double OperandSource::nextDouble() {
-  std::uint64_t bits = random_();
-  // Half of them with an exponent at the double's own edges: denormals, infinities and NaNs.
-  if (random_() & 1) {
-    const std::uint64_t edges[] = {0, 1, 0x7FE, 0x7FF};
-    bits = (bits & ~(std::uint64_t{0x7FF} << 52)) | (edges[random_() % 4] << 52);
-  }
-  if (numbersOnly_ && ((bits >> 52) & 0x7FF) == 0x7FF && (bits << 12) != 0) bits &= ~(ones >> 12);
-  return bitCast<double>(bits);
 }
 
 std::string describe(ExtendedBits x) {

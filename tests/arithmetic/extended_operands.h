@@ -10,53 +10,27 @@
 
 #include "arithmetic/bit_cast.h"
 #include "arithmetic/extended_format.h"
-#include "support/sanitizer.h"
 
 namespace qv::testsupport {
 
-// How many random cases a test takes: fewer under the sanitizers, which are checking other
-// things than the arithmetic and make it ten times slower.
-constexpr int randomCases(int count) {
-  return underSanitizer ? count / 10 : count;
-}
-
-// Without NaNs and refused encodings when numbersOnly.
-std::vector<ExtendedBits> hardOperands(bool numbersOnly);
+// NaNs and refused encodings included.
+std::vector<ExtendedBits> hardOperands();
 
 class OperandSource {
  public:
-  explicit OperandSource(bool numbersOnly, std::uint64_t seed = 20240611)
-      : numbersOnly_(numbersOnly), random_(seed) {}
+  explicit OperandSource(std::uint64_t seed) : random_(seed) {}
 
-  // A random operand, and one to pair with it: often close to it in exponent, so that sums
-  // cancel and round at every position, and with few significant bits, so that results tie.
+  // A random operand of one of several shapes.
   ExtendedBits next();
-  ExtendedBits partnerOf(ExtendedBits first);
-  double nextDouble();
   std::uint64_t bits() { return random_(); }
 
  private:
   ExtendedBits shaped(int shape);
 
-  bool numbersOnly_;
   std::mt19937_64 random_;
 };
 
 std::string describe(ExtendedBits x);  // "sign+exponent:significand" in hexadecimal
-
-// Every pair of hard operands, then random operands, each with a partner.
-template <typename CheckPair>
-void forOperandPairs(bool numbersOnly, int randomCount, CheckPair&& check) {
-  const std::vector<ExtendedBits> values = hardOperands(numbersOnly);
-  for (ExtendedBits a : values) {
-    for (ExtendedBits b : values) check(a, b);
-  }
-  OperandSource source(numbersOnly);
-  for (int i = 0; i < randomCount; ++i) {
-    const ExtendedBits a = source.next();
-    check(a, source.partnerOf(a));
-  }
-}
 
 // What differs from the reference, each with the operation and its operands: results bit for
 // bit (NaNs and signed zeros too) and the exceptions raised. The first few say what is wrong.

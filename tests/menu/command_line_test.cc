@@ -1,112 +1,86 @@
 // What each command line asks for. The reports of the problems, with their exit code and
 // stream, are checked on the real program (tests/e2e/command_test.cc); here is which problem
-// each line has, and what a line without one runs. (N's forms and range: parseInteger's test.)
+// each line has, and what a line without one runs.
 #include "menu/command_line.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace qv {
 namespace {
 
-using Action = CommandAction;
-using Problem = CommandProblem;
-
-TEST(CommandLine, MethodRunsTakeNInTheDialoguesSyntaxAndOptionsAnywhere) {
-  struct Case {
-    std::vector<std::string_view> arguments;
-    char method;
-    std::int32_t n;
-    bool csv;
-  };
-  const Case cases[] = {
-      {{"a", "5"}, 'a', 5, false},
-      {{"--csv", "c", "47"}, 'c', 47, true},
-      {{"b", "10", "--csv"}, 'b', 10, true},
-      {{"b", "--cs", "10"}, 'b', 10, true},  // any prefix of a long option
-      {{"a", "-5"}, 'a', -5, false},         // a negative number is no option
-      {{"a", "-$10"}, 'a', -16, false},
-      {{"b", "-%101"}, 'b', -5, false},
-      {{"a", "-2147483648"}, 'a', -2147483647 - 1, false},
-      {{"--", "a", "3"}, 'a', 3, false},
-  };
-  for (const Case& c : cases) {
-    const CommandRequest request = parseCommandLine(c.arguments);
-    SCOPED_TRACE(c.arguments[0]);
-    EXPECT_EQ(request.action, Action::runMethod);
-    EXPECT_EQ(request.method, c.method);
-    EXPECT_EQ(request.n, c.n);
-    EXPECT_EQ(request.csv, c.csv);
+// "run" and the method, N and "csv"; a picture's form, methods and N; or the problem and its
+// subject.
+std::string requestText(const CommandRequest& r) {
+  const char* const actions[] = {"dialogue", "help", "version", "run", "usage"};
+  const char* const problems[] = {"",
+                                  "unrecognized option",
+                                  "invalid option",
+                                  "unexpected argument",
+                                  "missing operands",
+                                  "missing number",
+                                  "invalid method",
+                                  "invalid number",
+                                  "extra operand"};
+  const std::string n = " " + std::to_string(r.n) + (r.csv ? " csv" : "");
+  switch (r.action) {
+    case CommandAction::runMethod:
+      if (r.picture == PictureForm::none) return "run " + std::string(1, r.method) + n;
+      return (r.picture == PictureForm::svg ? "svg " : "plot ") + std::string(r.methods) + n;
+    case CommandAction::usageError:
+      return problems[int(r.problem)] + (": " + std::string(r.subject));
+    default:
+      return actions[int(r.action)];
   }
 }
 
-// A picture draws one or more methods, each letter once; of --csv, --svg and --plot the last
-// one given counts.
-TEST(CommandLine, PicturesTakeSeveralMethodsAndTheLastOutputFormCounts) {
+// Options anywhere and any prefix of a long one; N in the dialogue's syntax, and a negative N is
+// no option. A picture draws one or more methods, each letter once; of --csv, --svg and --plot
+// the last one given counts. The first of --help, --version and a bad option decides, even
+// after operands that are wrong; the operands are judged only then.
+TEST(CommandLine, EachLineAsksForOneThing) {
   struct Case {
     std::vector<std::string_view> arguments;
-    PictureForm picture;
-    std::string_view methods;
-    bool csv;
+    const char* request;
   };
   const Case cases[] = {
-      {{"--svg", "abc", "60"}, PictureForm::svg, "abc", false},
-      {{"cb", "--pl", "-$10"}, PictureForm::plot, "cb", false},
-      {{"--csv", "--svg", "a", "1"}, PictureForm::svg, "a", false},
-      {{"--plot", "--csv", "a", "1"}, PictureForm::none, "a", true},
+      {{"a", "5"}, "run a 5"},
+      {{"--csv", "c", "47"}, "run c 47 csv"},
+      {{"b", "--cs", "10"}, "run b 10 csv"},
+      {{"a", "-5"}, "run a -5"},
+      {{"a", "-$10"}, "run a -16"},
+      {{"b", "-%101"}, "run b -5"},
+      {{"c", "+007"}, "run c 7"},
+      {{"a", "$FFFFFFFF"}, "run a -1"},
+      {{"a", "-2147483648"}, "run a -2147483648"},
+      {{"--", "a", "3"}, "run a 3"},
+      {{"--svg", "abc", "60"}, "svg abc 60"},
+      {{"cb", "--pl", "-$10"}, "plot cb -16"},
+      {{"--csv", "--svg", "a", "1"}, "svg a 1"},
+      {{"--plot", "--csv", "a", "1"}, "run a 1 csv"},
+      {{}, "dialogue"},
+      {{"-h"}, "help"},
+      {{"d", "--he", "--bogus"}, "help"},
+      {{"-Vh"}, "version"},
+      {{"-xh"}, "invalid option: x"},
+      {{"--bogus", "--help"}, "unrecognized option: --bogus"},
+      {{"--", "--help"}, "invalid method: --help"},
+      {{"--c=1", "a", "1"}, "unexpected argument: csv"},
+      {{"-", "1"}, "invalid method: -"},
+      {{"a", " 5"}, "invalid number:  5"},
+      {{"a", "2147483648"}, "invalid number: 2147483648"},
+      {{"a", "x", "y"}, "invalid number: x"},
+      {{"--svg"}, "missing operands: "},
+      {{"--plot", "abd", "5"}, "invalid method: abd"},
+      {{"--svg", "", "5"}, "invalid method: "},
+      {{"--svg=1", "a", "5"}, "unexpected argument: svg"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.arguments));
-    const CommandRequest request = parseCommandLine(c.arguments);
-    EXPECT_EQ(request.action, Action::runMethod);
-    EXPECT_EQ(request.picture, c.picture);
-    EXPECT_EQ(request.methods, c.methods);
-    EXPECT_EQ(request.csv, c.csv);
-  }
-}
-
-// Options are read first, left to right: the first of --help, --version and a bad option
-// decides, even after operands that are wrong; the operands are judged only then.
-TEST(CommandLine, TheFirstOptionThatDecidesWinsAndOperandsAreJudgedLast) {
-  struct Case {
-    std::vector<std::string_view> arguments;
-    Action action;
-    Problem problem;
-    std::string_view subject;
-  };
-  const Case cases[] = {
-      {{}, Action::dialogue, Problem::none, ""},
-      {{"--"}, Action::dialogue, Problem::none, ""},
-      {{"-h"}, Action::help, Problem::none, ""},
-      {{"d", "--he", "--bogus"}, Action::help, Problem::none, ""},
-      {{"-Vh"}, Action::version, Problem::none, ""},
-      {{"a", "x", "--version"}, Action::version, Problem::none, ""},
-      {{"-hx"}, Action::help, Problem::none, ""},
-      {{"-xh"}, Action::usageError, Problem::invalidOption, "x"},
-      {{"--bogus", "--help"}, Action::usageError, Problem::unrecognizedOption, "--bogus"},
-      {{"--", "--help"}, Action::usageError, Problem::invalidMethod, "--help"},
-      {{"--=x"}, Action::usageError, Problem::unrecognizedOption, "--=x"},
-      {{"--c=1", "a", "1"}, Action::usageError, Problem::unexpectedArgument, "csv"},
-      {{"-", "1"}, Action::usageError, Problem::invalidMethod, "-"},
-      {{"A", "1"}, Action::usageError, Problem::invalidMethod, "A"},
-      {{"ab", "1"}, Action::usageError, Problem::invalidMethod, "ab"},
-      {{"a", " 5"}, Action::usageError, Problem::invalidNumber, " 5"},
-      {{"a", "x", "y"}, Action::usageError, Problem::invalidNumber, "x"},
-      {{"--svg"}, Action::usageError, Problem::missingOperands, ""},
-      {{"--plot", "abd", "5"}, Action::usageError, Problem::invalidMethod, "abd"},
-      {{"--svg", "aa", "5"}, Action::usageError, Problem::invalidMethod, "aa"},
-      {{"--svg", "", "5"}, Action::usageError, Problem::invalidMethod, ""},
-      {{"--svg", "ab", "x"}, Action::usageError, Problem::invalidNumber, "x"},
-      {{"--svg=1", "a", "5"}, Action::usageError, Problem::unexpectedArgument, "svg"},
-  };
-  for (const Case& c : cases) {
-    const CommandRequest request = parseCommandLine(c.arguments);
-    SCOPED_TRACE(testing::PrintToString(c.arguments));
-    EXPECT_EQ(request.action, c.action);
-    EXPECT_EQ(request.problem, c.problem);
-    EXPECT_EQ(request.subject, c.subject);
+    EXPECT_EQ(requestText(parseCommandLine(c.arguments)), c.request)
+        << testing::PrintToString(c.arguments);
   }
 }
 

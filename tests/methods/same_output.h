@@ -1,6 +1,7 @@
 // The output every build must print byte for byte the same, whatever implements the extended
 // arithmetic and whatever processor runs it: the three methods at length (a and b up to
-// n = 10,000, c up to n = 100, well past the wrap of its 32-bit elements) and a sweep of
+// n = 10,000, c up to n = 100, well past the wrap of its 32-bit elements, and at the edges of
+// its n) and a sweep of
 // formatReal over every type code, widths, decimals and 80-bit values of every kind. Each sweep
 // line shows the call (type code, width, decimals, the value's bits) before its text, so that a
 // line that differs says which call it was.

@@ -35,9 +35,8 @@ TEST(SameOutput, EveryChunkAsTheX87BuildPrintsIt) {
           std::min(first + testsupport::digestChunkLines, section.lines.size());
       EXPECT_EQ(digest, expected.digest)
           << "section " << section.name << ", lines " << first + 1 << " to " << last
-          << " differ from the x87 build's; compare `same_output " << section.name << " "
-          << first + 1 << " " << last
-          << "` here and on an x87 build. The first line here: " << section.lines[first];
+          << " differ from the x87 build's; compare those lines of `same_output " << section.name
+          << "` here and on an x87 build. The first here: " << section.lines[first];
     }
   }
   EXPECT_EQ(recorded, std::size(recordedDigests)) << "less output than was recorded";

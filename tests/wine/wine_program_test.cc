@@ -206,26 +206,16 @@ TEST(WineProgram, InvalidNumberEndsWith106AndTheReportOnTheConsoleOrInTheFile) {
                                                                         << written.str();
 }
 
-// Standard input from a pipe is typed text: each line is an answer, and when the text ends
-// without an exit word the program ends with code 0 (no key can come any more).
-TEST(WineProgram, PipedInputIsTypedTextAndItsEndEndsTheProgram) {
-  PtyOptions options = underWine({windowsProgram});
-  options.pipedInput = "a\n3\n";
-  PtySession session(options);
-  ASSERT_TRUE(session.waitForText("phi~= 1.666666666666667", wineStart));
-  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
-}
-
-TEST(WineProgram, WithoutAConsoleItSaysSoAndEndsWithCodeOne) {
-  const DetachedRun run = runWithoutTerminal(wineRun, wineStart, {windowsProgram});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.stderrText, "No way to get the console handle\r\n");
-  EXPECT_EQ(run.stdoutText, "");
-}
-
-// As a command its lines end as Windows text lines do, and a reader that goes away ends it at
-// once with ERROR_NO_DATA, however Wine words the failed write (233, ERROR_PIPE_NOT_CONNECTED).
-TEST(WineProgram, AsACommandItWritesWindowsLineEndsAndAReaderThatGoesAwayEndsIt) {
+// Without a console and without arguments it says so. As a command its lines end as Windows
+// text lines do, and a reader that goes away ends it at once with ERROR_NO_DATA, however Wine
+// words the failed write (233, ERROR_PIPE_NOT_CONNECTED). Standard input from a pipe is typed
+// text: each line is an answer, and when the text ends without an exit word the program ends
+// with code 0 (no key can come any more).
+TEST(WineProgram, WithoutAConsoleAsACommandAndWithPipedInput) {
+  const DetachedRun alone = runWithoutTerminal(wineRun, wineStart, {windowsProgram});
+  EXPECT_EQ(alone.exitCode, 1);
+  EXPECT_EQ(alone.stderrText, "No way to get the console handle\r\n");
+  EXPECT_EQ(alone.stdoutText, "");
   const DetachedRun run = runWithoutTerminal(wineRun, wineStart, {windowsProgram, "a", "3"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.stdoutText,
@@ -243,6 +233,11 @@ TEST(WineProgram, AsACommandItWritesWindowsLineEndsAndAReaderThatGoesAwayEndsIt)
   for (const char* said : {"in the console:", "  232 ", "0xC000013A", "quorvendalist.txt"}) {
     EXPECT_NE(help.find(said), std::string::npos) << said << " not in:\n" << help;
   }
+  PtyOptions options = underWine({windowsProgram});
+  options.pipedInput = "a\n3\n";
+  PtySession session(options);
+  ASSERT_TRUE(session.waitForText("phi~= 1.666666666666667", wineStart));
+  EXPECT_TRUE(endsAsFound(session, Ending::code(0)));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The x87 itself as the reference for the software extended arithmetic, bit for bit and
 // exception for exception (invalid operation, division by zero, overflow: the ones the program
 // traps), with the unit in its default mode so that nothing traps: every operation of the
-// Extended type, and the digit algorithm's own operations. Shared by the test that runs them on
-// the hard and random operands and by the fuzz target that runs them on arbitrary ones.
+// Extended type, and the digit algorithm's own operations, run by the fuzz target on arbitrary
+// operands.
 #pragma once
 
 #include <compare>

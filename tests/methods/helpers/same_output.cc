@@ -1,13 +1,12 @@
 // Prints the output that every build must print the same (methods/same_output.h), to compare
 // two builds by hand when their digests differ:
-//   same_output                       every section, each line after its section's name
-//   same_output SECTION [FIRST LAST]  the lines FIRST to LAST (from 1) of one section
-//   same_output --digests             the digests, in the form of same_output_digests.inc
+//   same_output            every section, each line after its section's name and number
+//   same_output SECTION    one section
+//   same_output --digests  the digests, in the form of same_output_digests.inc
 #include "methods/same_output.h"
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
 int main(int argc, char** argv) {
@@ -24,16 +23,12 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  const long firstLine = argc > 3 ? std::atol(argv[2]) : 1;
-  const long lastLine = argc > 3 ? std::atol(argv[3]) : -1;
   bool found = chosen.empty();
   for (const OutputSection& section : sections) {
     if (!chosen.empty() && section.name != chosen) continue;
     found = true;
     for (std::size_t i = 0; i < section.lines.size(); ++i) {
-      const long line = static_cast<long>(i) + 1;
-      if (line < firstLine || (lastLine >= 0 && line > lastLine)) continue;
-      std::printf("%s %ld: %s\n", section.name.c_str(), line, section.lines[i].c_str());
+      std::printf("%s %zu: %s\n", section.name.c_str(), i + 1, section.lines[i].c_str());
     }
   }
   if (!found) std::fprintf(stderr, "no section %.*s\n", int(chosen.size()), chosen.data());
