@@ -10,7 +10,7 @@ PROGRAM_PACKAGES := cmake g++ make libncurses-dev
 PACKAGE_PACKAGES := $(PROGRAM_PACKAGES) debhelper dpkg-dev lintian
 # locales lets the tests make an ISO-8859-1 locale.
 PACKAGES := $(PACKAGE_PACKAGES) pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            libvterm-dev libmpfr-dev libxml2-dev locales clang libclang-rt-14-dev lintian mandoc python3 \
+            libvterm-dev libxml2-dev locales clang libclang-rt-14-dev lintian mandoc python3 \
             stress-ng
 JOBS ?= $(shell nproc)
 # What `cmake --build` and ctest run at once, also inside a workflow, which takes no -j.
@@ -158,11 +158,11 @@ deps-windows:
 
 # The aarch64 build, cross-built with Debian's compiler (build/aarch64); the whole suite runs
 # under qemu-user, the pseudo-terminal tests of the real program included. The tests link and
-# run with the arm64 multiarch packages (C and C++ libraries, GoogleTest, libvterm, MPFR,
-# libtinfo); the
-# benchmarks are built too, so that they keep building for aarch64, but not run under emulation.
+# run with the arm64 multiarch packages (C and C++ libraries, GoogleTest, libvterm, libtinfo);
+# the benchmarks are built too, so that they keep building for aarch64, but not run under
+# emulation.
 AARCH64_PACKAGES := g++-aarch64-linux-gnu qemu-user libc6:arm64 libstdc++6:arm64 \
-                    libgtest-dev:arm64 libgmock-dev:arm64 libvterm-dev:arm64 libmpfr-dev:arm64 \
+                    libgtest-dev:arm64 libgmock-dev:arm64 libvterm-dev:arm64 \
                     libbenchmark-dev:arm64 libncurses-dev:arm64 libxml2-dev:arm64
 
 aarch64 test-aarch64: deps-aarch64
@@ -180,7 +180,7 @@ CROSS_PACKAGES := qemu-user g++-i686-linux-gnu g++-arm-linux-gnueabihf g++-s390x
                   g++-powerpc64le-linux-gnu g++-riscv64-linux-gnu g++-arm-linux-gnueabi \
                   g++-mipsel-linux-gnu g++-mips64el-linux-gnuabi64
 CROSS_LIBRARIES = libc6-dev:$(1) libstdc++-12-dev:$(1) libncurses-dev:$(1) libgtest-dev:$(1) \
-                  libgmock-dev:$(1) libmpfr-dev:$(1) libvterm-dev:$(1)
+                  libgmock-dev:$(1) libvterm-dev:$(1)
 
 test-cross: deps deps-cross
 	@for arch in $(CROSS_ARCHES); do \
