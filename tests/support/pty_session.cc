@@ -337,23 +337,6 @@ std::vector<std::string> rowsStartingWith(const VtermScreen& screen, const std::
   return found;
 }
 
-testing::AssertionResult everyRowOnceAndThePrompt(const PtySession& session, int count) {
-  int previous = 0;
-  for (const std::string& row : rowsStartingWith(session.screen(), "riga ")) {
-    const int number = std::atoi(row.c_str());
-    if (number != previous + 1) {
-      return testing::AssertionFailure() << "riga " << number << " after riga " << previous << "\n"
-                                         << session.report();
-    }
-    previous = number;
-  }
-  const VtermScreen& screen = session.screen();
-  if (previous != count || screen.rowText(screen.cursor().row) != "eco>") {
-    return testing::AssertionFailure() << "last riga " << previous << "\n" << session.report();
-  }
-  return testing::AssertionSuccess();
-}
-
 DetachedRun runWithoutTerminal(const std::string& program, double seconds,
                                const std::vector<std::string>& arguments,
                                const std::string& standardOutput,

@@ -160,11 +160,6 @@ testing::AssertionResult endsAsFound(PtySession& session, Ending ending);
 // prefix taken off.
 std::vector<std::string> rowsStartingWith(const VtermScreen& screen, const std::string& prefix);
 
-// For the echo dialogue of tests/console/linux/helpers: every row "riga 1" to "riga count" of
-// its "flusso" stands once, in order, in the scrollback and on the screen, and its prompt
-// stands on the cursor's row.
-testing::AssertionResult everyRowOnceAndThePrompt(const PtySession& session, int count);
-
 // The outcome of a program run with no terminal at all.
 struct DetachedRun {
   int exitCode = -1;  // -1 when it did not end normally
