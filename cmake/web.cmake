@@ -14,8 +14,13 @@ set(qv_web_link_options -sUSE_OFFSET_CONVERTER=1 -sALLOW_MEMORY_GROWTH=1 -sEXIT_
 # The page's program is a module that the page starts, again for every new start. It opens no
 # file (its standard handles are the page's terminal): without Emscripten's file system its
 # JavaScript is 9 KB gzipped instead of 22.
+# Its main is the dialogue alone: the page's wasm has none of the command's code.
+set_property(TARGET quorvendalist PROPERTY SOURCES ${CMAKE_SOURCE_DIR}/src/web/page_main.cc)
+# Its main waits for the page's terminal through a run dependency, so that the WebAssembly can
+# compile while the page gets ready.
 target_link_options(quorvendalist PRIVATE ${qv_web_link_options} -sENVIRONMENT=web
-                    -sMODULARIZE=1 -sEXPORT_NAME=createQuorvendalist -sFILESYSTEM=0)
+                    -sMODULARIZE=1 -sEXPORT_NAME=createQuorvendalist -sFILESYSTEM=0
+                    "-sEXPORTED_RUNTIME_METHODS=['addRunDependency','removeRunDependency']")
 set_target_properties(quorvendalist PROPERTIES LINK_DEPENDS ${qv_page_library})
 # Every program made from here on (the program for node, the tests and their helpers) runs
 # under node and reads and writes the host's files.

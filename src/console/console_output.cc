@@ -39,6 +39,36 @@ void drawCell(std::uint8_t c) {
   ++s.currentColumn;
 }
 
+bool drawsCell(std::uint8_t c) {
+  return c != charCode::bell && c != charCode::backspace && c != charCode::lineFeed &&
+         c != charCode::carriageReturn;
+}
+
+// After each character: the wrap at the window's right edge, the scroll at its bottom.
+void keepInWindow() {
+  ConsoleState& s = consoleState;
+  if (s.currentColumn > s.windowRight) {
+    s.currentColumn = s.windowLeft;
+    ++s.currentRow;
+  }
+  while (s.currentRow > s.windowBottom) {
+    removeWindowLine(1);
+    --s.currentRow;
+  }
+}
+
+// How many of the bytes from `at` on draw cells that putConsoleChar would draw one by one on
+// the current row with no wrap or scroll before the last of them: 0 when the first byte needs
+// putConsoleChar itself.
+std::int32_t cellsOnThisRow(const std::uint8_t* bytes, std::int32_t at, std::int32_t end) {
+  const ConsoleState& s = consoleState;
+  if (s.currentRow > s.windowBottom) return 0;
+  const std::int32_t room = std::max(1, s.windowRight - s.currentColumn + 1);
+  std::int32_t run = 0;
+  while (run < room && at + run < end && drawsCell(bytes[at + run])) ++run;
+  return run;
+}
+
 // Without a one-step clear, the window is blanked by shifting its content three times by
 // half its height (or width) less one.
 void clearByShifting() {
@@ -67,7 +97,21 @@ std::int32_t consoleWrite(TextChannel& channel) {
   followScreenBufferSize();
   getScreenCursor(s.currentColumn, s.currentRow);
   const std::int32_t pending = std::clamp(channel.bufferPosition, 0, channelBufferSize);
-  for (std::int32_t i = 0; i < pending; ++i) putConsoleChar(channel.buffer[i]);
+  // A run of characters goes to the platform in one call (in a browser each call costs):
+  // the same cells, wrap and scroll as one putConsoleChar per character.
+  for (std::int32_t i = 0; i < pending;) {
+    const std::int32_t run = cellsOnThisRow(channel.buffer, i, pending);
+    if (run == 0) {
+      putConsoleChar(channel.buffer[i++]);
+      continue;
+    }
+    consolePlatform().writeCells(s.consoleOutputHandle,
+                                 {channel.buffer + i, static_cast<std::size_t>(run)},
+                                 s.textAttribute, platformPosition(s.currentColumn, s.currentRow));
+    s.currentColumn += run;
+    i += run;
+    keepInWindow();
+  }
   setScreenCursor(s.currentColumn, s.currentRow);
   channel.bufferPosition = 0;
   return 0;
@@ -100,14 +144,7 @@ void putConsoleChar(std::uint8_t c) {
       drawCell(c);
       break;
   }
-  if (s.currentColumn > s.windowRight) {
-    s.currentColumn = s.windowLeft;
-    ++s.currentRow;
-  }
-  while (s.currentRow > s.windowBottom) {
-    removeWindowLine(1);
-    --s.currentRow;
-  }
+  keepInWindow();
 }
 
 void removeWindowLine(std::int32_t line) {

@@ -37,6 +37,14 @@ bool ConsolePlatform::takeScreenBufferResize(Handle, ScreenBufferInfo&) {
 
 void ConsolePlatform::lineOutOfStep(Handle, ConsoleCoord, std::span<const std::uint8_t>) {}
 
+void ConsolePlatform::writeCells(Handle output, std::span<const std::uint8_t> characters,
+                                 std::uint8_t attribute, ConsoleCoord position) {
+  for (std::size_t i = 0; i < characters.size(); ++i) {
+    writeCell(output, {characters[i], attribute},
+              {static_cast<std::int16_t>(position.x + i), position.y});
+  }
+}
+
 ConsolePlatform& consolePlatform() {
   return *installedPlatform;
 }

@@ -173,6 +173,10 @@ class ConsolePlatform {
                              std::span<const std::uint8_t> line);
   // One cell; the cursor does not move; no wrap, scroll or control meaning.
   virtual void writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) = 0;
+  // Cells in one attribute along a row from position on, as one writeCell each: the ones past
+  // the buffer's edge are dropped. The default makes those calls.
+  virtual void writeCells(Handle output, std::span<const std::uint8_t> characters,
+                          std::uint8_t attribute, ConsoleCoord position);
   // The source block is read whole, then written with its top-left cell on destination, only
   // inside clip (the whole buffer when clip is null) and the buffer; every cell inside source
   // and clip that the moved block does not cover gets the fill cell.

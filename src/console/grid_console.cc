@@ -135,6 +135,11 @@ void GridConsole::writeCell(Handle output, ConsoleCell cell, ConsoleCoord positi
   if (drawsOn(output)) grid_->writeCell(position, cell);
 }
 
+void GridConsole::writeCells(Handle output, std::span<const std::uint8_t> characters,
+                             std::uint8_t attribute, ConsoleCoord position) {
+  if (drawsOn(output)) grid_->writeCells(position, characters, attribute);
+}
+
 void GridConsole::scrollScreenBuffer(Handle output, ConsoleRect source, const ConsoleRect* clip,
                                      ConsoleCoord destination, ConsoleCell fill) {
   if (!drawsOn(output)) return;

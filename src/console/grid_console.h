@@ -43,6 +43,8 @@ class GridConsole final : public ConsolePlatform {
   void lineOutOfStep(Handle output, ConsoleCoord position,
                      std::span<const std::uint8_t> line) override;
   void writeCell(Handle output, ConsoleCell cell, ConsoleCoord position) override;
+  void writeCells(Handle output, std::span<const std::uint8_t> characters, std::uint8_t attribute,
+                  ConsoleCoord position) override;
   void scrollScreenBuffer(Handle output, ConsoleRect source, const ConsoleRect* clip,
                           ConsoleCoord destination, ConsoleCell fill) override;
   void fillCharacter(Handle output, std::uint8_t character, std::int32_t count,

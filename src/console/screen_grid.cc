@@ -84,6 +84,18 @@ void ScreenGrid::writeCell(ConsoleCoord position, ConsoleCell cell) {
   markDirty(position.y);
 }
 
+void ScreenGrid::writeCells(ConsoleCoord position, std::span<const std::uint8_t> characters,
+                            std::uint8_t attribute) {
+  if (position.y < 0 || position.y >= rows_) return;
+  const int first = std::max(0, -position.x);
+  const int end = static_cast<int>(
+      std::min<std::size_t>(characters.size(), std::max(0, columns_ - position.x)));
+  if (first >= end) return;
+  ConsoleCell* cells = rowCells(position.y);
+  for (int i = first; i < end; ++i) cells[position.x + i] = {characters[i], attribute};
+  markDirty(position.y);
+}
+
 void ScreenGrid::setCursor(ConsoleCoord position) {
   if (position.x != cursor_.x || position.y != cursor_.y) changed_ = true;
   cursor_ = position;

@@ -51,6 +51,9 @@ class ScreenGrid {
   // scroll that moves the whole screen out above its top is a clear: the rows down to the last
   // one that is not blank go into the log first, as on a terminal that scrolls them away.
   void writeCell(ConsoleCoord position, ConsoleCell cell);
+  // writeCell along the row from position on, with one attribute.
+  void writeCells(ConsoleCoord position, std::span<const std::uint8_t> characters,
+                  std::uint8_t attribute);
   void scroll(ConsoleRect source, const ConsoleRect* clip, ConsoleCoord destination,
               ConsoleCell fill);
   void fillCharacter(std::uint8_t character, int count, ConsoleCoord position);

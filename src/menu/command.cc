@@ -191,10 +191,7 @@ void runProgram(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     commandRequest = parseCommandLine(arguments);
   }
-  if (commandRequest.action == CommandAction::dialogue) {
-    watchDialogueRuns();
-    startProgram(initConsole, runMenuLoop);
-  }
+  if (commandRequest.action == CommandAction::dialogue) runDialogue();
   startProgram(bindCommandChannels, runCommand);
 }
 

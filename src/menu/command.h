@@ -11,5 +11,8 @@ namespace qv {
 extern CommandRequest commandRequest;
 
 [[noreturn]] void runProgram(int argc, char** argv);
+// The dialogue alone (src/menu/dialogue.cc): what runProgram runs without arguments, and the
+// program of a page, which has no command line.
+[[noreturn]] void runDialogue();
 
 }  // namespace qv

@@ -3,7 +3,9 @@
 // for the C++ side. Under node the module gets none of the page's properties and each function
 // answers as if there were no page.
 //
-// What the page hands the module it creates (createQuorvendalist):
+// What the page hands the module it creates (createQuorvendalist), by the time main runs: the
+// page creates it early, so that the wasm compiles meanwhile, and holds main back with a run
+// dependency ("terminal", through the exported add/removeRunDependency) until these are set:
 //   terminal   the xterm.js Terminal that shows the dialogue; the program writes to it, reads
 //              its size and scrollback, and listens to its onData and onResize.
 //   pageKeys   optional: the page's own key rules, asked first with every key event (false: the
