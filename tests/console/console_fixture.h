@@ -23,9 +23,7 @@ namespace qv {
 struct ConsoleSetup {
   int columns = 80;
   int rows = 25;
-  ConsoleCoord cursor{0, 0};
   std::uint16_t attributeWord = 0x07;
-  std::int32_t platformId = 2;
 };
 
 class ConsoleTest : public ::testing::Test {
@@ -39,8 +37,7 @@ class ConsoleTest : public ::testing::Test {
 
   // Installs a console of that setup; `run` false leaves initConsole to the test.
   void start(const ConsoleSetup& s, bool run = true) {
-    console = std::make_unique<MemoryDevice>(s.columns, s.rows, s.cursor, s.attributeWord);
-    console->setPlatformId(s.platformId);
+    console = std::make_unique<MemoryDevice>(s.columns, s.rows, s.attributeWord);
     setConsolePlatform(&console->platform());
     resetConsoleState();
     resetChannels();

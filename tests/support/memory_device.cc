@@ -68,11 +68,9 @@ VirtualKey keyOfCharacter(std::uint8_t c) {
 
 }  // namespace
 
-MemoryDevice::MemoryDevice(int columns, int rows, ConsoleCoord cursor,
-                           std::uint16_t attributeWord) {
+MemoryDevice::MemoryDevice(int columns, int rows, std::uint16_t attributeWord) {
   start_.columns = columns;
   start_.rows = rows;
-  start_.cursor = cursor;
   start_.attributeWord = attributeWord;
 }
 

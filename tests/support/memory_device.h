@@ -27,12 +27,10 @@ class MemoryDevice final : public ConsoleDevice {
   using InputExhaustedHandler = std::function<void(MemoryDevice&)>;
 
   // attributeWord is what the console reports at start-up (its upper byte is not a colour).
-  MemoryDevice(int columns, int rows, ConsoleCoord cursor = {0, 0},
-               std::uint16_t attributeWord = 0x07);
+  MemoryDevice(int columns, int rows, std::uint16_t attributeWord = 0x07);
 
   // The console to install: setConsolePlatform(&device.platform()).
   ConsolePlatform& platform() { return console_; }
-  void setPlatformId(std::int32_t id) { platformId_ = id; }  // what start-up reads: 2 is NT
 
   // The keyboard. Every key goes down and comes up again.
   void pressKey(VirtualKey key, ScanCode scanCode, std::uint8_t character,
@@ -60,7 +58,7 @@ class MemoryDevice final : public ConsoleDevice {
   // ConsoleDevice.
   Handle standardHandle(std::int32_t which) override;
   Handle openConsoleOutput() override;
-  std::int32_t platformId() override { return platformId_; }
+  std::int32_t platformId() override { return 2; }  // Windows NT, as start-up expects
   bool prepareSession(Handle output, StartState& start) override;
   bool enterSession(ScreenGrid& grid) override {
     shown_ = &grid;
@@ -80,7 +78,6 @@ class MemoryDevice final : public ConsoleDevice {
   StartState start_;
   std::deque<InputRecord> events_;
   InputExhaustedHandler onExhausted_;
-  std::int32_t platformId_ = 2;
   bool resized_ = false;  // since the console last looked
   ScreenGrid* shown_ = nullptr;
   GridConsole console_{*this};

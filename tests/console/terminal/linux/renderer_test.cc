@@ -126,39 +126,6 @@ TEST(Renderer, RowsATerminalPullsBackAsItGrowsAreNotLost) {
   }
 }
 
-// One cell in bright green on bright blue, as each kind of terminal is told to draw it: in the
-// 16 colours, with 8 (bright as bold, or the nearest of the 8 without bold) and without colour,
-// where no colour sequence goes out and the cell keeps the terminal's own colours.
-TEST(Renderer, ColoursAreDrawnAsFarAsTheTerminalHasThem) {
-  const struct {
-    const char* what;
-    int colours;
-    bool bold;
-    int fg, bg;
-  } cases[] = {{"16 colours", 16, true, 10, 12},
-               {"8 colours", 8, true, 2, 4},
-               {"8 colours, no bold", 8, false, 2, 4},
-               {"no colour", 0, true, -1, -1}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    TerminalCapabilities caps = TerminalCapabilities::xterm();
-    caps.colours = c.colours;
-    if (!c.bold) caps.bold.clear();
-    ScreenGrid grid(4, 2, {' ', 0x07});
-    grid.writeCell({0, 0}, {'x', 0x9A});
-    Renderer renderer(4, 2, caps);
-    std::string out;
-    renderer.enter(out);
-    renderer.render(grid, out);
-    VtermScreen term(2, 4);
-    term.feed(out);
-    EXPECT_EQ(term.cell(0, 0).fg, c.fg);
-    EXPECT_EQ(term.cell(0, 0).bg, c.bg);
-    EXPECT_EQ(out.find("\x1b[1m") != std::string::npos, c.colours == 8 && c.bold);
-    EXPECT_EQ(out.find("\x1b[3") == std::string::npos, c.colours == 0) << "no colour sent";
-  }
-}
-
 // A terminal without cursor addressing is written to as paper: each step puts one row's text
 // and the cursor, then a frame goes out; at the end what was sent, and leave()'s line end.
 TEST(TeletypeRenderer, WritesEachRowOnceAndErasesOnlyWhatChanged) {

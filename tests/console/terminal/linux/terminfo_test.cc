@@ -1,5 +1,6 @@
 // The machine's terminfo descriptions as the console reads them: each terminal gets its own
-// colours, keypad, auto-wrap and cursor question, without the delays of a slow serial line.
+// colours (bright ones drawn as it can), keypad, auto-wrap and cursor question, without the
+// delays of a slow serial line.
 #include "console/linux/terminfo.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+
+#include "console/terminal/renderer.h"
 
 namespace qv {
 namespace {
@@ -41,6 +44,13 @@ TEST(Terminfo, EachTerminalGetsWhatItsDescriptionSays) {
     EXPECT_EQ(caps->autoWrapOff, "\x1b[?7l");
     EXPECT_EQ(caps->bold, "\x1b[1m");
     EXPECT_EQ(caps->cursorQuery, "\x1b[6n");
+    // Bright green drawn with what the description has: bright as bold on 8 colours.
+    ScreenGrid grid(1, 1, {'x', 0x9A});
+    Renderer renderer(1, 1, *caps);
+    std::string out;
+    renderer.render(grid, out);
+    EXPECT_NE(out.find(c.green), std::string::npos);
+    EXPECT_EQ(out.find(caps->bold) != std::string::npos, c.colours == 8);
   }
   // Without a description the caller uses the xterm set; dumb cannot address its cursor.
   for (const char* none : {"", "no-such-terminal"}) {
