@@ -109,10 +109,12 @@ inline Magnitude timesTen(Magnitude x) {
   if (x.exponent < soft::minExponent) {  // a denormal product rounds at its own last place
     return magnitudeOf(soft::multiply(bitsOf(x), soft::fromInt64(10)).value);
   }
-  const soft::Wide product = soft::Wide{x.significand} * 10;  // in [5 * 2^64, 10 * 2^64)
-  const int shift = soft::high(product) >= 8 ? 4 : 3;
-  return rounded(x.exponent + shift, static_cast<std::uint64_t>(product >> shift),
-                 soft::low(product) << (64 - shift));
+  // Eight times plus twice, in two 64-bit halves: in WebAssembly a 128-bit product is a call.
+  const std::uint64_t s = x.significand, eight = s << 3;
+  const std::uint64_t low = eight + (s << 1);
+  const std::uint64_t high = (s >> 61) + (s >> 63) + (low < eight ? 1 : 0);  // in [5, 10)
+  const int shift = high >= 8 ? 4 : 3;
+  return rounded(x.exponent + shift, (high << (64 - shift)) | (low >> shift), low << (64 - shift));
 }
 
 // x / 10, rounded, for a normal x (the algorithm divides values above 1). Ten's significand is 5 *

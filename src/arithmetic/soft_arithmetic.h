@@ -138,8 +138,9 @@ constexpr Result divide(ExtendedBits a, ExtendedBits b) {
   // A dividend shifted so that the quotient has exactly 64 bits, its top one set.
   const bool smaller = x.significand < y.significand;
   const Wide dividend = Wide{x.significand} << (smaller ? 64 : 63);
-  const std::uint64_t quotient = low(dividend / y.significand);
-  const std::uint64_t remainder = low(dividend - Wide{quotient} * y.significand);
+  std::uint64_t remainder = 0;
+  const std::uint64_t quotient =
+      divideWide(high(dividend), low(dividend), y.significand, remainder);
   return roundAndPack(negative, x.exponent - y.exponent - (smaller ? 1 : 0), quotient,
                       quotientRest(remainder, y.significand));
 }

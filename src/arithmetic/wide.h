@@ -86,4 +86,30 @@ class Wide {
 
 #endif
 
+// (high * 2^64 + low) / divisor for a divisor with its top bit set and high below it, so that
+// the quotient fits 64 bits; the remainder goes to remainder. Two steps of 32-bit digits, each
+// a 64-bit division and at most two corrections: without a 128-by-64 instruction this is far
+// quicker than a general 128-bit division, which works a bit at a time.
+constexpr std::uint64_t divideWide(std::uint64_t high, std::uint64_t low, std::uint64_t divisor,
+                                   std::uint64_t& remainder) {
+  constexpr std::uint64_t digit = std::uint64_t{1} << 32;
+  const std::uint64_t divisorHigh = divisor >> 32, divisorLow = divisor & (digit - 1);
+  const std::uint64_t lowHigh = low >> 32, lowLow = low & (digit - 1);
+  // One quotient digit of (top * 2^32 + next) / divisor, with top below the divisor.
+  auto step = [&](std::uint64_t top, std::uint64_t next, std::uint64_t& rest) {
+    std::uint64_t q = top / divisorHigh, r = top - q * divisorHigh;
+    while (q >= digit || q * divisorLow > r * digit + next) {
+      --q;
+      r += divisorHigh;
+      if (r >= digit) break;
+    }
+    rest = top * digit + next - q * divisor;  // wraps to the true rest, which is below divisor
+    return q;
+  };
+  std::uint64_t middle = 0;
+  const std::uint64_t first = step(high, lowHigh, middle);
+  const std::uint64_t second = step(middle, lowLow, remainder);
+  return first * digit + second;
+}
+
 }  // namespace qv::soft

@@ -89,8 +89,12 @@ class GridConsole final : public ConsolePlatform {
   bool ended_ = false;
   Clock clock_;
   std::int64_t lastFrame_ = 0;
-  static constexpr int statementsPerClock = 8;
+  // Statements between two looks at the clock: as many as take about a millisecond, at most
+  // the largest (frameIfDue).
+  static constexpr int largestStatementsPerClock = 64;
+  int statementsPerClock_ = 1;
   int statementsSinceClock_ = 0;
+  std::int64_t lastClock_ = 0;
 };
 
 // Ends the session of the console whose session is running (see GridConsole::endSession);

@@ -65,17 +65,23 @@ using IterateSink = void (*)(std::int32_t index, std::string_view text);
 extern IterateSink iterateSink;
 void writeIterateLine(std::int32_t index, std::string_view text);
 
-// Who else sees every iterate, as the double the method stored (the convergence picture);
-// nullptr: nobody.
-using IterateWatcher = void (*)(std::int32_t index, double value);
+// Who else sees every iterate, as the double the method stored (the convergence picture), with
+// its text when a sink has one made (else empty); nullptr: nobody.
+using IterateWatcher = void (*)(std::int32_t index, double value, std::string_view text);
 extern IterateWatcher iterateWatcher;
 
+// The text of an iterate, shownDecimals decimals, valid until the next call. A method that has
+// settled writes the same iterate for the rest of its run: that text is made once.
+std::string_view iterateText(double x);
+
 [[gnu::always_inline]] inline void writeIterate(double x) {
-  if (iterateWatcher != nullptr) iterateWatcher(loopIndex, x);
-  if (iterateSink == nullptr) return;
-  String255 text;
-  formatReal(0, shownDecimals, Extended{x}, doubleTypeCode, text, String255::capacity);
-  iterateSink(loopIndex, text.view());
+  if (iterateSink == nullptr) {
+    if (iterateWatcher != nullptr) iterateWatcher(loopIndex, x, {});
+    return;
+  }
+  const std::string_view text = iterateText(x);
+  if (iterateWatcher != nullptr) iterateWatcher(loopIndex, x, text);
+  iterateSink(loopIndex, text);
   checkIo();  // here, so that a failed write is reported at the method's own statement
 }
 

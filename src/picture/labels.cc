@@ -1,5 +1,6 @@
 #include "picture/labels.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "arithmetic/extended.h"
@@ -8,13 +9,8 @@
 namespace qv::picture {
 
 std::string integer(std::int64_t value) {
-  if (value < 0) return "-" + integer(-value);
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), char('0' + value % 10));
-    value /= 10;
-  } while (value != 0);
-  return digits;
+  char digits[24];
+  return {digits, std::to_chars(digits, digits + sizeof digits, value).ptr};
 }
 
 std::string fixed(double value, int decimals) {

@@ -8,7 +8,7 @@ namespace {
 
 ConvergenceSeries* watched = nullptr;
 
-void addToWatched(std::int32_t index, double value) {
+void addToWatched(std::int32_t index, double value, std::string_view) {
   watched->add(index, value);
 }
 

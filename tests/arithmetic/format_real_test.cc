@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "arithmetic/soft_arithmetic.h"
 #include "arithmetic/soft_conversions.h"
 
 namespace qv {
@@ -67,6 +68,21 @@ TEST(SoftExtendedTest, TheMostNegativeIntegerTruncatesExactly) {
   const soft::IntegerResult truncated = soft::truncateToInt64({std::uint64_t{1} << 63, 0xC03E});
   EXPECT_EQ(truncated.value, INT64_MIN);
   EXPECT_EQ(truncated.flags, 0u);
+}
+
+// A division's quotient digits are estimated from the divisor's top half and corrected when
+// that was too much: against the full 128-bit division, on divisors of every shape.
+TEST(SoftExtendedTest, WideDivisionGivesTheQuotientAndRemainderOfTheFullOne) {
+  std::uint64_t seed = 88172645463325252u;
+  const auto next = [&seed] { return seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17; };
+  for (int i = 0; i < 10000; ++i) {
+    const std::uint64_t divisor = (next() >> (i % 64)) | (std::uint64_t{1} << 63);
+    const std::uint64_t high = next() % divisor, low = next();
+    const soft::Wide dividend = (soft::Wide{high} << 64) | soft::Wide{low};
+    std::uint64_t remainder = 0;
+    ASSERT_EQ(soft::divideWide(high, low, divisor, remainder), soft::low(dividend / divisor));
+    ASSERT_EQ(remainder, soft::low(dividend - soft::Wide{soft::low(dividend / divisor)} * divisor));
+  }
 }
 
 }  // namespace

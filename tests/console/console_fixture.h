@@ -24,6 +24,7 @@ struct ConsoleSetup {
   int columns = 80;
   int rows = 25;
   std::uint16_t attributeWord = 0x07;
+  GridConsole::Clock clock = GridConsole::steadyMilliseconds;
 };
 
 class ConsoleTest : public ::testing::Test {
@@ -37,7 +38,7 @@ class ConsoleTest : public ::testing::Test {
 
   // Installs a console of that setup; `run` false leaves initConsole to the test.
   void start(const ConsoleSetup& s, bool run = true) {
-    console = std::make_unique<MemoryDevice>(s.columns, s.rows, s.attributeWord);
+    console = std::make_unique<MemoryDevice>(s.columns, s.rows, s.attributeWord, s.clock);
     setConsolePlatform(&console->platform());
     resetConsoleState();
     resetChannels();

@@ -1,5 +1,6 @@
-// Drawing through standardOutput on a screen buffer whose size changes: the rows that fit stay,
-// later output wraps and scrolls at the new size, clearing blanks the whole new window.
+// Drawing through standardOutput: on a screen buffer whose size changes the rows that fit stay,
+// later output wraps and scrolls at the new size, clearing blanks the whole new window; frames
+// follow the console's clock.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -60,6 +61,23 @@ TEST_F(OutputTest, AHugeScreenBufferIsCutToItsBoundsAndUsedFromItsTopLeft) {
   write("");
   EXPECT_EQ(consoleState.windowRight, ScreenGrid::maxColumns);
   EXPECT_EQ(consoleState.windowBottom, ScreenGrid::maxRows);
+}
+
+// A frame goes out once frameInterval has passed on the console's clock: however quick the
+// statements were before, statements of a millisecond each are framed every 16 or 17 of them
+// (at the latest from the 64th on), not every 64.
+TEST_F(OutputTest, FramesFollowTheClockWhateverTheStatementsBeforeCost) {
+  static std::int64_t now;
+  now = 0;
+  start({.clock = [] { return now; }});
+  const int before = console->frames;
+  for (int i = 0; i < 500; ++i) writeLine("quick");
+  EXPECT_EQ(console->frames, before);
+  for (int i = 0; i < 120; ++i) {
+    ++now;
+    writeLine("slow");
+  }
+  EXPECT_GE(console->frames - before, 4);
 }
 
 }  // namespace

@@ -68,7 +68,9 @@ VirtualKey keyOfCharacter(std::uint8_t c) {
 
 }  // namespace
 
-MemoryDevice::MemoryDevice(int columns, int rows, std::uint16_t attributeWord) {
+MemoryDevice::MemoryDevice(int columns, int rows, std::uint16_t attributeWord,
+                           GridConsole::Clock clock)
+    : console_(*this, clock) {
   start_.columns = columns;
   start_.rows = rows;
   start_.attributeWord = attributeWord;

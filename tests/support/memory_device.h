@@ -27,7 +27,8 @@ class MemoryDevice final : public ConsoleDevice {
   using InputExhaustedHandler = std::function<void(MemoryDevice&)>;
 
   // attributeWord is what the console reports at start-up (its upper byte is not a colour).
-  MemoryDevice(int columns, int rows, std::uint16_t attributeWord = 0x07);
+  MemoryDevice(int columns, int rows, std::uint16_t attributeWord = 0x07,
+               GridConsole::Clock clock = GridConsole::steadyMilliseconds);
 
   // The console to install: setConsolePlatform(&device.platform()).
   ConsolePlatform& platform() { return console_; }
@@ -65,7 +66,11 @@ class MemoryDevice final : public ConsoleDevice {
     return true;
   }
   void endSession(ScreenGrid&) override {}
-  Presented present(ScreenGrid&) override { return Presented::shown; }
+  Presented present(ScreenGrid&) override {
+    ++frames;
+    return Presented::shown;
+  }
+  int frames = 0;  // the frames the console presented
   DeviceEvent takeEvent(ScreenGrid& grid, bool urgentOnly) override;
   bool countKeys(std::uint32_t& count) override;
   bool readKey(InputRecord& record) override;
@@ -80,7 +85,7 @@ class MemoryDevice final : public ConsoleDevice {
   InputExhaustedHandler onExhausted_;
   bool resized_ = false;  // since the console last looked
   ScreenGrid* shown_ = nullptr;
-  GridConsole console_{*this};
+  GridConsole console_;
 };
 
 }  // namespace qv

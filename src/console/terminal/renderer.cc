@@ -149,9 +149,8 @@ int Renderer::resize(int terminalColumns, int terminalRows, int cursorRow, int c
   std::vector<ConsoleCell> shown(static_cast<std::size_t>(columns) * rows, kOutside);
   std::vector<std::uint8_t> known(static_cast<std::size_t>(rows), 0);
   for (int row = 0; keep && row < rows && row + shift < rows_; ++row) {
-    std::copy_n(&shown_[static_cast<std::size_t>(row + shift) * columns_], columns,
-                &shown[static_cast<std::size_t>(row) * columns]);
-    known[static_cast<std::size_t>(row)] = known_[static_cast<std::size_t>(row + shift)];
+    std::copy_n(shownRow(row + shift), columns, &shown[static_cast<std::size_t>(row) * columns]);
+    known[static_cast<std::size_t>(row)] = known_[slotOf(row + shift)];
   }
   terminalColumns_ = terminalColumns;
   terminalRows_ = terminalRows;
@@ -159,6 +158,7 @@ int Renderer::resize(int terminalColumns, int terminalRows, int cursorRow, int c
   rows_ = rows;
   shown_ = std::move(shown);
   known_ = std::move(known);
+  shownTop_ = 0;
   wanted_.assign(static_cast<std::size_t>(columns_), kOutside);
   if (keep) {
     // Where the cursor is, is known; what the rows show is not quite: repaint them all.
@@ -284,7 +284,7 @@ void Renderer::render(const ScreenGrid& grid, std::string& out) {
   for (int row = 0; row < rows_; ++row) {
     const bool inside = row < view.rows;
     const bool dirty = inside && grid.rowDirty(view.top + row);
-    if (known_[static_cast<std::size_t>(row)] && !compareAll_ && !dirty) continue;
+    if (known_[slotOf(row)] && !compareAll_ && !dirty) continue;
     syncRow(row, inside ? grid.row(view.top + row) : std::span<const ConsoleCell>{}, view, out);
   }
   compareAll_ = false;
@@ -375,12 +375,11 @@ void Renderer::scrollIntoScrollback(const ScreenGrid& grid, const View& view, st
   compareAll_ = false;  // every row the terminal shows is up to date
 }
 
+// The rows are a ring: a scroll moves its top, not the cells (a long run scrolls at every row).
 void Renderer::shiftUp(int count) {
-  const std::size_t moved = static_cast<std::size_t>(rows_ - count) * columns_;
-  std::memmove(shown_.data(), shown_.data() + static_cast<std::size_t>(count) * columns_,
-               moved * sizeof(ConsoleCell));
-  std::memmove(known_.data(), known_.data() + count, static_cast<std::size_t>(rows_ - count));
-  std::fill(known_.end() - count, known_.end(), 0);  // the new rows are blank in some colour
+  shownTop_ = (shownTop_ + count) % rows_;
+  // The new rows are blank in some colour.
+  for (int row = rows_ - count; row < rows_; ++row) known_[slotOf(row)] = 0;
 }
 
 // The cells the terminal's row is to show: the grid's own when the row shows nothing else.
@@ -396,9 +395,9 @@ const ConsoleCell* Renderer::wantedRow(std::span<const ConsoleCell> source, cons
 void Renderer::syncRow(int row, std::span<const ConsoleCell> source, const View& view,
                        std::string& out) {
   const ConsoleCell* want = wantedRow(source, view);
-  ConsoleCell* shown = &shown_[static_cast<std::size_t>(row) * columns_];
-  const bool known = known_[static_cast<std::size_t>(row)] != 0;
-  known_[static_cast<std::size_t>(row)] = 1;
+  ConsoleCell* shown = shownRow(row);
+  const bool known = known_[slotOf(row)] != 0;
+  known_[slotOf(row)] = 1;
   if (!known && terminalColumns_ > columns_ && !caps_.eraseLine.empty()) {
     // the rest of a row too wide to track
     hideCursor(out);

@@ -98,6 +98,8 @@ class Renderer final : public FrameRenderer {
   void writeCells(const ConsoleCell* cells, int count, std::string& out);
   void eraseToEnd(ConsoleCell blank, ConsoleCell* shown, int count, std::string& out);
   void shiftUp(int count);
+  std::size_t slotOf(int row) const { return static_cast<std::size_t>((shownTop_ + row) % rows_); }
+  ConsoleCell* shownRow(int row) { return &shown_[slotOf(row) * columns_]; }
   void placeCursor(const ScreenGrid& grid, const View& view, std::string& out);
   void moveTo(int row, int column, std::string& out);
   void forward(int count, std::string& out);
@@ -115,7 +117,8 @@ class Renderer final : public FrameRenderer {
   int terminalRows_ = 1;
   int columns_ = 1;  // the part of the terminal that is tracked
   int rows_ = 1;
-  std::vector<ConsoleCell> shown_;   // what the terminal shows, row after row
+  std::vector<ConsoleCell> shown_;   // what the terminal shows, row after row from shownTop_
+  int shownTop_ = 0;                 // the slot of the terminal's top row in shown_ and known_
   std::vector<ConsoleCell> wanted_;  // one row as it is to be shown, when the grid's won't do
   std::vector<std::uint8_t> known_;  // per row: shown_ is what the terminal shows
   bool compareAll_ = true;           // rows no longer line up with the grid's change flags

@@ -47,7 +47,7 @@ void showPicture(char method, bool ended) {
 
 // The menu's letter and n tell which run an iterate belongs to; its first step starts the
 // method's series afresh.
-void watchIterate(std::int32_t step, double x) {
+void watchIterate(std::int32_t step, double x, std::string_view text) {
   if (menuChoice < 'a' || menuChoice > 'c') return;
   std::optional<picture::ConvergenceSeries>& run = latestRuns[menuChoice - 'a'];
   const std::int32_t first = menuChoice == 'c' ? 2 : 1;
@@ -59,10 +59,17 @@ void watchIterate(std::int32_t step, double x) {
   if (!run) return;
   run->add(step, x);
   if (step - first < rowLimit) {
-    String255 text;
-    formatReal(0, methodOutput::shownDecimals, Extended{x}, doubleTypeCode, text,
-               String255::capacity);
-    latestRows += picture::integer(step) + "," + std::string(text.view()) + "\n";
+    // The dialogue's line has the text already: the rows reuse it.
+    String255 made;
+    if (text.empty()) {
+      formatReal(0, methodOutput::shownDecimals, Extended{x}, doubleTypeCode, made,
+                 String255::capacity);
+      text = made.view();
+    }
+    latestRows += picture::integer(step);
+    latestRows += ',';
+    latestRows += text;
+    latestRows += '\n';
   } else {
     latestRows.clear();
   }
