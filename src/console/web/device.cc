@@ -20,8 +20,8 @@ constexpr std::uint16_t startAttribute = 0x07;
 // on its way is never more than one frame (at most a scrollback's rows) and Ctrl-C shows soon.
 constexpr double unparsedBound = 0;
 // After the terminal parsed a frame, how many times that long it rests before the next one:
-// parsing takes at most a ninth of a long run, and the frames
-// still come several times a second.
+// parsing takes at most a ninth of a long run, and the frames still come several times a
+// second.
 constexpr double restPerParse = 8;
 // Scrolls between two looks at the clock while rows stream into a full log.
 constexpr int callsPerClock = 64;

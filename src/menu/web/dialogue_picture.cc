@@ -59,16 +59,16 @@ void watchIterate(std::int32_t step, double x, std::string_view text) {
   if (!run) return;
   run->add(step, x);
   if (step - first < rowLimit) {
-    // The dialogue's line has the text already: the rows reuse it.
-    String255 made;
-    if (text.empty()) {
-      formatReal(0, methodOutput::shownDecimals, Extended{x}, doubleTypeCode, made,
-                 String255::capacity);
-      text = made.view();
-    }
     latestRows += picture::integer(step);
     latestRows += ',';
-    latestRows += text;
+    if (text.empty()) {
+      String255 made;
+      formatReal(0, methodOutput::shownDecimals, Extended{x}, doubleTypeCode, made,
+                 String255::capacity);
+      latestRows += made.view();
+    } else {
+      latestRows += text;  // the dialogue's line has it already
+    }
     latestRows += '\n';
   } else {
     latestRows.clear();
