@@ -39,6 +39,7 @@ void drawCell(std::uint8_t c) {
   ++s.currentColumn;
 }
 
+// Every byte but the four controls the console acts on is a cell.
 bool drawsCell(std::uint8_t c) {
   return c != charCode::bell && c != charCode::backspace && c != charCode::lineFeed &&
          c != charCode::carriageReturn;
@@ -128,22 +129,16 @@ std::int32_t consoleNoFlush(TextChannel&) {
 
 void putConsoleChar(std::uint8_t c) {
   ConsoleState& s = consoleState;
-  switch (c) {
-    case charCode::bell:
-      break;
-    case charCode::backspace:
-      if (s.currentColumn > s.windowLeft) --s.currentColumn;
-      break;
-    case charCode::lineFeed:
-      ++s.currentRow;
-      break;
-    case charCode::carriageReturn:
-      s.currentColumn = s.windowLeft;
-      break;
-    default:
-      drawCell(c);
-      break;
-  }
+  // drawsCell alone decides which bytes are controls, here and for consoleWrite's runs.
+  if (drawsCell(c)) {
+    drawCell(c);
+  } else if (c == charCode::backspace) {
+    if (s.currentColumn > s.windowLeft) --s.currentColumn;
+  } else if (c == charCode::lineFeed) {
+    ++s.currentRow;
+  } else if (c == charCode::carriageReturn) {
+    s.currentColumn = s.windowLeft;
+  }  // and the bell does nothing
   keepInWindow();
 }
 
